@@ -1,0 +1,69 @@
+# The stand-ins (spooler, port monitors with their emulated printer, the status
+# monitor application) and the test programs that run under Wine.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(QXL_BIN ${CMAKE_BINARY_DIR}/bin)
+enable_testing()
+
+file(GLOB QXL_RIG_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/rig/*.cpp)
+add_library(qxlrig STATIC ${QXL_RIG_SOURCES})
+target_include_directories(qxlrig PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(qxlrig PUBLIC gtest user32 gdi32 advapi32 winspool)
+
+# The status monitor application stand-in, found by the monitor as QXSMON.EXE.
+file(GLOB QXL_QXSMON_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/qxsmon/*.cpp)
+if(QXL_QXSMON_SOURCES)
+    add_executable(qxsmon WIN32 ${QXL_QXSMON_SOURCES})
+    target_include_directories(qxsmon PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools)
+    set_target_properties(qxsmon PROPERTIES OUTPUT_NAME QXSMON SUFFIX ".EXE"
+        RUNTIME_OUTPUT_DIRECTORY ${QXL_BIN})
+    target_link_libraries(qxsmon PRIVATE user32 gdi32)
+    target_link_options(qxsmon PRIVATE ${QXL_STATIC_RUNTIME})
+endif()
+
+# A port monitor DLL for the spooler: reports network print server ports.
+add_library(nxportmon SHARED ${CMAKE_SOURCE_DIR}/tools/nxportmon/nxportmon.cpp
+    ${CMAKE_SOURCE_DIR}/tools/nxportmon/nxportmon.def)
+set_target_properties(nxportmon PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${QXL_BIN})
+target_link_options(nxportmon PRIVATE ${QXL_STATIC_RUNTIME})
+
+# White-box tests: the static library, plus the platform-free tests again.
+file(GLOB QXL_WHITEBOX_SOURCES CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/tests/core/*.cpp ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
+add_executable(whitebox_tests ${QXL_WHITEBOX_SOURCES})
+target_link_libraries(whitebox_tests PRIVATE qxlmon_lib qxlrig gtest_main)
+target_link_options(whitebox_tests PRIVATE ${QXL_STATIC_RUNTIME})
+set_target_properties(whitebox_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QXL_BIN})
+add_dependencies(whitebox_tests nxportmon)
+if(TARGET qxsmon)
+    add_dependencies(whitebox_tests qxsmon)
+endif()
+
+# Black-box tests: the real DLL, loaded as the spooler loads it.
+file(GLOB QXL_BLACKBOX_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/blackbox/*.cpp)
+add_executable(blackbox_tests ${QXL_BLACKBOX_SOURCES})
+target_link_libraries(blackbox_tests PRIVATE qxlrig gtest_main)
+target_link_options(blackbox_tests PRIVATE ${QXL_STATIC_RUNTIME})
+set_target_properties(blackbox_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QXL_BIN})
+add_dependencies(blackbox_tests qxlmon nxportmon)
+if(TARGET qxsmon)
+    add_dependencies(blackbox_tests qxsmon)
+endif()
+
+# Shards let ctest run the slow, waiting tests side by side.
+set(QXL_WHITEBOX_SHARDS 4 CACHE STRING "Shards of the white-box test program")
+math(EXPR last_shard "${QXL_WHITEBOX_SHARDS} - 1")
+foreach(shard RANGE ${last_shard})
+    add_test(NAME whitebox_${shard} COMMAND whitebox_tests WORKING_DIRECTORY ${QXL_BIN})
+    set_tests_properties(whitebox_${shard} PROPERTIES TIMEOUT 600 ENVIRONMENT
+        "GTEST_TOTAL_SHARDS=${QXL_WHITEBOX_SHARDS};GTEST_SHARD_INDEX=${shard}")
+endforeach()
+add_test(NAME blackbox COMMAND blackbox_tests WORKING_DIRECTORY ${QXL_BIN})
+set_tests_properties(blackbox PROPERTIES TIMEOUT 600)
+
+# The product's export and import tables (checked natively with objdump).
+add_test(NAME dll_tables COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check-dll-tables.sh
+    ${QXL_OBJDUMP} $<TARGET_FILE:qxlmon>)

@@ -1,0 +1,27 @@
+# Windows build: the product DLL, its static library, the stand-ins and the
+# tests that run under Wine.
+add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+set(QXL_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+
+add_library(qxlcore STATIC ${QXL_CORE_SOURCES})
+target_include_directories(qxlcore PUBLIC ${CMAKE_SOURCE_DIR}/src)
+
+add_library(qxlmon_lib STATIC ${QXL_WIN_SOURCES})
+target_link_libraries(qxlmon_lib PUBLIC qxlcore winspool user32 gdi32 advapi32)
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(QXL_DEF ${CMAKE_SOURCE_DIR}/src/dll/qxlmon-i686.def)
+else()
+    set(QXL_DEF ${CMAKE_SOURCE_DIR}/src/dll/qxlmon-x86_64.def)
+endif()
+add_library(qxlmon SHARED ${CMAKE_SOURCE_DIR}/src/dll/dll_main.cpp ${QXL_DEF})
+set_target_properties(qxlmon PROPERTIES PREFIX "" OUTPUT_NAME qxlmon
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+target_link_libraries(qxlmon PRIVATE qxlmon_lib)
+target_link_options(qxlmon PRIVATE ${QXL_STATIC_RUNTIME})
+
+option(QXL_BUILD_TESTS "Build the stand-ins and the Wine tests" ON)
+if(QXL_BUILD_TESTS)
+    include(cmake/windows-tests.cmake)
+endif()

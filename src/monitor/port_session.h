@@ -1,0 +1,128 @@
+// The record kept for each open port and the job on it. Platform-free so that
+// the scanner, decode and progress code can be built and tested natively.
+#pragma once
+
+#include "monitor/monitor_table.h"
+#include "status/status_packet.h"
+#include "stream/job_info.h"
+
+// flags
+constexpr u32 PSF_BUSY = 0x1;
+constexpr u32 PSF_STARTED = 0x40;
+constexpr u32 PSF_LAUNCH_STATMON = 0x100;
+constexpr u32 PSF_SEND_MEDIA = 0x400;
+constexpr u32 PSF_STOPPED = 0x800;
+constexpr u32 PSF_NEW_JOB_INFO = 0x4000;
+constexpr u32 PSF_PAGE_ENDED = 0x10000;
+constexpr u32 PSF_RESET_ON_STOP = 0x20000;
+constexpr u32 PSF_PAUSED = 0x40000;
+constexpr u32 PSF_RESENDING = 0x80000;
+constexpr u32 PSF_COMPRESSED = 0x100000;
+
+// Bits a new job keeps from the one before (clears PSF_STARTED and 0x800..0x100000).
+constexpr u32 PSF_JOB_START_KEEP_MASK = 0xFFE005BF;
+
+// portType
+constexpr i16 PORTTYPE_OTHER = 0;
+constexpr i16 PORTTYPE_SERIAL = 1;
+constexpr i16 PORTTYPE_PARALLEL = 3;
+constexpr i16 PORTTYPE_USB = 4;
+constexpr i16 PORTTYPE_NETWORK = 5;
+
+// portReady
+constexpr i16 PORT_READY = 0;
+constexpr i16 PORT_BUSY = 1;
+constexpr i16 PORT_OFFLINE = 2;
+constexpr i16 PORT_FAULT = 3;
+constexpr i16 PORT_OFF = 4;
+
+// How a segment handed from the scanner to the sender ends; also the progress kind.
+enum SegmentKind : i16 {
+    SEG_PLAIN = 0,
+    SEG_PAGE_END = 1,
+    SEG_LAST_PAGE = 2,
+    SEG_SPLIT = 3,
+};
+
+constexpr u32 CARRY_BUFFER_SIZE = 10240;
+constexpr u32 STATUS_BUFFER_SIZE = 640;
+constexpr u32 SPOOL_PATH_SIZE = 260;
+
+// One stored segment of the page in flight (or the single-buffer page copy).
+struct SegmentNode {
+    u8* data;
+    u32 length;
+    SegmentNode* prev;  // set, never followed
+    SegmentNode* next;
+};
+
+struct PortSession {
+    PortSession* next;
+    char* portName;  // points at the copy in the record's tail
+    u32 flags;
+    char* printerName;
+    u32 jobId;
+    Handle lowerPort;
+    MonitorTable lowerMonitor;
+    u16 lptNumber;
+    StatusPacket lastStatus;
+    i16 stateClass;
+    i16 stateCode;
+    u32 ownerThreadId;
+    char* documentName;
+    JobInfoBlock jobInfo;
+    u32 pageBytesSent;
+    i16 lastPercent;
+    u8* carryBuffer;
+    u32 carryCount;
+    i32 resetNeeded;
+    SegmentNode* pageFirst;
+    SegmentNode* pageLast;
+    SegmentNode* pageCopy;
+    i16 resendMode;
+    Handle monitorProcess;
+    u32 monitorProcessId;
+    u32 monitorThreadId;
+    WindowHandle monitorWindow;
+    u32 replyState;
+    Handle replyEvent;
+    Handle connectThread;
+    WindowHandle connectWindow;
+    char* windowTitle;
+    u32 statusTimeout;
+    u32 printTimeout;
+    i32 pollTimeout;
+    u8 phaseType;
+    i16 phaseNumber;
+    i16 portType;
+    i16 portReady;
+    u32 lastNotifyCode;
+    u8 statusBuffer[STATUS_BUFFER_SIZE];
+    u16 statusBufferCount;
+    i32 printingPhase;
+    i32 waitingPhase;
+    i32 restoreCutParam;
+    u8 savedCutParam;
+    i32 resumeAfterReply;
+    u8 lastPageEnd;
+    i32 cutParamSeen;
+    u32 lanSleep;
+    i32 spoolToFile;
+    Handle spoolFile;
+    i32 firstWriteSeen;
+    char spoolFilePath[SPOOL_PATH_SIZE];
+    Handle portMutex;
+    i32 rasterCount;
+    Handle openPortMutex;
+
+    // Bytes at the front of the data not yet consumed that are already in the
+    // segment list (a segment stored, then held back), so they are stored once.
+    u32 storedAhead;
+
+    // The port name follows the record in the same heap block.
+};
+
+inline void SetState(PortSession& session, i16 stateClass, i16 stateCode) {
+    session.stateClass = stateClass;
+    session.stateCode = stateCode;
+}

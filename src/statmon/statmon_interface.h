@@ -1,0 +1,41 @@
+// The contract with the status monitor application: its command line, the
+// message it exchanges with the monitor, the notification codes and blocks.
+#pragma once
+
+#include "monitor/platform.h"
+
+inline constexpr char STATMON_EXECUTABLE[] = "QXSMON.EXE";
+inline constexpr char STATMON_COMMAND_FORMAT[] = "%s QX28";
+inline constexpr char CONNECT_WINDOW_CLASS[] = "QXLAB ConnectThread";
+inline constexpr char BLOCK_NAME_FORMAT[] = "%08x.mmf";
+inline constexpr char LAUNCH_FAILURE_TEXT[] = "Monitor cannot excute QXSMON.EXE";
+inline constexpr char LAUNCH_FAILURE_CAPTION[] = "Quorvin Monitor";
+
+constexpr u32 WM_STATMON = 1224;  // WM_USER + 200, both directions
+
+// Notification codes: class in the high 16 bits, code in the low 16.
+constexpr u32 NotifyJobStart = 0x10100;
+constexpr u32 NotifyMediaSettings = 0x10101;
+constexpr u32 NotifyProgress = 0x10102;
+constexpr u32 NotifyMediaStatus = 0x10103;
+constexpr u32 NotifySystemError = 0x3001D;
+constexpr u32 NotifyJobEnd = 0x40000;
+constexpr u32 NotifyConnect = 0x50000;
+constexpr u32 NotifyPrinting = 0x50021;
+constexpr u32 NotifyWaiting = 0x50022;
+constexpr u32 NotifyPrinterNotice = 0x58014;
+
+constexpr u32 JOB_START_BLOCK_SIZE = 264;
+constexpr u32 MEDIA_SETTINGS_BLOCK_SIZE = 73;
+constexpr u32 PROGRESS_BLOCK_SIZE = 8;
+constexpr u32 MEDIA_STATUS_BLOCK_SIZE = 5;
+
+// Reply states (high 16 bits of a reply's wParam).
+constexpr u32 REPLY_CONTINUE = 1;
+constexpr u32 REPLY_PAUSE = 2;
+constexpr u32 REPLY_CANCEL = 3;
+constexpr u32 REPLY_AWAITED = 5;
+
+constexpr u32 StateNotifyCode(i16 stateClass, i16 stateCode) {
+    return (static_cast<u32>(static_cast<u16>(stateClass)) << 16) + static_cast<u16>(stateCode);
+}

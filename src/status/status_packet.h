@@ -1,0 +1,54 @@
+// The printer's 32-byte status packet and the state pair vocabulary.
+#pragma once
+
+#include "monitor/platform.h"
+
+#pragma pack(push, 1)
+struct StatusPacket {
+    u8 header[3];     // 0x80 0x20 0x42
+    u8 printerId[2];  // '0' '5'
+    u8 reserved5[3];
+    u8 errorInfo1;
+    u8 errorInfo2;
+    u8 mediaWidth;
+    u8 mediaType;
+    u8 reserved12[5];
+    u8 mediaExtra;
+    u8 statusType;
+    u8 phaseType;
+    u8 phaseNumberHigh;  // phase number is big-endian
+    u8 phaseNumberLow;
+    u8 notificationNumber;
+    u8 reserved23[9];
+};
+#pragma pack(pop)
+
+static_assert(sizeof(StatusPacket) == 32);
+
+constexpr u32 STATUS_PACKET_SIZE = 32;
+constexpr u8 STATUS_HEADER[3] = {0x80, 0x20, 0x42};
+
+// statusType values
+constexpr u8 STATUS_REPLY = 0;
+constexpr u8 STATUS_PRINTING_ENDED = 1;
+constexpr u8 STATUS_ERROR = 2;
+constexpr u8 STATUS_GONE_A = 3;
+constexpr u8 STATUS_GONE_B = 4;
+constexpr u8 STATUS_NOTIFICATION = 5;
+constexpr u8 STATUS_PHASE_CHANGE = 6;
+
+// State classes of the pair (stateClass, stateCode).
+constexpr i16 STATE_NONE = 0;
+constexpr i16 STATE_READY = 1;
+constexpr i16 STATE_ERROR = 2;
+constexpr i16 STATE_FATAL = 3;
+constexpr i16 STATE_GONE = 4;
+
+// Codes that more than one part of the monitor sets.
+constexpr i16 CODE_TIMED_OUT = -1;         // (2, -1): a read that only timed out
+constexpr i16 CODE_COMM_FAILURE = 26;      // (2, 26)
+constexpr i16 CODE_PORT_FATAL = 28;        // (3, 28)
+constexpr i16 CODE_WRONG_PRINTER = 21;     // (2, 21)
+constexpr i16 CODE_MEDIA_MISMATCH = 15;    // (2, 15)
+constexpr i16 CODE_MEDIA_TYPE_9 = 16;      // (2, 16)
+constexpr i16 CODE_ERROR_STATUS = 99;      // (3, 99)

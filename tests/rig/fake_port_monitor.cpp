@@ -1,0 +1,295 @@
+// The port monitor stand-in's table and bookkeeping.
+#include "rig/fake_port_monitor.h"
+
+#include <cstring>
+
+namespace {
+
+FakePortMonitor* g_current = nullptr;
+
+FakePort* AsPort(Handle handle) { return static_cast<FakePort*>(handle); }
+
+// Common prologue: the fault decision for one call, made under the lock.
+struct CallGate {
+    bool fail = false;
+    bool leave = false;
+    DWORD error = 0;
+    explicit CallGate(PortOp op) { fail = FakePortMonitor::current()->takeFault(op, leave, error); }
+    // Sets the last error the way the rule asks; returns the call's result.
+    BOOL finish(BOOL result) const {
+        if (fail) {
+            SetLastError(error);
+            return FALSE;
+        }
+        if (leave) SetLastError(error);
+        return result;
+    }
+};
+
+PortCall MakeCall(PortOp op) {
+    PortCall call;
+    call.op = op;
+    call.threadId = GetCurrentThreadId();
+    call.tick = GetTickCount();
+    return call;
+}
+
+WinBool QXL_WINAPI FakeOpenPort(char* name, Handle* handle) {
+    FakePortMonitor* monitor = FakePortMonitor::current();
+    std::lock_guard lock(monitor->mutex());
+    CallGate gate(PortOp::OpenPort);
+    FakePort& port = monitor->port(name);
+    PortCall call = MakeCall(PortOp::OpenPort);
+    call.text = name;
+    if (!gate.fail) {
+        *handle = &port;
+        port.open = true;
+    }
+    call.returned = gate.finish(TRUE);
+    DWORD error = GetLastError();
+    monitor->record(port, call);
+    SetLastError(error);
+    return call.returned;
+}
+
+WinBool QXL_WINAPI FakeStartDocPort(Handle handle, char* printer, u32 jobId, u32 level, u8*) {
+    FakePortMonitor* monitor = FakePortMonitor::current();
+    std::lock_guard lock(monitor->mutex());
+    CallGate gate(PortOp::StartDocPort);
+    PortCall call = MakeCall(PortOp::StartDocPort);
+    call.text = printer != nullptr ? printer : "";
+    call.jobId = jobId;
+    call.level = level;
+    call.returned = gate.finish(TRUE);
+    DWORD error = GetLastError();
+    monitor->record(*AsPort(handle), call);
+    SetLastError(error);
+    return call.returned;
+}
+
+WinBool QXL_WINAPI FakeWritePort(Handle handle, u8* buffer, u32 size, u32* written) {
+    FakePortMonitor* monitor = FakePortMonitor::current();
+    std::lock_guard lock(monitor->mutex());
+    FakePort& port = *AsPort(handle);
+    CallGate gate(PortOp::WritePort);
+    PortCall call = MakeCall(PortOp::WritePort);
+    call.size = size;
+    u32 taken = 0;
+    if (!gate.fail) {
+        taken = size;
+        if (port.writeLimit >= 0 && taken > static_cast<u32>(port.writeLimit))
+            taken = static_cast<u32>(port.writeLimit);
+        call.data.assign(buffer, buffer + taken);
+        port.printer.receive(buffer, taken);
+    }
+    *written = taken;
+    call.result = taken;
+    call.returned = gate.finish(TRUE);
+    DWORD error = GetLastError();
+    monitor->record(port, call);
+    SetLastError(error);
+    return call.returned;
+}
+
+WinBool QXL_WINAPI FakeReadPort(Handle handle, u8* buffer, u32 size, u32* read) {
+    FakePortMonitor* monitor = FakePortMonitor::current();
+    BOOL result;
+    DWORD error = 0;
+    {
+        std::lock_guard lock(monitor->mutex());
+        FakePort& port = *AsPort(handle);
+        CallGate gate(PortOp::ReadPort);
+        PortCall call = MakeCall(PortOp::ReadPort);
+        call.size = size;
+        *read = 0;
+        if (gate.fail) {
+            result = gate.finish(FALSE);
+        } else {
+            result = port.printer.read(buffer, size, read, &error);
+            if (result) {
+                call.data.assign(buffer, buffer + *read);
+                result = gate.finish(TRUE);
+            } else {
+                SetLastError(error);
+            }
+        }
+        call.result = *read;
+        call.returned = result;
+        error = GetLastError();
+        monitor->record(port, call);
+    }
+    // A real port waits for its read time-out before it reports that nothing came.
+    if (!result && error == 1121) Sleep(2);
+    SetLastError(error);
+    return result;
+}
+
+WinBool QXL_WINAPI FakeEndDocPort(Handle handle) {
+    FakePortMonitor* monitor = FakePortMonitor::current();
+    std::lock_guard lock(monitor->mutex());
+    CallGate gate(PortOp::EndDocPort);
+    PortCall call = MakeCall(PortOp::EndDocPort);
+    call.returned = gate.finish(TRUE);
+    DWORD error = GetLastError();
+    monitor->record(*AsPort(handle), call);
+    SetLastError(error);
+    return call.returned;
+}
+
+WinBool QXL_WINAPI FakeClosePort(Handle handle) {
+    FakePortMonitor* monitor = FakePortMonitor::current();
+    std::lock_guard lock(monitor->mutex());
+    CallGate gate(PortOp::ClosePort);
+    PortCall call = MakeCall(PortOp::ClosePort);
+    call.returned = gate.finish(TRUE);
+    DWORD error = GetLastError();
+    AsPort(handle)->open = false;
+    monitor->record(*AsPort(handle), call);
+    SetLastError(error);
+    return call.returned;
+}
+
+WinBool QXL_WINAPI FakeGetPrinterDataFromPort(Handle handle, u32 controlId, char* valueName,
+                                              char* in, u32 inSize, char* out, u32 outSize,
+                                              u32* returned) {
+    FakePortMonitor* monitor = FakePortMonitor::current();
+    std::lock_guard lock(monitor->mutex());
+    FakePort& port = *AsPort(handle);
+    CallGate gate(PortOp::GetPrinterDataFromPort);
+    PortCall call = MakeCall(PortOp::GetPrinterDataFromPort);
+    call.controlId = controlId;
+    call.text = valueName != nullptr ? valueName : "";
+    call.size = outSize;
+    if (in != nullptr && inSize != 0) call.data.assign(in, in + inSize);
+    BOOL result = FALSE;
+    if (gate.fail) {
+        result = gate.finish(FALSE);
+    } else {
+        ControlAnswer answer = port.printer.control(controlId, in, inSize, out, outSize, returned);
+        if (answer.ok) {
+            result = gate.finish(TRUE);
+        } else {
+            SetLastError(answer.lastError);
+        }
+    }
+    call.result = returned != nullptr ? *returned : 0;
+    call.returned = result;
+    DWORD error = GetLastError();
+    monitor->record(port, call);
+    SetLastError(error);
+    return result;
+}
+
+WinBool QXL_WINAPI FakeSetPortTimeOuts(Handle handle, CommTimeouts* timeouts, u32) {
+    FakePortMonitor* monitor = FakePortMonitor::current();
+    std::lock_guard lock(monitor->mutex());
+    CallGate gate(PortOp::SetPortTimeOuts);
+    PortCall call = MakeCall(PortOp::SetPortTimeOuts);
+    if (timeouts != nullptr) call.timeouts = *timeouts;
+    call.returned = gate.finish(TRUE);
+    DWORD error = GetLastError();
+    monitor->record(*AsPort(handle), call);
+    SetLastError(error);
+    return call.returned;
+}
+
+}  // namespace
+
+const char* PortOpName(PortOp op) {
+    switch (op) {
+        case PortOp::OpenPort: return "OpenPort";
+        case PortOp::StartDocPort: return "StartDocPort";
+        case PortOp::WritePort: return "WritePort";
+        case PortOp::ReadPort: return "ReadPort";
+        case PortOp::EndDocPort: return "EndDocPort";
+        case PortOp::ClosePort: return "ClosePort";
+        case PortOp::GetPrinterDataFromPort: return "GetPrinterDataFromPort";
+        case PortOp::SetPortTimeOuts: return "SetPortTimeOuts";
+    }
+    return "?";
+}
+
+FakePortMonitor::FakePortMonitor(bool withSetTimeouts) {
+    table_.OpenPort = FakeOpenPort;
+    table_.StartDocPort = FakeStartDocPort;
+    table_.WritePort = FakeWritePort;
+    table_.ReadPort = FakeReadPort;
+    table_.EndDocPort = FakeEndDocPort;
+    table_.ClosePort = FakeClosePort;
+    table_.GetPrinterDataFromPort = FakeGetPrinterDataFromPort;
+    if (withSetTimeouts) table_.SetPortTimeOuts = FakeSetPortTimeOuts;
+    g_current = this;
+}
+
+FakePortMonitor::~FakePortMonitor() {
+    if (g_current == this) g_current = nullptr;
+}
+
+FakePortMonitor* FakePortMonitor::current() { return g_current; }
+
+FakePort& FakePortMonitor::port(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    auto& slot = ports_[name];
+    if (!slot) {
+        slot = std::make_unique<FakePort>();
+        slot->owner = this;
+        slot->name = name;
+    }
+    return *slot;
+}
+
+void FakePortMonitor::inject(PortOp op, FaultRule rule) {
+    std::lock_guard lock(mutex_);
+    faults_.emplace(op, rule);
+}
+
+void FakePortMonitor::setWriteLimit(const std::string& portName, long limit) {
+    std::lock_guard lock(mutex_);
+    port(portName).writeLimit = limit;
+}
+
+bool FakePortMonitor::takeFault(PortOp op, bool& leaveError, DWORD& error) {
+    leaveError = false;
+    auto it = faults_.find(op);
+    if (it == faults_.end()) return false;
+    FaultRule& rule = it->second;
+    error = rule.lastError;
+    bool fail = rule.fail;
+    leaveError = !rule.fail;
+    if (rule.times > 0 && --rule.times == 0) faults_.erase(it);
+    return fail;
+}
+
+void FakePortMonitor::record(FakePort& port, PortCall call) { port.calls.push_back(std::move(call)); }
+
+std::vector<PortCall> FakePortMonitor::calls(const std::string& portName) {
+    std::lock_guard lock(mutex_);
+    return port(portName).calls;
+}
+
+std::vector<PortCall> FakePortMonitor::calls(const std::string& portName, PortOp op) {
+    std::lock_guard lock(mutex_);
+    std::vector<PortCall> result;
+    for (const PortCall& call : port(portName).calls)
+        if (call.op == op) result.push_back(call);
+    return result;
+}
+
+size_t FakePortMonitor::count(const std::string& portName, PortOp op) {
+    return calls(portName, op).size();
+}
+
+std::vector<u8> FakePortMonitor::received(const std::string& portName) {
+    std::lock_guard lock(mutex_);
+    return port(portName).printer.received;
+}
+
+void FakePortMonitor::clearCalls(const std::string& portName) {
+    std::lock_guard lock(mutex_);
+    port(portName).calls.clear();
+}
+
+void FakePortMonitor::withLock(const std::function<void()>& f) {
+    std::lock_guard lock(mutex_);
+    f();
+}

@@ -1,0 +1,100 @@
+// The port monitor stand-in: a 13-slot table over emulated ports that records
+// every call and injects faults, with an emulated printer behind each port.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "monitor/monitor_table.h"
+#include "rig/emulated_printer.h"
+
+enum class PortOp {
+    OpenPort,
+    StartDocPort,
+    WritePort,
+    ReadPort,
+    EndDocPort,
+    ClosePort,
+    GetPrinterDataFromPort,
+    SetPortTimeOuts,
+};
+const char* PortOpName(PortOp op);
+
+struct PortCall {
+    PortOp op;
+    std::string text;            // port name, printer name
+    u32 controlId = 0;           // GetPrinterDataFromPort
+    u32 jobId = 0, level = 0;    // StartDocPort
+    u32 size = 0;                // bytes offered, asked for, or output size
+    u32 result = 0;              // bytes written/read, or returned size
+    std::vector<u8> data;        // bytes written, or input buffer
+    CommTimeouts timeouts = {};  // SetPortTimeOuts
+    DWORD threadId = 0;
+    DWORD tick = 0;
+    BOOL returned = FALSE;
+};
+
+// A failure, or a last error left behind after a call that succeeds.
+struct FaultRule {
+    bool fail = true;   // FALSE is returned with lastError; else TRUE with lastError left
+    DWORD lastError = ERROR_GEN_FAILURE;
+    int times = 1;      // how many calls it applies to; -1 for all
+};
+
+class FakePortMonitor;
+
+struct FakePort {
+    FakePortMonitor* owner = nullptr;
+    std::string name;
+    EmulatedPrinter printer;
+    std::vector<PortCall> calls;
+    // Largest count a WritePort takes (-1: all). 0 takes nothing.
+    long writeLimit = -1;
+    bool open = false;
+};
+
+class FakePortMonitor {
+public:
+    // The table is installed as the process's current stand-in until destroyed.
+    explicit FakePortMonitor(bool withSetTimeouts = true);
+    ~FakePortMonitor();
+    FakePortMonitor(const FakePortMonitor&) = delete;
+    FakePortMonitor& operator=(const FakePortMonitor&) = delete;
+
+    MonitorTable* table() { return &table_; }
+
+    // The port of that name (made on first use); OpenPort hands it out.
+    FakePort& port(const std::string& name);
+
+    void inject(PortOp op, FaultRule rule);
+    void setWriteLimit(const std::string& portName, long limit);
+
+    // Thread-safe snapshots.
+    std::vector<PortCall> calls(const std::string& portName);
+    std::vector<PortCall> calls(const std::string& portName, PortOp op);
+    size_t count(const std::string& portName, PortOp op);
+    std::vector<u8> received(const std::string& portName);
+    void clearCalls(const std::string& portName);
+
+    // Runs f under the stand-in's lock (for direct access to a port or printer).
+    void withLock(const std::function<void()>& f);
+
+    // Internal: used by the table's static functions.
+    static FakePortMonitor* current();
+    std::recursive_mutex& mutex() { return mutex_; }
+    // Applies and consumes a matching rule: true when the call must fail.
+    bool takeFault(PortOp op, bool& leaveError, DWORD& error);
+    void record(FakePort& port, PortCall call);
+
+private:
+    MonitorTable table_{};
+    std::recursive_mutex mutex_;
+    std::map<std::string, std::unique_ptr<FakePort>> ports_;
+    std::multimap<PortOp, FaultRule> faults_;
+};

@@ -1,0 +1,84 @@
+// The table the spooler receives, the entry point and the text helpers.
+#include <gtest/gtest.h>
+
+#include "win/linked_monitor.h"
+
+namespace {
+
+void FillWithGarbage(MonitorTable& table) {
+    auto* slots = reinterpret_cast<uintptr_t*>(&table);
+    for (int i = 0; i < MONITOR_SLOT_COUNT; ++i) slots[i] = 0xdeadbeef;
+}
+
+void ExpectMonitorTable(const MonitorTable& table) {
+    EXPECT_EQ(table.EnumPorts, nullptr);
+    EXPECT_EQ(table.OpenPort, nullptr);
+    EXPECT_EQ(table.OpenPortEx, &OpenPortEx);
+    EXPECT_EQ(table.StartDocPort, &StartDocPort);
+    EXPECT_EQ(table.WritePort, &WritePort);
+    EXPECT_EQ(table.ReadPort, &ReadPort);
+    EXPECT_EQ(table.EndDocPort, &EndDocPort);
+    EXPECT_EQ(table.ClosePort, &ClosePort);
+    EXPECT_EQ(table.AddPort, nullptr);
+    EXPECT_EQ(table.ConfigurePort, nullptr);
+    EXPECT_EQ(table.DeletePort, nullptr);
+    EXPECT_EQ(table.GetPrinterDataFromPort, &GetPrinterDataFromPort);
+    EXPECT_EQ(table.SetPortTimeOuts, nullptr);
+}
+
+TEST(EntryPoints, FillsTheTableWhateverTheRegistryRoot) {
+    char root[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\QX";
+    char empty[] = "";
+    for (char* registryRoot : {root, empty, static_cast<char*>(nullptr)}) {
+        MonitorTable table;
+        FillWithGarbage(table);
+        EXPECT_TRUE(InitializeMonitorEx(registryRoot, &table));
+        ExpectMonitorTable(table);
+    }
+}
+
+TEST(EntryPoints, OnlyProcessAttachRecordsTheInstance) {
+    HINSTANCE before = g_process.moduleInstance;
+    auto* other = reinterpret_cast<HINSTANCE>(0x12340000);
+    for (DWORD reason : {DLL_PROCESS_DETACH, DLL_THREAD_ATTACH, DLL_THREAD_DETACH}) {
+        EXPECT_TRUE(DllEntryPoint(other, reason, nullptr));
+        EXPECT_EQ(g_process.moduleInstance, before) << reason;
+    }
+    EXPECT_TRUE(DllEntryPoint(other, DLL_PROCESS_ATTACH, nullptr));
+    EXPECT_EQ(g_process.moduleInstance, other);
+    g_process.moduleInstance = before;
+}
+
+TEST(TextHelpers, DuplicateTextUsesTheGlobalHeap) {
+    char* empty = DuplicateText("");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty[0], '\0');
+    EXPECT_EQ(GlobalSize(empty), 1u);
+    FreeText(empty);
+
+    char* copy = DuplicateText("Label");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_STREQ(copy, "Label");
+    EXPECT_EQ(GlobalSize(copy), 6u);
+    FreeText(copy);
+
+    EXPECT_EQ(DuplicateText(nullptr), nullptr);
+    FreeText(nullptr);
+}
+
+TEST(BlockCounter, CountsEveryIncrementAcrossThreads) {
+    u32 start = NextBlockCounter();
+    constexpr int THREADS = 4, EACH = 5000;
+    HANDLE threads[THREADS];
+    for (HANDLE& thread : threads) {
+        thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
+            for (int i = 0; i < EACH; ++i) NextBlockCounter();
+            return 0;
+        }, nullptr, 0, nullptr);
+    }
+    WaitForMultipleObjects(THREADS, threads, TRUE, INFINITE);
+    for (HANDLE thread : threads) CloseHandle(thread);
+    EXPECT_EQ(NextBlockCounter(), start + THREADS * EACH + 1);
+}
+
+}  // namespace
