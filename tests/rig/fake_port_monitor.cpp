@@ -2,10 +2,12 @@
 #include "rig/fake_port_monitor.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
-FakePortMonitor* g_current = nullptr;
+// Live stand-ins, newest last; OpenPort (which has no handle yet) uses the newest.
+std::vector<FakePortMonitor*> g_live;
 
 FakePort* AsPort(Handle handle) { return static_cast<FakePort*>(handle); }
 
@@ -14,7 +16,7 @@ struct CallGate {
     bool fail = false;
     bool leave = false;
     DWORD error = 0;
-    explicit CallGate(PortOp op) { fail = FakePortMonitor::current()->takeFault(op, leave, error); }
+    CallGate(FakePortMonitor* monitor, PortOp op) { fail = monitor->takeFault(op, leave, error); }
     // Sets the last error the way the rule asks; returns the call's result.
     BOOL finish(BOOL result) const {
         if (fail) {
@@ -37,7 +39,7 @@ PortCall MakeCall(PortOp op) {
 WinBool QXL_WINAPI FakeOpenPort(char* name, Handle* handle) {
     FakePortMonitor* monitor = FakePortMonitor::current();
     std::lock_guard lock(monitor->mutex());
-    CallGate gate(PortOp::OpenPort);
+    CallGate gate(monitor, PortOp::OpenPort);
     FakePort& port = monitor->port(name);
     PortCall call = MakeCall(PortOp::OpenPort);
     call.text = name;
@@ -53,9 +55,9 @@ WinBool QXL_WINAPI FakeOpenPort(char* name, Handle* handle) {
 }
 
 WinBool QXL_WINAPI FakeStartDocPort(Handle handle, char* printer, u32 jobId, u32 level, u8*) {
-    FakePortMonitor* monitor = FakePortMonitor::current();
+    FakePortMonitor* monitor = AsPort(handle)->owner;
     std::lock_guard lock(monitor->mutex());
-    CallGate gate(PortOp::StartDocPort);
+    CallGate gate(monitor, PortOp::StartDocPort);
     PortCall call = MakeCall(PortOp::StartDocPort);
     call.text = printer != nullptr ? printer : "";
     call.jobId = jobId;
@@ -68,10 +70,10 @@ WinBool QXL_WINAPI FakeStartDocPort(Handle handle, char* printer, u32 jobId, u32
 }
 
 WinBool QXL_WINAPI FakeWritePort(Handle handle, u8* buffer, u32 size, u32* written) {
-    FakePortMonitor* monitor = FakePortMonitor::current();
+    FakePortMonitor* monitor = AsPort(handle)->owner;
     std::lock_guard lock(monitor->mutex());
     FakePort& port = *AsPort(handle);
-    CallGate gate(PortOp::WritePort);
+    CallGate gate(monitor, PortOp::WritePort);
     PortCall call = MakeCall(PortOp::WritePort);
     call.size = size;
     u32 taken = 0;
@@ -92,13 +94,13 @@ WinBool QXL_WINAPI FakeWritePort(Handle handle, u8* buffer, u32 size, u32* writt
 }
 
 WinBool QXL_WINAPI FakeReadPort(Handle handle, u8* buffer, u32 size, u32* read) {
-    FakePortMonitor* monitor = FakePortMonitor::current();
+    FakePortMonitor* monitor = AsPort(handle)->owner;
     BOOL result;
     DWORD error = 0;
     {
         std::lock_guard lock(monitor->mutex());
         FakePort& port = *AsPort(handle);
-        CallGate gate(PortOp::ReadPort);
+        CallGate gate(monitor, PortOp::ReadPort);
         PortCall call = MakeCall(PortOp::ReadPort);
         call.size = size;
         *read = 0;
@@ -125,9 +127,9 @@ WinBool QXL_WINAPI FakeReadPort(Handle handle, u8* buffer, u32 size, u32* read) 
 }
 
 WinBool QXL_WINAPI FakeEndDocPort(Handle handle) {
-    FakePortMonitor* monitor = FakePortMonitor::current();
+    FakePortMonitor* monitor = AsPort(handle)->owner;
     std::lock_guard lock(monitor->mutex());
-    CallGate gate(PortOp::EndDocPort);
+    CallGate gate(monitor, PortOp::EndDocPort);
     PortCall call = MakeCall(PortOp::EndDocPort);
     call.returned = gate.finish(TRUE);
     DWORD error = GetLastError();
@@ -137,9 +139,9 @@ WinBool QXL_WINAPI FakeEndDocPort(Handle handle) {
 }
 
 WinBool QXL_WINAPI FakeClosePort(Handle handle) {
-    FakePortMonitor* monitor = FakePortMonitor::current();
+    FakePortMonitor* monitor = AsPort(handle)->owner;
     std::lock_guard lock(monitor->mutex());
-    CallGate gate(PortOp::ClosePort);
+    CallGate gate(monitor, PortOp::ClosePort);
     PortCall call = MakeCall(PortOp::ClosePort);
     call.returned = gate.finish(TRUE);
     DWORD error = GetLastError();
@@ -152,10 +154,10 @@ WinBool QXL_WINAPI FakeClosePort(Handle handle) {
 WinBool QXL_WINAPI FakeGetPrinterDataFromPort(Handle handle, u32 controlId, char* valueName,
                                               char* in, u32 inSize, char* out, u32 outSize,
                                               u32* returned) {
-    FakePortMonitor* monitor = FakePortMonitor::current();
+    FakePortMonitor* monitor = AsPort(handle)->owner;
     std::lock_guard lock(monitor->mutex());
     FakePort& port = *AsPort(handle);
-    CallGate gate(PortOp::GetPrinterDataFromPort);
+    CallGate gate(monitor, PortOp::GetPrinterDataFromPort);
     PortCall call = MakeCall(PortOp::GetPrinterDataFromPort);
     call.controlId = controlId;
     call.text = valueName != nullptr ? valueName : "";
@@ -181,9 +183,9 @@ WinBool QXL_WINAPI FakeGetPrinterDataFromPort(Handle handle, u32 controlId, char
 }
 
 WinBool QXL_WINAPI FakeSetPortTimeOuts(Handle handle, CommTimeouts* timeouts, u32) {
-    FakePortMonitor* monitor = FakePortMonitor::current();
+    FakePortMonitor* monitor = AsPort(handle)->owner;
     std::lock_guard lock(monitor->mutex());
-    CallGate gate(PortOp::SetPortTimeOuts);
+    CallGate gate(monitor, PortOp::SetPortTimeOuts);
     PortCall call = MakeCall(PortOp::SetPortTimeOuts);
     if (timeouts != nullptr) call.timeouts = *timeouts;
     call.returned = gate.finish(TRUE);
@@ -218,14 +220,12 @@ FakePortMonitor::FakePortMonitor(bool withSetTimeouts) {
     table_.ClosePort = FakeClosePort;
     table_.GetPrinterDataFromPort = FakeGetPrinterDataFromPort;
     if (withSetTimeouts) table_.SetPortTimeOuts = FakeSetPortTimeOuts;
-    g_current = this;
+    g_live.push_back(this);
 }
 
-FakePortMonitor::~FakePortMonitor() {
-    if (g_current == this) g_current = nullptr;
-}
+FakePortMonitor::~FakePortMonitor() { std::erase(g_live, this); }
 
-FakePortMonitor* FakePortMonitor::current() { return g_current; }
+FakePortMonitor* FakePortMonitor::current() { return g_live.empty() ? nullptr : g_live.back(); }
 
 FakePort& FakePortMonitor::port(const std::string& name) {
     std::lock_guard lock(mutex_);

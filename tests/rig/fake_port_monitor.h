@@ -61,7 +61,7 @@ struct FakePort {
 
 class FakePortMonitor {
 public:
-    // The table is installed as the process's current stand-in until destroyed.
+    // Ports opened through the table belong to the newest live stand-in.
     explicit FakePortMonitor(bool withSetTimeouts = true);
     ~FakePortMonitor();
     FakePortMonitor(const FakePortMonitor&) = delete;

@@ -4,6 +4,13 @@
 #include <algorithm>
 #include <string>
 
+void InstallCrashGuard();
+
+namespace {
+// Every test program links the spooler stand-in, so the guard comes with it.
+const bool g_crashGuard = (InstallCrashGuard(), true);
+}  // namespace
+
 bool LoadMonitorDll(const char* path, LoadedMonitor& out) {
     out.module = LoadLibraryA(path);
     if (out.module == nullptr) return false;

@@ -1,5 +1,7 @@
 // OpenPortEx and ClosePort through the linked monitor and the port monitor stand-in.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <winspool.h>
 
 #include "rig/network_monitor.h"
 #include "win/linked_monitor.h"
@@ -175,10 +177,14 @@ TEST_F(NetworkPortTest, NetworkTestComesBeforeTheUsbName) {
     OpenedPort usbNamed("QXUSBNET1");
     ASSERT_TRUE(usbNamed.opened);
     EXPECT_EQ(usbNamed.session()->portType, PORTTYPE_NETWORK);
-    OpenedPort plain("NX9");
-    EXPECT_EQ(plain.session()->portType, PORTTYPE_NETWORK);
+    {
+        OpenedPort plain("NX9");
+        ASSERT_TRUE(plain.opened);
+        EXPECT_EQ(plain.session()->portType, PORTTYPE_NETWORK);
+    }
     // The name must match exactly, case included.
     OpenedPort otherCase("nx9");
+    ASSERT_TRUE(otherCase.opened);
     EXPECT_EQ(otherCase.session()->portType, PORTTYPE_OTHER);
 }
 

@@ -6,6 +6,7 @@
 // enumerates: QXL_NX_PORTS (comma-separated, default "NX1"); QXL_NX_FAIL=1
 // makes EnumPorts fail with ERROR_ACCESS_DENIED.
 #include <windows.h>
+#include <winspool.h>
 #include <winsplp.h>
 
 #include <cwchar>
