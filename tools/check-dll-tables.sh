@@ -6,7 +6,7 @@ objdump=$1
 dll=$2
 dump=$("$objdump" -p "$dll")
 
-exports=$(printf '%s\n' "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^\s*\[/{print $NF;next} t{t=0}' | sort | tr '\n' ' ')
+exports=$(printf '%s\n' "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^[ \t]*\[/{print $NF;next} t{t=0}' | sort | tr '\n' ' ')
 expected="ConnectThreadProc DllEntryPoint InitializeMonitorEx "
 if [ "$exports" != "$expected" ]; then
     echo "exports: '$exports', expected '$expected'"; exit 1

@@ -1,5 +1,6 @@
 list(APPEND QXL_CORE_SOURCES
 )
 list(APPEND QXL_WIN_SOURCES
+    stream/reply_and_reset.cpp
     stream/write_path.cpp
 )

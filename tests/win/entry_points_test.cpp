@@ -66,16 +66,18 @@ TEST(TextHelpers, DuplicateTextUsesTheGlobalHeap) {
     FreeText(nullptr);
 }
 
+constexpr int COUNTER_THREADS = 4, COUNTS_EACH = 5000;
+
+DWORD WINAPI CountBlocks(LPVOID) {
+    for (int i = 0; i < COUNTS_EACH; ++i) NextBlockCounter();
+    return 0;
+}
+
 TEST(BlockCounter, CountsEveryIncrementAcrossThreads) {
     u32 start = NextBlockCounter();
-    constexpr int THREADS = 4, EACH = 5000;
+    constexpr int THREADS = COUNTER_THREADS, EACH = COUNTS_EACH;
     HANDLE threads[THREADS];
-    for (HANDLE& thread : threads) {
-        thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
-            for (int i = 0; i < EACH; ++i) NextBlockCounter();
-            return 0;
-        }, nullptr, 0, nullptr);
-    }
+    for (HANDLE& thread : threads) thread = CreateThread(nullptr, 0, CountBlocks, nullptr, 0, nullptr);
     WaitForMultipleObjects(THREADS, threads, TRUE, INFINITE);
     for (HANDLE thread : threads) CloseHandle(thread);
     EXPECT_EQ(NextBlockCounter(), start + THREADS * EACH + 1);

@@ -118,6 +118,18 @@ TEST(OpenPort, MutexIsNamedAfterThePort) {
     EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, "QXCOM7 OpenPort"), nullptr);
 }
 
+struct MutexProbe {
+    HANDLE mutex;
+    DWORD result;
+};
+
+DWORD WINAPI TryMutex(LPVOID context) {
+    auto* probe = static_cast<MutexProbe*>(context);
+    probe->result = WaitForSingleObject(probe->mutex, 0);
+    if (probe->result == WAIT_OBJECT_0) ReleaseMutex(probe->mutex);
+    return 0;
+}
+
 // A second load of the monitor (the real DLL beside the linked copy) opens the
 // same name with its own port list and shares the named mutex.
 TEST(OpenPort, TwoLoadsShareOneNamedMutex) {
@@ -131,13 +143,8 @@ TEST(OpenPort, TwoLoadsShareOneNamedMutex) {
     HANDLE mine = first.session()->openPortMutex;
     HANDLE theirs = Session(second.handle)->openPortMutex;
     ASSERT_EQ(WaitForSingleObject(mine, 0), WAIT_OBJECT_0);
-    struct Probe { HANDLE mutex; DWORD result; } probe{theirs, 0};
-    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
-        auto* probe = static_cast<Probe*>(p);
-        probe->result = WaitForSingleObject(probe->mutex, 0);
-        if (probe->result == WAIT_OBJECT_0) ReleaseMutex(probe->mutex);
-        return 0;
-    }, &probe, 0, nullptr);
+    MutexProbe probe{theirs, 0};
+    HANDLE thread = CreateThread(nullptr, 0, TryMutex, &probe, 0, nullptr);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     ReleaseMutex(mine);

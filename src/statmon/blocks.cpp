@@ -1,0 +1,60 @@
+// The four notifications that carry a data block.
+#include <cstring>
+
+#include "statmon/notify.h"
+#include "statmon/progress.h"
+
+namespace {
+
+void PutU16(u8* at, u16 value) { std::memcpy(at, &value, 2); }
+void PutU32(u8* at, u32 value) { std::memcpy(at, &value, 4); }
+
+// Copies a text cut to capacity - 1 characters; the block is already zeroed.
+void PutText(u8* at, const char* text, size_t capacity) {
+    if (text == nullptr) return;
+    size_t n = strnlen(text, capacity - 1);
+    std::memcpy(at, text, n);
+}
+
+}  // namespace
+
+bool SendJobStart(PortSession& session) {
+    u8 block[JOB_START_BLOCK_SIZE] = {};
+    PutU32(block, session.jobId);
+    PutText(block + 4, session.printerName, 128);
+    PutText(block + 132, session.documentName, 128);
+    // Window handles are 32-bit values on every Windows, also in 64-bit processes.
+    PutU32(block + 260, static_cast<u32>(reinterpret_cast<uintptr_t>(session.connectWindow)));
+    return SendNotify(session, NotifyJobStart, block, sizeof block, true);
+}
+
+bool SendMediaSettings(PortSession& session) {
+    const JobInfoBlock& info = session.jobInfo;
+    u8 block[MEDIA_SETTINGS_BLOCK_SIZE] = {};
+    PutText(block, info.caption, 64);
+    block[64] = info.mediaSetting1;
+    block[65] = info.mediaSetting2;
+    block[66] = info.mediaSetting3;
+    block[67] = info.mediaWidth;  // width before type, as the application reads them
+    block[68] = info.mediaType;
+    block[69] = info.mediaExtra;
+    block[70] = info.mediaSetting4;
+    PutU16(block + 71, info.pageTotalShown);
+    return SendNotify(session, NotifyMediaSettings, block, sizeof block, true);
+}
+
+bool SendMediaStatus(PortSession& session, const StatusPacket& packet) {
+    u8 block[MEDIA_STATUS_BLOCK_SIZE] = {0, 0, packet.mediaWidth, packet.mediaType,
+                                         packet.mediaExtra};
+    return SendNotify(session, NotifyMediaStatus, block, sizeof block, true);
+}
+
+bool SendProgress(PortSession& session, i16 kind) {
+    ProgressReport report =
+        ComputeProgress(session.jobInfo, session.pageBytesSent, session.lastPercent, kind);
+    if (!report.send) return true;
+    u8 block[PROGRESS_BLOCK_SIZE] = {};
+    PutU16(block + 4, report.page);
+    PutU16(block + 6, report.percent);
+    return SendNotify(session, NotifyProgress, block, sizeof block, true);
+}

@@ -1,0 +1,19 @@
+// The status monitor application's process, its window and the connect thread.
+#pragma once
+
+#include "monitor/port_session.h"
+
+// Starts the application and its link at the job's first write:
+// 2 the link is up; 1 not made, job stopped, write succeeds; 0 no connect thread.
+int LaunchStatusMonitor(PortSession& session);
+
+// The application's top-level window (its primary thread's, without a parent);
+// stored in monitorWindow, null when there is none.
+WindowHandle FindMonitorWindow(PortSession& session);
+
+// The connect thread's routine.
+unsigned long QXL_WINAPI ConnectThreadMain(void* session);
+
+// Waits for the application's reply to a state notification; the out value is
+// the reply state, 3 when the application's window has gone.
+bool WaitForReply(PortSession& session, u32& state);

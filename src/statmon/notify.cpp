@@ -1,0 +1,87 @@
+// SendNotify: the one way notifications reach the status monitor application.
+#include "statmon/notify.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "monitor/process_state.h"
+#include "statmon/launch.h"
+
+namespace {
+
+void MarkUnreachable(PortSession& session) {
+    session.resetNeeded = 1;
+    SetState(session, STATE_FATAL, 0);
+}
+
+HWND Window(const PortSession& session) { return static_cast<HWND>(session.monitorWindow); }
+
+// The named, paging-file backed block of exactly size bytes holding the data;
+// null when it cannot be made or filled.
+HANDLE MakeBlock(u32 number, const void* data, u32 size) {
+    char name[16];
+    FormatBlockName(number, name);
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
+    if (mapping == nullptr) return nullptr;
+    void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, size);
+    if (view == nullptr) {  // an unfilled block would carry zeros as if they were data
+        CloseHandle(mapping);
+        return nullptr;
+    }
+    std::memcpy(view, data, size);
+    UnmapViewOfFile(view);
+    return mapping;
+}
+
+}  // namespace
+
+u32 NextBlockNumber(const PortSession& session) { return session.ownerThreadId + NextBlockCounter(); }
+
+void FormatBlockName(u32 blockNumber, char name[16]) {
+    std::snprintf(name, 16, BLOCK_NAME_FORMAT, static_cast<unsigned>(blockNumber));
+}
+
+bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool withBlock) {
+    if (session.monitorWindow == nullptr && FindMonitorWindow(session) == nullptr) {
+        MarkUnreachable(session);
+        return false;
+    }
+
+    HANDLE block = nullptr;
+    LPARAM lParam = 0;
+    if (withBlock) {
+        u32 number = NextBlockNumber(session);
+        block = MakeBlock(number, data, size);
+        if (block == nullptr) {
+            SendMessageA(Window(session), WM_STATMON, NotifySystemError, 0);
+            MarkUnreachable(session);
+            return false;
+        }
+        lParam = static_cast<LPARAM>(number);
+    }
+
+    u32 stateClass = code >> 16;
+    if (stateClass == 2 || stateClass == 3) {
+        MonitorLockGuard lock;
+        session.replyState = REPLY_AWAITED;  // also when the repeat is dropped below
+    }
+    bool repeat = false;
+    if (stateClass == 2 || stateClass == 3 || stateClass == 5) {
+        repeat = code == session.lastNotifyCode;
+        if (!repeat) session.lastNotifyCode = code;
+    }
+    if (!repeat) {
+        // Reset first: a reply made while the application handles this sets it again.
+        if (session.replyEvent != nullptr) ResetEvent(session.replyEvent);
+        SendMessageA(Window(session), WM_STATMON, code, lParam);
+    }
+    if (block != nullptr) CloseHandle(block);  // the block lives only through the send
+    return true;
+}
+
+u32 GetReplyState(PortSession& session) {
+    MonitorLockGuard lock;
+    return session.replyState;
+}
