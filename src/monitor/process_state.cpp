@@ -1,5 +1,6 @@
 // Process-wide state and the text helpers every part uses.
 #include "monitor/process_state.h"
+#include "monitor/ticks.h"
 
 #include <cstring>
 
@@ -27,4 +28,17 @@ void FreeText(char* text) { FreeBlock(text); }
 
 u32 NextBlockCounter() {
     return static_cast<u32>(InterlockedIncrement(&g_process.blockCounter));
+}
+
+namespace {
+u32 SystemTicks() { return GetTickCount(); }
+TickSource g_tickSource = SystemTicks;
+}  // namespace
+
+u32 TickNow() { return g_tickSource(); }
+
+TickSource SetTickSource(TickSource source) {
+    TickSource old = g_tickSource;
+    g_tickSource = source != nullptr ? source : SystemTicks;
+    return old;
 }
