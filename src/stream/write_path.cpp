@@ -1,7 +1,267 @@
-// WritePort: placeholder until the data path lands.
-#include "monitor/monitor_ops.h"
+// WritePort and ReplayWrite: the carry buffer, the spool-file diversion of
+// multi-copy jobs, the scan, and the recovery that resends a page.
+#include "stream/write_path.h"
 
-WinBool QXL_WINAPI WritePort(Handle, u8*, u32, u32* written) {
-    *written = 0;
-    return FALSE;
+#include <windows.h>
+
+#include <cstring>
+
+#include "monitor/monitor_ops.h"
+#include "monitor/process_state.h"
+#include "statmon/launch.h"
+#include "statmon/notify.h"
+#include "stream/scanner.h"
+#include "stream/segment_list.h"
+#include "stream/transmit.h"
+
+namespace {
+
+constexpr u32 RESEND_PIECE = 4096;
+constexpr u8 MULTI_COPY_MARK = 0x3A;  // ':'
+
+enum class Recovery { Stopped, Resent };
+
+Recovery Stop(PortSession& session) {
+    session.flags |= PSF_STOPPED;
+    return Recovery::Stopped;
+}
+
+// Feeds one stored segment to the scanner in pieces; its last piece is the end
+// of what was scanned before, so unknown bytes there are stepped over. A piece
+// that yields nothing (a command longer than a piece) grows to the node's rest.
+bool ResendNode(PortSession& session, u8* data, u32 length) {
+    u32 offset = 0;
+    while (offset < length) {
+        u32 piece = length - offset < RESEND_PIECE ? length - offset : RESEND_PIECE;
+        for (;;) {
+            bool last = offset + piece == length;
+            u32 consumed = 0;
+            if (!ScanStream(session, data + offset, piece, consumed,
+                            last ? ScanMode::EndOfStream : ScanMode::Normal))
+                return false;
+            if (consumed > 0) {
+                offset += consumed;
+                break;
+            }
+            if (last) return true;  // an incomplete command at the very end: nothing to send
+            piece = length - offset;
+        }
+    }
+    return true;
+}
+
+// Run after the scanner failed: reports the state, waits for the user's
+// answer, resets the printer and sends the page again.
+Recovery ResumeAfterError(PortSession& session) {
+    for (;;) {
+        if (session.resetNeeded) {
+            SendResetSequence(session);
+            session.resetNeeded = 0;
+        }
+        if (session.stateClass == STATE_FATAL && session.stateCode == 0) return Stop(session);
+        if (GetReplyState(session) == REPLY_CANCEL) {
+            session.flags |= PSF_RESET_ON_STOP;
+            return Stop(session);
+        }
+        if (session.stateClass == STATE_GONE) {
+            SendNotify(session, NotifyJobEnd);
+            return Stop(session);
+        }
+        u32 code = StateNotifyCode(session.stateClass, session.stateCode);
+        if (session.stateClass == STATE_FATAL) {
+            SendNotify(session, code);
+            return Stop(session);
+        }
+        if (!SendNotify(session, code)) return Stop(session);
+
+        u32 reply = 0;
+        WaitForReply(session, reply);
+        if (reply == REPLY_CANCEL) {
+            session.flags |= PSF_RESET_ON_STOP;
+            return Stop(session);
+        }
+
+        session.restoreCutParam = 1;
+        session.resumeAfterReply = 1;
+        u8 zeros[PROGRESS_BLOCK_SIZE] = {};
+        if (!SendNotify(session, NotifyProgress, zeros, sizeof zeros, true) ||
+            !SendNotify(session, NotifyPrinting))
+            return Stop(session);
+        session.resetNeeded = 0;
+        std::memset(&session.jobInfo, 0, sizeof session.jobInfo);
+        SendResetSequence(session);
+        session.rasterCount = 0;
+
+        // Bytes held back in front of the unconsumed data are in the list but
+        // not yet consumed; the continuing scan sends them.
+        u32 totalStored = 0;
+        for (SegmentNode* node = session.pageFirst; node != nullptr; node = node->next)
+            totalStored += node->length;
+        u32 resendLimit = totalStored > session.storedAhead ? totalStored - session.storedAhead : 0;
+        session.storedAhead = 0;
+
+        SegmentNode* source = session.pageFirst;
+        if (session.pageCopy != nullptr) {
+            SegmentNode* copy = session.pageCopy;
+            // The copy starts with its page's job information block; its page
+            // number is cleared so that the page counts as new.
+            if (copy->length >= JOB_INFO_PAGE_NUMBER_OFFSET + 2 &&
+                std::memcmp(copy->data, JOB_INFO_INTRODUCER, 4) == 0)
+                std::memcpy(copy->data + JOB_INFO_PAGE_NUMBER_OFFSET, &session.jobInfo.pageNumber, 2);
+            source = copy;
+            resendLimit = copy->length;
+        }
+
+        session.flags |= PSF_RESENDING;
+        bool resent = true;
+        for (SegmentNode* node = source; node != nullptr && resendLimit > 0 && resent;
+             node = node->next) {
+            u32 n = node->length < resendLimit ? node->length : resendLimit;
+            resendLimit -= n;
+            resent = ResendNode(session, node->data, n);
+        }
+        session.flags &= ~PSF_RESENDING;
+        if (!resent) continue;  // decide again on the new state pair
+        ReleaseSegments(session);
+        return Recovery::Resent;
+    }
+}
+
+// Moves the unscanned tail to the front of the carry buffer (it may already
+// be there). Only what fits is kept; the rest counts as not taken, so the
+// spooler offers it again.
+void KeepTail(PortSession& session, const u8* tail, u32 count, u32& written) {
+    if (count > CARRY_BUFFER_SIZE) {
+        written -= count - CARRY_BUFFER_SIZE;
+        count = CARRY_BUFFER_SIZE;
+    }
+    if (count > 0) std::memmove(session.carryBuffer, tail, count);
+    session.carryCount = count;
+}
+
+// A full carry buffer from which nothing could be scanned holds a command that
+// can never complete: the job is stopped instead of stalling for ever.
+bool StallsForever(const PortSession& session, const u8* data, u32 n, u32 consumed) {
+    return consumed == 0 && data == session.carryBuffer && n == CARRY_BUFFER_SIZE;
+}
+
+void StopOverlongCommand(PortSession& session) {
+    SendNotify(session, NotifySystemError);
+    SendResetSequence(session);
+    session.flags |= PSF_STOPPED | PSF_RESET_ON_STOP;
+    session.carryCount = 0;
+}
+
+// Multi-copy jobs go to a temporary file whole; the rebuild prints them at job end.
+bool DivertToSpoolFile(PortSession& session) {
+    session.spoolToFile = 1;
+    if (session.spoolFilePath[0] == '\0') {
+        char directory[SPOOL_PATH_SIZE] = {};
+        GetTempPathA(SPOOL_PATH_SIZE, directory);
+        GetTempFileNameA(directory, "QXTF", 0, session.spoolFilePath);
+    }
+    session.spoolFile = CreateFileA(session.spoolFilePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (session.spoolFile == INVALID_HANDLE_VALUE) {
+        session.spoolToFile = 0;
+        return false;
+    }
+    return true;
+}
+
+// WritePort's steps from the choice of data on; the caller has handled the
+// stopped job, the launch and sets written to length first.
+BOOL WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool divertAllowed) {
+    u8* data = buffer;
+    u32 n = length;
+    if (session.carryCount != 0) {
+        u32 room = CARRY_BUFFER_SIZE - session.carryCount;
+        u32 k = length < room ? length : room;
+        std::memcpy(session.carryBuffer + session.carryCount, buffer, k);
+        written = k;
+        session.carryCount += k;
+        data = session.carryBuffer;
+        n = session.carryCount;
+    }
+
+    for (;;) {
+        u32 consumed = 0;
+        if (divertAllowed && !session.firstWriteSeen && n > 0 && data[0] == MULTI_COPY_MARK) {
+            if (!DivertToSpoolFile(session)) {
+                written = 0;  // nothing was taken: the spooler offers it again
+                return FALSE;
+            }
+        }
+        session.firstWriteSeen = 1;
+        if (session.spoolToFile) {
+            DWORD stored = 0;
+            WriteFile(session.spoolFile, data, n, &stored, nullptr);
+            if (data == session.carryBuffer) session.carryCount = 0;
+            return TRUE;
+        }
+
+        bool scanned = ScanStream(session, data, n, consumed);
+        session.printingPhase = 1;
+        session.waitingPhase = 0;
+        if (!scanned) {
+            if (ResumeAfterError(session) == Recovery::Stopped) return TRUE;
+            if (consumed != n) {
+                data += consumed;
+                n -= consumed;
+                continue;
+            }
+        }
+        if (session.flags & PSF_PAGE_ENDED) ReleaseSegments(session);
+        if (!(session.flags & PSF_STOPPED) && StallsForever(session, data, n, consumed)) {
+            StopOverlongCommand(session);
+            return TRUE;
+        }
+        KeepTail(session, data + consumed, n - consumed, written);
+        return TRUE;
+    }
+}
+
+}  // namespace
+
+WinBool QXL_WINAPI WritePort(Handle port, u8* buffer, u32 size, u32* written) {
+    auto& session = *static_cast<PortSession*>(port);
+    *written = size;
+    if (!(session.flags & PSF_STARTED)) return FALSE;
+    if (session.flags & PSF_STOPPED) {
+        if (session.flags & PSF_RESET_ON_STOP) SendResetSequence(session);
+        return TRUE;
+    }
+    if (session.flags & PSF_LAUNCH_STATMON) {
+        int launched = LaunchStatusMonitor(session);
+        if (launched != 2) return launched;
+    }
+    return WriteData(session, buffer, size, *written, true);
+}
+
+bool ReplayWrite(PortSession& session, u8* buffer, u32 length, u32& written) {
+    written = length;
+    if (!(session.flags & PSF_STARTED)) return false;
+    if (session.flags & PSF_STOPPED) {
+        if (session.flags & PSF_RESET_ON_STOP) SendResetSequence(session);
+        return true;
+    }
+    return WriteData(session, buffer, length, written, false) != FALSE;
+}
+
+void FlushCarry(PortSession& session) {
+    while (session.carryCount > 0 && (session.flags & PSF_STARTED) &&
+           !(session.flags & PSF_STOPPED) && !session.spoolToFile) {
+        u32 consumed = 0;
+        if (!ScanStream(session, session.carryBuffer, session.carryCount, consumed,
+                        ScanMode::EndOfStream)) {
+            if (ResumeAfterError(session) == Recovery::Stopped) break;
+        } else if (consumed == 0) {
+            break;  // an incomplete command at the very end is dropped
+        }
+        u32 rest = session.carryCount - consumed;
+        std::memmove(session.carryBuffer, session.carryBuffer + consumed, rest);
+        session.carryCount = rest;
+    }
+    session.carryCount = 0;
 }

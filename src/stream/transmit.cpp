@@ -1,0 +1,270 @@
+// The sender: each segment the scanner hands over is stored for a resend,
+// preceded at a new page by a status check, written under the port mutex and
+// reported as progress; at page ends the printer is followed through printing.
+#include "stream/transmit.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "monitor/port_monitor.h"
+#include "monitor/ticks.h"
+#include "status/status.h"
+#include "statmon/notify.h"
+#include "stream/scanner.h"
+#include "stream/segment_list.h"
+
+namespace {
+
+constexpr DWORD PORT_MUTEX_WAIT_MS = 1000;
+constexpr u32 NETWORK_PIECE = 256;
+constexpr DWORD PAUSE_POLL_MS = 50;
+constexpr DWORD STALLED_WRITE_PAUSE_MS = 10;
+
+bool IsNetwork(const PortSession& session) { return session.portType == PORTTYPE_NETWORK; }
+
+u32 ValueAfterStatus(const PortSession& session) { return IsNetwork(session) ? 100 : 300; }
+
+// The application's window has gone: nobody can answer any more, so the job
+// is cancelled as WaitForReply would cancel it.
+bool ApplicationGone(PortSession& session) {
+    return session.monitorWindow != nullptr && !IsWindow(static_cast<HWND>(session.monitorWindow));
+}
+
+void CancelJob(PortSession& session) {
+    session.flags |= PSF_RESET_ON_STOP;
+    SetState(session, STATE_FATAL, 0);
+    session.resetNeeded = 1;
+}
+
+// Holds the data while the application has paused the job. The reply event
+// paces the loop; a vanished application counts as a cancel.
+bool WaitWhilePaused(PortSession& session) {
+    while (session.flags & PSF_PAUSED) {
+        if (!CheckReply(session)) return false;
+        if (!(session.flags & PSF_PAUSED)) break;
+        if (ApplicationGone(session)) {
+            CancelJob(session);
+            return false;
+        }
+        if (session.replyEvent == nullptr ||
+            WaitForSingleObject(session.replyEvent, PAUSE_POLL_MS) == WAIT_OBJECT_0)
+            Sleep(5);  // the event may stay set from an earlier reply
+    }
+    return true;
+}
+
+// Stores the segment unless its first bytes are in the list already (held back
+// by an earlier pass), so that a resend sends every byte once.
+bool StoreOnce(PortSession& session, const u8* data, u32 length) {
+    u32 already = session.storedAhead < length ? session.storedAhead : length;
+    session.storedAhead -= already;
+    if (already == length) return true;
+    return StoreSegment(session, data + already, length - already);
+}
+
+// One pass of writes under the port mutex; returns the bytes written.
+u32 WritePass(PortSession& session, const u8* data, u32 remaining) {
+    u32 written = 0;
+    if (IsNetwork(session)) {
+        u32 start = TickNow();
+        while (remaining > 0 && !DeadlinePassed(start, session.statusTimeout)) {
+            if (session.lanSleep != 0) Sleep(session.lanSleep);
+            u32 piece = remaining < NETWORK_PIECE ? remaining : NETWORK_PIECE;
+            u32 count = 0;
+            if (session.lowerMonitor.WritePort(session.lowerPort, const_cast<u8*>(data + written),
+                                               piece, &count)) {
+                if (count > piece) count = piece;
+                written += count;
+                remaining -= count;
+            }
+        }
+    } else {
+        u32 count = 0;
+        session.lowerMonitor.WritePort(session.lowerPort, const_cast<u8*>(data), remaining, &count);
+        written = count < remaining ? count : remaining;
+    }
+    return written;
+}
+
+enum class WriteOutcome { Written, MutexTimedOut, Failed };
+
+WriteOutcome WriteSegment(PortSession& session, ScanCursor& cursor) {
+    while (cursor.pos > 0) {
+        DWORD wait = WaitForSingleObject(session.portMutex, PORT_MUTEX_WAIT_MS);
+        if (wait == WAIT_TIMEOUT) return WriteOutcome::MutexTimedOut;
+        if (wait != WAIT_OBJECT_0) {
+            if (wait == WAIT_ABANDONED) ReleaseMutex(session.portMutex);
+            return WriteOutcome::Failed;
+        }
+        SetLastError(0);
+        u32 written = WritePass(session, cursor.base(), cursor.pos);
+        DWORD error = GetLastError();
+        session.pageBytesSent += written;
+        cursor.consumed += written;
+        cursor.pos -= written;
+        ReleaseMutex(session.portMutex);
+        if (error == PORTERR_GONE) {
+            SetState(session, STATE_GONE, 0);
+            return WriteOutcome::Failed;
+        }
+        // A port that takes nothing is offered the rest again; a cancel or a
+        // vanished application ends the offers.
+        if (written == 0 && cursor.pos > 0) {
+            Sleep(STALLED_WRITE_PAUSE_MS);
+            if (!CheckReply(session)) return WriteOutcome::Failed;
+            if (ApplicationGone(session)) {
+                CancelJob(session);
+                return WriteOutcome::Failed;
+            }
+        }
+    }
+    return WriteOutcome::Written;
+}
+
+// Follows the printer through the printing of a page, a last page or a part.
+bool PageEndHandshake(PortSession& session, SegmentKind kind) {
+    session.rasterCount = 0;
+    bool told = SendNotify(session, NotifyWaiting);
+    session.printingPhase = 0;
+    session.waitingPhase = 1;
+    if (!told) return false;
+    SetPortValue(session, 100);
+    if (!WaitForStatus(session, STATUS_PHASE_CHANGE, 1, 0, true)) return false;
+    if (kind != SEG_SPLIT && !WaitForStatus(session, STATUS_PRINTING_ENDED, 0, 0, true))
+        return false;
+    if (!WaitForStatus(session, STATUS_PHASE_CHANGE, 0, 0, true)) return false;
+    if (kind != SEG_LAST_PAGE) {
+        if (!SendNotify(session, NotifyPrinting)) return false;
+        session.printingPhase = 1;
+        session.waitingPhase = 0;
+    }
+    SetPortValue(session, ValueAfterStatus(session));
+    return true;
+}
+
+}  // namespace
+
+SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kind) {
+    u32 length = cursor.pos;
+    if (!WaitWhilePaused(session)) return SendResult::EndFalse;
+
+    if (!(session.flags & PSF_RESENDING)) {
+        if (!StoreOnce(session, cursor.base(), length)) {
+            SendNotify(session, NotifySystemError);
+            SendResetSequence(session);
+            session.flags |= PSF_STOPPED;
+            return SendResult::EndTrue;
+        }
+        if ((session.flags & PSF_RESET_ON_STOP) && kind == SEG_PAGE_END) MakePageCopy(session);
+    }
+
+    if (session.flags & PSF_NEW_JOB_INFO) {
+        SetPortValue(session, 100);
+        if (!CheckPrinterStatus(session)) {
+            // Safe in the segment list: the resend sends it.
+            cursor.consumed += length;
+            cursor.pos = 0;
+            return SendResult::EndFalse;
+        }
+        session.flags &= ~PSF_NEW_JOB_INFO;
+        SetPortValue(session, ValueAfterStatus(session));
+    }
+
+    if (session.portReady != PORT_BUSY) {
+        switch (WriteSegment(session, cursor)) {
+            case WriteOutcome::Written: break;
+            case WriteOutcome::MutexTimedOut:
+                // Stored but not written: it comes again with the next call.
+                session.storedAhead = cursor.pos;
+                return SendResult::EndTrue;
+            case WriteOutcome::Failed: return SendResult::EndFalse;
+        }
+        if (!SendProgress(session, kind)) return SendResult::EndFalse;
+        if (kind != SEG_PLAIN && !PageEndHandshake(session, kind)) return SendResult::EndFalse;
+    } else {
+        // Held back on a busy port: nothing written, the bytes lead the next segment.
+        if (PollPortReady(session) == POLL_STOP || session.portReady != PORT_BUSY) {
+            CheckStalledPort(session);
+            return SendResult::EndFalse;
+        }
+        session.storedAhead = cursor.pos;
+        kind = SEG_SPLIT;
+        if (!PageEndHandshake(session, kind)) return SendResult::EndFalse;
+    }
+
+    if (!CheckReply(session)) return SendResult::EndFalse;
+
+    if (kind == SEG_PAGE_END) {
+        session.flags |= PSF_PAGE_ENDED;
+        session.rasterCount = 0;
+        if (!(session.flags & PSF_RESENDING)) ReleaseSegments(session);
+    } else if (kind == SEG_LAST_PAGE) {
+        SendNotify(session, NotifyJobEnd);
+        session.flags |= PSF_STOPPED;
+    }
+    return SendResult::Continue;
+}
+
+bool TakeJobInfo(PortSession& session, const u8* block) {
+    u16 oldPart = session.jobInfo.partIndex;
+    u16 oldPage = session.jobInfo.pageNumber;
+    std::memcpy(&session.jobInfo, block, JOB_INFO_SIZE);
+    if (session.jobInfo.partCount == 0) {
+        session.jobInfo.partCount = 1;
+        session.jobInfo.partIndex = 1;
+    }
+    session.flags &= ~PSF_PAGE_ENDED;
+    if (session.jobInfo.pageNumber == oldPage && session.jobInfo.partIndex == oldPart) return true;
+
+    session.lastPercent = -1;
+    session.pageBytesSent = 0;
+    if (session.flags & PSF_SEND_MEDIA) {
+        if (!SendMediaSettings(session)) return false;
+        session.flags &= ~PSF_SEND_MEDIA;
+    }
+    if (!(session.flags & PSF_RESENDING)) {
+        if (session.jobInfo.checkFlags & JIB_RESET_ON_STOP)
+            session.flags |= PSF_RESET_ON_STOP;
+        else
+            session.flags &= ~PSF_RESET_ON_STOP;
+    }
+    session.flags |= PSF_NEW_JOB_INFO;
+    if (!SendProgress(session, SEG_PLAIN)) return false;
+    return SendNotify(session, NotifyPrinting);
+}
+
+bool CheckStalledPort(PortSession& session) {
+    WaitForStatus(session, STATUS_ERROR, 0, 0, false);
+    if (session.stateClass == STATE_NONE || session.stateClass == STATE_READY)
+        SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
+    return false;
+}
+
+namespace {
+
+SendResult RealSendSegment(void*, PortSession& session, ScanCursor& cursor, SegmentKind kind) {
+    return SendSegment(session, cursor, kind);
+}
+
+bool RealTakeJobInfo(void*, PortSession& session, const u8* block) {
+    return TakeJobInfo(session, block);
+}
+
+bool RealStoreSegment(void*, PortSession& session, const u8* data, u32 length) {
+    return StoreSegment(session, data, length);
+}
+
+void RealStoreFailed(void*, PortSession& session) {
+    SendNotify(session, NotifySystemError);
+    SendResetSequence(session);
+}
+
+constexpr ScanSender REAL_SENDER = {nullptr, RealSendSegment, RealTakeJobInfo, RealStoreSegment,
+                                    RealStoreFailed};
+
+}  // namespace
+
+bool ScanStream(PortSession& session, u8* buffer, u32 length, u32& consumed, ScanMode mode) {
+    return ScanStreamWith(session, buffer, length, consumed, REAL_SENDER, mode);
+}
