@@ -51,6 +51,24 @@ StatmonRecord ParseLine(const std::string& line) {
     return record;
 }
 
+struct SectionBasicInformation {
+    void* base;
+    ULONG attributes;
+    LARGE_INTEGER size;
+};
+using NtQuerySectionFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+
+// The section's size as its creator asked for it.
+SIZE_T SectionSize(HANDLE mapping) {
+    auto query = reinterpret_cast<NtQuerySectionFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySection")));
+    SectionBasicInformation info = {};
+    if (query != nullptr && query(mapping, 0, &info, sizeof info, nullptr) >= 0) {
+        return static_cast<SIZE_T>(info.size.QuadPart);
+    }
+    return 0;
+}
+
 void SetOrClear(const char* name, const std::string& value) {
     SetEnvironmentVariableA(name, value.empty() ? nullptr : value.c_str());
 }
@@ -60,22 +78,12 @@ void SetOrClear(const char* name, const std::string& value) {
 bool ReadSharedBlock(u32 number, std::vector<u8>& bytes) {
     char name[16];
     std::snprintf(name, sizeof name, "%08x.mmf", static_cast<unsigned>(number));
-    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ | SECTION_QUERY, FALSE, name);
     if (mapping == nullptr) return false;
-    SIZE_T low = 0, high = 1 << 20;  // a view of low bytes maps, of high bytes does not
-    while (high - low > 1) {
-        SIZE_T middle = low + (high - low) / 2;
-        void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, middle);
-        if (view != nullptr) {
-            UnmapViewOfFile(view);
-            low = middle;
-        } else {
-            high = middle;
-        }
-    }
+    SIZE_T size = SectionSize(mapping);
     bytes.clear();
-    if (const void* view = low > 0 ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, low) : nullptr) {
-        bytes.assign(static_cast<const u8*>(view), static_cast<const u8*>(view) + low);
+    if (const void* view = size > 0 ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size) : nullptr) {
+        bytes.assign(static_cast<const u8*>(view), static_cast<const u8*>(view) + size);
         UnmapViewOfFile(view);
     }
     CloseHandle(mapping);
