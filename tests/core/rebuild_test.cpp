@@ -397,7 +397,9 @@ TEST(Rebuild, AllocationAndWriteFailuresFailTheRebuild) {
         Harness h;
         h.failAllocation = n;
         EXPECT_EQ(h.run(image), 0) << "allocation " << n;
-        if (n < 3) EXPECT_TRUE(h.out.empty()) << "index array " << n;
+        if (n < 3) {
+            EXPECT_TRUE(h.out.empty()) << "index array " << n;
+        }
     }
     for (int n = 0; n < whole.writes; ++n) {
         Harness h;
