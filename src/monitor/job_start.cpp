@@ -1,7 +1,221 @@
-// StartDocPort: placeholder until the job start lands.
-#include "monitor/monitor_ops.h"
+// StartDocPort: claims the port for the job, starts it on the port monitor,
+// resets the job's fields, makes its buffers and handles and reads its
+// timeouts from the driver's registry settings.
+#include <windows.h>
 
-WinBool QXL_WINAPI StartDocPort(Handle, char*, u32, u32, u8*) {
-    SetLastError(ERROR_NOT_SUPPORTED);
+#include <cstdio>
+#include <cstring>
+
+#include "monitor/monitor_ops.h"
+#include "monitor/port_monitor.h"
+#include "monitor/process_state.h"
+#include "stream/segment_list.h"
+
+namespace {
+
+constexpr DWORD OPEN_PORT_WAIT_MS = 60000;
+constexpr u32 DRIVER_NAME_SIZE = 260;
+constexpr char PRINTERS_KEY[] = "System\\CurrentControlSet\\control\\Print\\Printers\\%s";
+constexpr char SETTINGS_KEY[] = "SOFTWARE\\Quorvin\\Tavrik\\Driver\\3.0\\%s";
+
+struct JobSettings {
+    u32 statusTimeout = 5;  // seconds
+    u32 printTimeout = 60;  // seconds
+    u32 lanSleep = 0;       // milliseconds
+};
+
+// Opens HKLM\<format with name> for reading; false when the path does not fit
+// a registry path or the key is missing.
+bool OpenKey(const char* format, const char* name, HKEY& key) {
+    char path[512];
+    int length = std::snprintf(path, sizeof path, format, name != nullptr ? name : "");
+    if (length < 0 || static_cast<size_t>(length) >= sizeof path) return false;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
+}
+
+// A setting is a 4-byte value whatever its type; any other size, or a failed
+// read, keeps the default rather than part of the bytes.
+void ReadSetting(HKEY key, const char* name, u32& value) {
+    DWORD read = 0;
+    DWORD size = sizeof read;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size) ==
+            ERROR_SUCCESS &&
+        size == sizeof read) {
+        value = read;
+    }
+}
+
+// Missing keys and values are not failures: the defaults stay.
+JobSettings ReadJobSettings(const char* printerName) {
+    JobSettings settings;
+    HKEY printerKey = nullptr;
+    if (!OpenKey(PRINTERS_KEY, printerName, printerKey)) return settings;
+    char driver[DRIVER_NAME_SIZE + 1] = {};  // one spare byte keeps it terminated
+    DWORD size = DRIVER_NAME_SIZE;
+    LONG read = RegQueryValueExA(printerKey, "Printer Driver", nullptr, nullptr,
+                                 reinterpret_cast<BYTE*>(driver), &size);
+    RegCloseKey(printerKey);
+    if (read != ERROR_SUCCESS) return settings;
+
+    HKEY settingsKey = nullptr;
+    if (!OpenKey(SETTINGS_KEY, driver, settingsKey)) return settings;
+    ReadSetting(settingsKey, "Status Timeout", settings.statusTimeout);
+    ReadSetting(settingsKey, "Print Timeout", settings.printTimeout);
+    ReadSetting(settingsKey, "LanSleep", settings.lanSleep);
+    RegCloseKey(settingsKey);
+    return settings;
+}
+
+// "<printer> - <document>" on the global heap; a missing name counts as empty.
+char* MakeWindowTitle(const char* printerName, const char* documentName) {
+    static constexpr char SEPARATOR[] = " - ";
+    const char* printer = printerName != nullptr ? printerName : "";
+    const char* document = documentName != nullptr ? documentName : "";
+    size_t printerLength = std::strlen(printer);
+    size_t documentLength = std::strlen(document);
+    size_t separatorLength = sizeof SEPARATOR - 1;
+    auto* title =
+        static_cast<char*>(AllocZeroed(printerLength + separatorLength + documentLength + 1));
+    if (title == nullptr) return nullptr;
+    std::memcpy(title, printer, printerLength);
+    std::memcpy(title + printerLength, SEPARATOR, separatorLength);
+    std::memcpy(title + printerLength + separatorLength, document, documentLength);
+    return title;
+}
+
+// A wait that timed out leaves the mutex unowned: only an owned one is released.
+void ReleaseOpenPortMutex(PortSession& session, bool owned) {
+    if (owned && session.openPortMutex != nullptr) ReleaseMutex(session.openPortMutex);
+}
+
+// Gives back what this call made, ends the job below and frees the port for
+// the next job. The caller's last error survives the cleanup.
+WinBool Unwind(PortSession& session, bool ownsOpenPortMutex) {
+    DWORD error = GetLastError();
+    FreeText(session.printerName);
+    session.printerName = nullptr;
+    FreeText(session.documentName);
+    session.documentName = nullptr;
+    FreeBlock(session.carryBuffer);
+    session.carryBuffer = nullptr;
+    if (session.replyEvent != nullptr) {
+        CloseHandle(session.replyEvent);
+        session.replyEvent = nullptr;
+    }
+    FreeText(session.windowTitle);
+    session.windowTitle = nullptr;
+    session.lowerMonitor.EndDocPort(session.lowerPort);
+    session.flags &= ~PSF_BUSY;
+    ReleaseOpenPortMutex(session, ownsOpenPortMutex);
+    SetLastError(error);
     return FALSE;
+}
+
+}  // namespace
+
+WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 level,
+                                u8* docInfo) {
+    auto* session = static_cast<PortSession*>(port);
+    if (session->flags & PSF_BUSY) {
+        SetLastError(ERROR_BUSY);
+        return FALSE;
+    }
+
+    session->spoolToFile = 0;
+    session->spoolFile = INVALID_HANDLE_VALUE;
+    session->firstWriteSeen = 0;
+    std::memset(session->spoolFilePath, 0, sizeof session->spoolFilePath);
+    session->flags = (session->flags & PSF_JOB_START_KEEP_MASK) | PSF_BUSY;
+
+    // A job of another process on this port name holds the mutex to its end;
+    // after the wait the job goes on, owned or not.
+    bool ownsOpenPortMutex = false;
+    if (session->openPortMutex != nullptr) {
+        DWORD wait = WaitForSingleObject(session->openPortMutex, OPEN_PORT_WAIT_MS);
+        ownsOpenPortMutex = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+    }
+
+    MonitorTable& lower = session->lowerMonitor;
+    bool started = lower.StartDocPort != nullptr;
+    if (!started) SetLastError(ERROR_NOT_SUPPORTED);
+    if (started && !lower.StartDocPort(session->lowerPort, printerName, jobId, level, docInfo))
+        started = false;
+    if (!started) {
+        DWORD error = GetLastError();  // the port monitor's reason stays for the spooler
+        ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
+        session->flags &= ~PSF_BUSY;
+        SetLastError(error);
+        return FALSE;
+    }
+
+    if (lower.SetPortTimeOuts != nullptr) {
+        CommTimeouts timeouts = JOB_COMM_TIMEOUTS;
+        if (!lower.SetPortTimeOuts(session->lowerPort, &timeouts, 0)) {
+            DWORD error = GetLastError();
+            lower.EndDocPort(session->lowerPort);
+            ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
+            session->flags &= ~PSF_BUSY;
+            SetLastError(error);
+            return FALSE;
+        }
+    }
+
+    session->flags |= PSF_LAUNCH_STATMON | PSF_SEND_MEDIA;
+
+    // The document name is the first field of the document information at levels 1 and 2.
+    const char* documentName = docInfo != nullptr ? *reinterpret_cast<char**>(docInfo) : nullptr;
+    session->printerName = DuplicateText(printerName);
+    session->ownerThreadId = GetCurrentThreadId();
+    session->documentName = DuplicateText(documentName);
+    std::memset(&session->jobInfo, 0, sizeof session->jobInfo);
+    session->pageBytesSent = 0;
+    session->lastPercent = -1;
+    ReleaseSegments(*session);  // frees a list an earlier job left behind, else only clears
+    session->resendMode = 0;
+    session->pageCopy = nullptr;
+    session->rasterCount = 0;
+    session->phaseType = 0;
+    session->phaseNumber = 0;
+    session->portReady = PORT_READY;
+
+    session->carryBuffer = static_cast<u8*>(AllocZeroed(CARRY_BUFFER_SIZE));
+    if (session->carryBuffer == nullptr) return Unwind(*session, ownsOpenPortMutex);
+
+    session->carryCount = 0;
+    session->resetNeeded = 0;
+    session->monitorProcess = nullptr;
+    session->monitorProcessId = 0;
+    session->monitorThreadId = 0;
+    session->monitorWindow = nullptr;
+    session->replyState = 1;
+    session->replyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (session->replyEvent == nullptr) return Unwind(*session, ownsOpenPortMutex);
+
+    session->connectThread = nullptr;
+    session->connectWindow = nullptr;
+    session->statusBufferCount = 0;
+    session->windowTitle = MakeWindowTitle(printerName, documentName);
+
+    JobSettings settings = ReadJobSettings(printerName);
+
+    // Every user of the port mutex expects it for the whole job, so it is made
+    // whether or not the driver's settings were found.
+    session->portMutex = CreateMutexA(nullptr, FALSE, nullptr);
+    if (session->portMutex == nullptr) return Unwind(*session, ownsOpenPortMutex);
+
+    session->statusTimeout = settings.statusTimeout * 1000;
+    session->printTimeout = settings.printTimeout * 1000;
+    session->pollTimeout = 5 * 100;
+    session->lanSleep = settings.lanSleep;
+    session->flags |= PSF_STARTED;
+    session->jobId = jobId;
+
+    session->printingPhase = 0;
+    session->waitingPhase = 0;
+    session->restoreCutParam = 0;
+    session->savedCutParam = 0;
+    session->resumeAfterReply = 0;
+    session->cutParamSeen = 0;
+    session->lastPageEnd = 0x0C;
+    return TRUE;
 }

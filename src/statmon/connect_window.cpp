@@ -1,7 +1,114 @@
-// The connect window's procedure: placeholder until the status monitor link lands.
+// The connect thread and its hidden window, through which the status monitor
+// application's replies come in.
+#include <windows.h>
+
 #include "monitor/monitor_ops.h"
+#include "monitor/process_state.h"
+#include "statmon/launch.h"
+#include "statmon/notify.h"
+
+namespace {
+
+// The DLL keeps its instance at load; a program with the monitor linked in has none.
+HINSTANCE ConnectInstance() {
+    return g_process.moduleInstance != nullptr ? g_process.moduleInstance : GetModuleHandleA(nullptr);
+}
+
+// Once per process is enough; a second registration fails and that is harmless.
+void RegisterConnectClass(HINSTANCE instance) {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = ConnectThreadProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    windowClass.hIconSm = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = CONNECT_WINDOW_CLASS;
+    RegisterClassExA(&windowClass);
+}
+
+// Each window answers for its own job: replies to the first of two concurrent
+// jobs must not land in the record of the second.
+PortSession* WindowSession(HWND window) {
+    return reinterpret_cast<PortSession*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+void TakeReply(PortSession& session, u32 state) {
+    {
+        MonitorLockGuard lock;  // re-entrant: the re-send below runs under it
+        session.replyState = state;
+        if (state == REPLY_CONTINUE) {
+            HWND target = static_cast<HWND>(session.monitorWindow);
+            // Straight to the window: not a new notification, so no repeat test
+            // and no event reset.
+            if (session.printingPhase != 0) {
+                SendMessageA(target, WM_STATMON, NotifyPrinting, 0);
+            } else if (session.waitingPhase != 0) {
+                SendMessageA(target, WM_STATMON, NotifyWaiting, 0);
+            }
+        }
+    }
+    // A pause keeps a waiting writer waiting until the next reply.
+    if (state != REPLY_PAUSE) SetEvent(session.replyEvent);
+}
+
+}  // namespace
+
+unsigned long QXL_WINAPI ConnectThreadMain(void* parameter) {
+    PortSession& session = *static_cast<PortSession*>(parameter);
+    HINSTANCE instance = ConnectInstance();
+    RegisterConnectClass(instance);
+    HWND window = CreateWindowExA(0, CONNECT_WINDOW_CLASS, session.windowTitle,
+                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
+                                  &session);
+    session.connectWindow = window;
+    if (window == nullptr) {
+        // Without a window no quit message would ever end the loop below; the
+        // launch sees the null window and stops the job.
+        SetEvent(session.replyEvent);
+        return 1;
+    }
+    ShowWindow(window, SW_HIDE);
+    SetEvent(session.replyEvent);
+
+    MSG message = {};
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<unsigned long>(message.wParam);
+}
 
 extern "C" LRESULT CALLBACK ConnectThreadProc(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
+    switch (message) {
+        case WM_CREATE: {
+            auto* session = static_cast<PortSession*>(
+                reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(session));
+            MonitorLockGuard lock;
+            g_process.connectTarget = session;
+            return 0;
+        }
+        case WM_DESTROY: {
+            // The record may be freed after its job ends; do not leave it named here.
+            {
+                MonitorLockGuard lock;
+                if (g_process.connectTarget == WindowSession(window)) g_process.connectTarget = nullptr;
+            }
+            PostQuitMessage(0);
+            return 0;
+        }
+        case WM_STATMON: {
+            PortSession* session = WindowSession(window);
+            // Only the high 16 bits of the 32-bit wParam carry the reply state.
+            if (session != nullptr) TakeReply(*session, static_cast<u32>(wParam) >> 16);
+            return 0;
+        }
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
 }

@@ -6,4 +6,5 @@ list(APPEND QXL_WIN_SOURCES
     statmon/find_window.cpp
     statmon/notify.cpp
     statmon/connect_window.cpp
+    statmon/launch.cpp
 )

@@ -1,17 +1,101 @@
-// The emulated printer's byte handling.
+// The emulated printer's byte handling, status protocol and control answers.
 #include "rig/emulated_printer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "monitor/port_monitor.h"
 
+namespace {
+
+constexpr u8 STATUS_REQUEST[3] = {0x1B, 0x69, 0x53};  // ESC i S
+
+}  // namespace
+
 void EmulatedPrinter::receive(const u8* data, u32 size) {
     received.insert(received.end(), data, data + size);
+    for (u32 i = 0; i < size; ++i) {
+        u8 byte = data[i];
+        if (byte == STATUS_REQUEST[requestMatched_]) {
+            if (++requestMatched_ == sizeof STATUS_REQUEST) {
+                requestMatched_ = 0;
+                answerStatusRequest();
+            }
+        } else {
+            requestMatched_ = byte == STATUS_REQUEST[0] ? 1 : 0;
+        }
+    }
+    if (autoPageCycle && size != 0 && (data[size - 1] == 0x0C || data[size - 1] == 0x1A)) endPage();
 }
 
 void EmulatedPrinter::queue(const u8* data, u32 size) { toHost.insert(toHost.end(), data, data + size); }
 
+void EmulatedPrinter::queuePacket(const StatusPacket& packet) {
+    toHost.insert(toHost.end(), noise.begin(), noise.end());
+    const u8* bytes = reinterpret_cast<const u8*>(&packet);
+    toHost.insert(toHost.end(), bytes, bytes + sizeof packet);
+}
+
+StatusPacket EmulatedPrinter::statusReply() const {
+    return MakeStatusPacket({.statusType = STATUS_REPLY, .errorInfo1 = errorInfo1,
+                             .errorInfo2 = errorInfo2, .mediaWidth = mediaWidth,
+                             .mediaType = mediaType, .mediaExtra = mediaExtra});
+}
+
+void EmulatedPrinter::clearErrors() {
+    errorInfo1 = errorInfo2 = 0;
+    errorPage = errorStatusPage = gonePage = 0;
+    gone = false;
+    usbStatus = 0x03;
+}
+
+void EmulatedPrinter::answerStatusRequest() {
+    ++statusRequests;
+    u32 page = pagesEnded + 1;
+    if (gonePage != 0 && page >= gonePage) gone = true;
+    if (gone) {
+        usbStatus = 0;
+        queuePacket(MakeStatusPacket({.statusType = STATUS_GONE_A}));
+        return;
+    }
+    if (!answersStatus) return;
+    StatusPacket reply = statusReply();
+    if (errorPage == page) {
+        reply.errorInfo1 |= pageErrorInfo1;
+        reply.errorInfo2 |= pageErrorInfo2;
+        errorPage = 0;
+    }
+    queuePacket(reply);
+}
+
+void EmulatedPrinter::queuePrintCycle(bool withPrintingEnded) {
+    queuePacket(PhasePacket(1, 0));
+    if (withPrintingEnded) queuePacket(MakeStatusPacket({.statusType = STATUS_PRINTING_ENDED}));
+    queuePacket(PhasePacket(0, 0));
+}
+
+// An error status while a page prints stops the printer: nothing more comes
+// for that page until the host resets it and sends the page again.
+void EmulatedPrinter::endPage() {
+    u32 page = ++pagesEnded;
+    if (gone) return;
+    if (errorStatusPage == page) {
+        errorStatusPage = 0;
+        queuePacket(PhasePacket(1, 0));
+        queuePacket(MakeStatusPacket({.statusType = STATUS_ERROR, .errorInfo1 = errorStatusInfo1,
+                                      .errorInfo2 = errorStatusInfo2}));
+        return;
+    }
+    queuePrintCycle(true);
+}
+
 BOOL EmulatedPrinter::read(u8* buffer, u32 size, u32* count, DWORD* error) {
+    if (readErrorTimes != 0) {
+        if (readErrorTimes > 0) --readErrorTimes;
+        *count = 0;
+        *error = readError;
+        return FALSE;
+    }
     u32 n = std::min<u32>(size, static_cast<u32>(toHost.size()));
     if (readChunk != 0) n = std::min(n, readChunk);
     *count = n;
@@ -24,7 +108,43 @@ BOOL EmulatedPrinter::read(u8* buffer, u32 size, u32* count, DWORD* error) {
     return TRUE;
 }
 
-ControlAnswer EmulatedPrinter::control(u32, const char*, u32, char*, u32, u32* returned) {
+u32 EmulatedPrinter::serialWord() const {
+    if (serialStatus) return *serialStatus;
+    u32 waiting = std::min<u32>(static_cast<u32>(toHost.size()), 0xFFFF);
+    return 0x01 | (waiting != 0 ? 0x02 : 0) | (waiting << 16) | serialExtraBits;
+}
+
+ControlAnswer EmulatedPrinter::control(u32 controlId, const char* in, u32 inSize, char* out,
+                                       u32 outSize, u32* returned) {
     if (returned != nullptr) *returned = 0;
-    return {};
+    auto answer = [&](u32 value, u32 size) -> ControlAnswer {
+        if (out == nullptr || outSize < size) return {FALSE, ERROR_INSUFFICIENT_BUFFER};
+        std::memcpy(out, &value, size);
+        if (returned != nullptr) *returned = size;
+        return {TRUE, 0};
+    };
+    auto takeValue = [&]() -> ControlAnswer {
+        if (in == nullptr || inSize < sizeof(u32)) return {FALSE, ERROR_INVALID_PARAMETER};
+        u32 value;
+        std::memcpy(&value, in, sizeof value);
+        valuesSet.emplace_back(controlId, value);
+        return {TRUE, 0};
+    };
+    switch (controlId) {
+        case CONTROL_USB_STATUS:
+            return answer(gone ? 0 : usbStatus, sizeof(u32));
+        case CONTROL_NETWORK_QUEUED:
+            return answer(static_cast<u32>(toHost.size()), std::min<u32>(networkAnswerSize, 4));
+        case CONTROL_SERIAL_STATUS:
+            if (returned == nullptr) return {FALSE, ERROR_INVALID_PARAMETER};
+            *returned = serialWord();
+            return {TRUE, 0};
+        case CONTROL_PAR_QUERY:
+            return answer(parallelStatus, sizeof(u32));
+        case CONTROL_PORT_VALUE:
+        case CONTROL_NETWORK_VALUE:
+            return takeValue();
+        default:
+            return {};
+    }
 }

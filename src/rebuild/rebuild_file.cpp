@@ -1,0 +1,90 @@
+// RebuildMultiCopyJob: the spool file into memory, the rebuilt job out to a
+// file through a staging buffer, memory from the global heap.
+#include "rebuild/rebuild_file.h"
+
+#include <cstring>
+
+#include "monitor/process_state.h"
+#include "rebuild/rebuild.h"
+
+namespace {
+
+// The rebuild hands over many small pieces (blocks, one-byte form feeds).
+constexpr u32 STAGING_SIZE = 64 * 1024;
+
+struct HeapBlock {
+    void* block;
+    explicit HeapBlock(SIZE_T size) : block(AllocZeroed(size)) {}
+    ~HeapBlock() {
+        if (block != nullptr) FreeBlock(block);
+    }
+    HeapBlock(const HeapBlock&) = delete;
+    HeapBlock& operator=(const HeapBlock&) = delete;
+    u8* bytes() const { return static_cast<u8*>(block); }
+};
+
+bool ReadWhole(HANDLE file, u8* buffer, u32 size) {
+    u32 got = 0;
+    while (got < size) {
+        DWORD read = 0;
+        // A short read with no bytes means the file is shorter than it said.
+        if (!ReadFile(file, buffer + got, size - got, &read, nullptr) || read == 0) return false;
+        got += read;
+    }
+    return true;
+}
+
+bool WriteWhole(HANDLE file, const u8* data, u32 length) {
+    u32 done = 0;
+    while (done < length) {
+        DWORD written = 0;
+        if (!WriteFile(file, data + done, length - done, &written, nullptr) || written == 0) return false;
+        done += written;
+    }
+    return true;
+}
+
+struct FileOutput {
+    HANDLE file;
+    u8* staging;
+    u32 used;
+};
+
+bool Flush(FileOutput* out) {
+    const bool ok = WriteWhole(out->file, out->staging, out->used);
+    out->used = 0;
+    return ok;
+}
+
+WinBool WriteStaged(void* context, const u8* data, u32 length) {
+    FileOutput* out = static_cast<FileOutput*>(context);
+    if (length > STAGING_SIZE - out->used && !Flush(out)) return 0;
+    if (length >= STAGING_SIZE) return WriteWhole(out->file, data, length) ? 1 : 0;
+    memcpy(out->staging + out->used, data, length);
+    out->used += length;
+    return 1;
+}
+
+void* AllocateGlobal(void*, u32 size) { return AllocZeroed(size); }
+void ReleaseGlobal(void*, void* block) { FreeBlock(block); }
+
+}  // namespace
+
+BOOL RebuildMultiCopyJob(HANDLE spoolFile, HANDLE destination) {
+    DWORD high = 0;
+    const DWORD size = GetFileSize(spoolFile, &high);
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return FALSE;
+    // The image is held whole in memory and indexed with 32-bit offsets.
+    if (high != 0 || size == 0) return FALSE;
+
+    HeapBlock image(size);
+    if (image.block == nullptr) return FALSE;
+    if (!ReadWhole(spoolFile, image.bytes(), size)) return FALSE;
+
+    HeapBlock staging(STAGING_SIZE);
+    if (staging.block == nullptr) return FALSE;
+    FileOutput out{destination, staging.bytes(), 0};
+    const RebuildIo io{&out, WriteStaged, AllocateGlobal, ReleaseGlobal};
+    if (!RebuildJobImage(image.bytes(), size, &io)) return FALSE;
+    return Flush(&out) ? TRUE : FALSE;
+}

@@ -1,0 +1,110 @@
+// Starting the status monitor application, finding its window, and waiting
+// for its replies.
+#include "statmon/launch.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "monitor/ticks.h"
+#include "statmon/notify.h"
+
+namespace {
+
+constexpr DWORD SEARCH_INTERVAL_MS = 200;
+constexpr u32 SEARCH_LIMIT_MS = 10000;
+constexpr DWORD REPLY_CHECK_MS = 1000;
+
+// Modal, without an owner: the launching spooler thread waits until the user closes it.
+void ShowLaunchFailure() {
+    MessageBoxA(nullptr, LAUNCH_FAILURE_TEXT, LAUNCH_FAILURE_CAPTION, MB_OK);
+}
+
+int StopWithMessage(PortSession& session) {
+    session.flags |= PSF_STOPPED;
+    ShowLaunchFailure();
+    return 1;
+}
+
+bool StartApplication(PortSession& session) {
+    char commandLine[32];
+    std::snprintf(commandLine, sizeof commandLine, STATMON_COMMAND_FORMAT, STATMON_EXECUTABLE);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION started = {};
+    // No application name: the first word of the command line is looked up in
+    // the usual order (the spooler's directory, the system directories, PATH).
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE,
+                        CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                        &startup, &started)) {
+        return false;
+    }
+    CloseHandle(started.hThread);
+    if (started.dwProcessId == 0) {
+        CloseHandle(started.hProcess);
+        return false;
+    }
+    session.monitorProcessId = started.dwProcessId;
+    session.monitorThreadId = started.dwThreadId;
+    session.monitorProcess = started.hProcess;  // the record owns it until the job end
+    return true;
+}
+
+}  // namespace
+
+int LaunchStatusMonitor(PortSession& session) {
+    session.connectThread = CreateThread(nullptr, 0, ConnectThreadMain, &session, 0, nullptr);
+    if (session.connectThread == nullptr) {
+        session.flags |= PSF_STOPPED;
+        return 0;
+    }
+    // The thread sets replyEvent once its window exists; it also ends at once
+    // when no window can be made, which must not leave this wait hanging.
+    HANDLE started[2] = {session.replyEvent, session.connectThread};
+    WaitForMultipleObjects(2, started, FALSE, INFINITE);
+    ResetEvent(session.replyEvent);
+    if (session.connectWindow == nullptr) {
+        session.flags |= PSF_STOPPED;
+        return 0;
+    }
+
+    if (!StartApplication(session)) return StopWithMessage(session);
+
+    // Bounded: the application has 10 s to show its window.
+    u32 searchStart = TickNow();
+    for (;;) {
+        Sleep(SEARCH_INTERVAL_MS);
+        if (FindMonitorWindow(session) != nullptr) break;
+        if (DeadlinePassed(searchStart, SEARCH_LIMIT_MS)) return StopWithMessage(session);
+    }
+    Sleep(SEARCH_INTERVAL_MS);
+
+    // A fresh application has seen nothing yet, so nothing it is sent can be a
+    // repeat of what an earlier job's application was told.
+    session.lastNotifyCode = 0;
+    if (SendNotify(session, NotifyConnect) && SendJobStart(session)) {
+        session.flags &= ~PSF_LAUNCH_STATMON;
+        if (SendNotify(session, NotifyPrinting)) return 2;
+    }
+    session.flags |= PSF_STOPPED;
+    return 1;
+}
+
+bool WaitForReply(PortSession& session, u32& state) {
+    // Bounded by the application's window: its disappearance is a cancel.
+    for (;;) {
+        DWORD waited = WaitForSingleObject(session.replyEvent, REPLY_CHECK_MS);
+        if (waited == WAIT_OBJECT_0) {
+            state = GetReplyState(session);
+            return true;
+        }
+        if (!IsWindow(static_cast<HWND>(session.monitorWindow))) {
+            state = REPLY_CANCEL;
+            return true;
+        }
+        // A wait that fails returns at once; keep the one-second rhythm.
+        if (waited == WAIT_FAILED) Sleep(REPLY_CHECK_MS);
+    }
+}

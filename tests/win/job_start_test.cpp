@@ -1,0 +1,264 @@
+// StartDocPort through the linked monitor: the port claim, the calls below,
+// the job's fields and the settings read from the prefix's registry.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "monitor/port_monitor.h"
+#include "win/linked_monitor.h"
+
+namespace {
+
+constexpr char PRINTERS[] = "System\\CurrentControlSet\\control\\Print\\Printers\\";
+constexpr char SETTINGS[] = "SOFTWARE\\Quorvin\\Tavrik\\Driver\\3.0\\";
+constexpr char DRIVER[] = "QX Job Start Test Driver";
+
+// Releases what StartDocPort made, standing in for the job end.
+void EndTestJob(PortSession& session) {
+    FreeText(session.printerName);
+    FreeText(session.documentName);
+    FreeText(session.windowTitle);
+    FreeBlock(session.carryBuffer);
+    session.printerName = session.documentName = session.windowTitle = nullptr;
+    session.carryBuffer = nullptr;
+    for (Handle* handle : {&session.replyEvent, &session.portMutex}) {
+        if (*handle != nullptr) CloseHandle(*handle);
+        *handle = nullptr;
+    }
+    if (session.openPortMutex != nullptr) ReleaseMutex(session.openPortMutex);
+    session.flags &= ~(PSF_BUSY | PSF_STARTED);
+}
+
+// The printer's driver entry and the driver's settings, removed again at the end.
+struct DriverRegistry {
+    std::string printer;
+    explicit DriverRegistry(std::string printerName) : printer(std::move(printerName)) {}
+    ~DriverRegistry() {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (PRINTERS + printer).c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (SETTINGS + std::string(DRIVER)).c_str());
+        // The parents go too when nothing else lives under them.
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvin\\Tavrik\\Driver\\3.0");
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvin\\Tavrik\\Driver");
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvin\\Tavrik");
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvin");
+    }
+    static bool set(const std::string& path, const char* name, DWORD type, const void* data,
+                    DWORD size) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                            &key, nullptr) != ERROR_SUCCESS)
+            return false;
+        LONG result = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+        RegCloseKey(key);
+        return result == ERROR_SUCCESS;
+    }
+    bool setDriver() {
+        return set(PRINTERS + printer, "Printer Driver", REG_SZ, DRIVER, sizeof DRIVER);
+    }
+    bool setSetting(const char* name, DWORD type, const void* data, DWORD size) {
+        return set(SETTINGS + std::string(DRIVER), name, type, data, size);
+    }
+};
+
+struct Setting {
+    const char* name;
+    DWORD type;
+    std::string bytes;
+};
+
+std::string Dword(DWORD value) { return std::string(reinterpret_cast<char*>(&value), 4); }
+
+TEST(StartDocPort, SettingsComeFromTheDriversKey) {
+    struct Case {
+        const char* what;
+        bool driver;
+        std::vector<Setting> settings;
+        u32 statusTimeout, printTimeout, lanSleep;
+    };
+    const std::string qword = Dword(10) + Dword(0);
+    const Case cases[] = {
+        {"no Printer Driver value", false, {{"Status Timeout", REG_DWORD, Dword(10)}}, 5000,
+         60000, 0},
+        {"no settings key", true, {}, 5000, 60000, 0},
+        {"all three", true,
+         {{"Status Timeout", REG_DWORD, Dword(10)}, {"Print Timeout", REG_DWORD, Dword(0)},
+          {"LanSleep", REG_DWORD, Dword(25)}},
+         10000, 0, 25},
+        {"type not examined", true, {{"Status Timeout", REG_BINARY, Dword(7)}}, 7000, 60000, 0},
+        {"8-byte QWORD ignored", true, {{"Status Timeout", REG_QWORD, qword}}, 5000, 60000, 0},
+        {"8-byte binary ignored", true, {{"Status Timeout", REG_BINARY, qword}}, 5000, 60000, 0},
+        {"2-byte binary ignored", true, {{"Print Timeout", REG_BINARY, std::string("\x02\x00", 2)}},
+         5000, 60000, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DriverRegistry registry("QX Settings Printer");
+        if (c.driver) {
+            ASSERT_TRUE(registry.setDriver());
+        }
+        for (const Setting& s : c.settings) {
+            ASSERT_TRUE(registry.setSetting(s.name, s.type, s.bytes.data(),
+                                            static_cast<DWORD>(s.bytes.size())));
+        }
+        OpenedPort port("QXUSB101");
+        ASSERT_TRUE(port.opened);
+        ASSERT_TRUE(port.spooler.startDoc(registry.printer.c_str(), 7, "Doc1"));
+        PortSession& session = *port.session();
+        EXPECT_EQ(session.statusTimeout, c.statusTimeout);
+        EXPECT_EQ(session.printTimeout, c.printTimeout);
+        EXPECT_EQ(session.pollTimeout, 500);
+        EXPECT_EQ(session.lanSleep, c.lanSleep);
+        // Made on every path: the data path and the status reads wait on it.
+        EXPECT_NE(session.portMutex, nullptr);
+        EndTestJob(session);
+    }
+}
+
+TEST(StartDocPort, SetsTheJobsFields) {
+    OpenedPort port("QXUSB102");
+    ASSERT_TRUE(port.opened);
+    PortSession& session = *port.session();
+    session.lastPercent = 42;
+    session.lastPageEnd = 0x1A;
+    session.rasterCount = 99;
+    std::memset(&session.jobInfo, 0x55, sizeof session.jobInfo);
+    ASSERT_TRUE(port.spooler.startDoc("Label", 31, "Doc1", 2));
+
+    EXPECT_EQ(session.flags, PSF_BUSY | PSF_STARTED | PSF_LAUNCH_STATMON | PSF_SEND_MEDIA);
+    EXPECT_STREQ(session.windowTitle, "Label - Doc1");
+    EXPECT_STREQ(session.printerName, "Label");
+    EXPECT_STREQ(session.documentName, "Doc1");
+    EXPECT_EQ(session.jobId, 31u);
+    EXPECT_EQ(session.ownerThreadId, GetCurrentThreadId());
+    EXPECT_EQ(session.lastPercent, -1);
+    EXPECT_EQ(session.lastPageEnd, 0x0C);
+    EXPECT_EQ(session.rasterCount, 0);
+    EXPECT_EQ(session.replyState, 1u);
+    EXPECT_EQ(session.spoolFile, INVALID_HANDLE_VALUE);
+    EXPECT_NE(session.carryBuffer, nullptr);
+    EXPECT_EQ(session.jobInfo.pageNumber, 0);
+    ASSERT_NE(session.replyEvent, nullptr);
+    EXPECT_EQ(WaitForSingleObject(session.replyEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    auto starts = port.lower.calls(port.name, PortOp::StartDocPort);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].text, "Label");
+    EXPECT_EQ(starts[0].jobId, 31u);
+    EXPECT_EQ(starts[0].level, 2u);
+    auto timeouts = port.lower.calls(port.name, PortOp::SetPortTimeOuts);
+    ASSERT_EQ(timeouts.size(), 1u);
+    EXPECT_EQ(0, memcmp(&timeouts[0].timeouts, &JOB_COMM_TIMEOUTS, sizeof(CommTimeouts)));
+    EndTestJob(session);
+}
+
+TEST(StartDocPort, KeepsOnlyTheMaskedFlagsOfTheJobBefore) {
+    OpenedPort port("QXUSB103");
+    ASSERT_TRUE(port.opened);
+    PortSession& session = *port.session();
+    session.flags = ~PSF_BUSY;
+    ASSERT_TRUE(port.spooler.startDoc("Label", 1, "Doc1"));
+    EXPECT_EQ(session.flags, (~PSF_BUSY & PSF_JOB_START_KEEP_MASK) | PSF_BUSY | PSF_STARTED |
+                                 PSF_LAUNCH_STATMON | PSF_SEND_MEDIA);
+    EXPECT_FALSE(session.flags & (PSF_STOPPED | PSF_COMPRESSED | PSF_RESENDING));
+    EndTestJob(session);
+}
+
+TEST(StartDocPort, SecondStartOnARunningJobIsBusyAndTouchesNothing) {
+    OpenedPort port("QXUSB104");
+    ASSERT_TRUE(port.opened);
+    PortSession& session = *port.session();
+    ASSERT_TRUE(port.spooler.startDoc("Label", 1, "Doc1"));
+    session.spoolToFile = 1;
+    session.firstWriteSeen = 1;
+    HANDLE file = reinterpret_cast<HANDLE>(0x1234);
+    session.spoolFile = file;
+    std::strcpy(session.spoolFilePath, "C:\\temp\\QXTF1.tmp");
+    session.flags |= PSF_STOPPED;
+    session.lastPercent = 50;
+    char* title = session.windowTitle;
+    u32 flags = session.flags;
+
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(port.spooler.startDoc("Other", 2, "Doc2"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
+    EXPECT_EQ(session.spoolToFile, 1);
+    EXPECT_EQ(session.firstWriteSeen, 1);
+    EXPECT_EQ(session.spoolFile, file);
+    EXPECT_STREQ(session.spoolFilePath, "C:\\temp\\QXTF1.tmp");
+    EXPECT_EQ(session.flags, flags);
+    EXPECT_EQ(session.lastPercent, 50);
+    EXPECT_EQ(session.windowTitle, title);
+    EXPECT_EQ(session.jobId, 1u);
+    EXPECT_EQ(port.lower.count(port.name, PortOp::StartDocPort), 1u);
+    session.spoolFile = INVALID_HANDLE_VALUE;
+    EndTestJob(session);
+}
+
+TEST(StartDocPort, PortMonitorWithoutSetPortTimeOutsIsAccepted) {
+    OpenedPort port("QXUSB105", false);
+    ASSERT_TRUE(port.opened);
+    ASSERT_TRUE(port.spooler.startDoc("Label", 1, "Doc1"));
+    EXPECT_TRUE(port.session()->flags & PSF_STARTED);
+    EndTestJob(*port.session());
+}
+
+struct MutexProbe {
+    HANDLE mutex;
+    DWORD result = 0;
+};
+
+DWORD WINAPI ProbeMutex(LPVOID context) {
+    auto* probe = static_cast<MutexProbe*>(context);
+    probe->result = WaitForSingleObject(probe->mutex, 0);
+    if (probe->result == WAIT_OBJECT_0 || probe->result == WAIT_ABANDONED)
+        ReleaseMutex(probe->mutex);
+    return 0;
+}
+
+// What another thread finds when it tries the mutex at once.
+DWORD ProbeFromAnotherThread(HANDLE mutex) {
+    MutexProbe probe{mutex};
+    HANDLE thread = CreateThread(nullptr, 0, ProbeMutex, &probe, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    return probe.result;
+}
+
+TEST(StartDocPort, OpenPortMutexIsOwnedByTheCallingThread) {
+    OpenedPort port("QXUSB106");
+    ASSERT_TRUE(port.opened);
+    PortSession& session = *port.session();
+    ASSERT_TRUE(port.spooler.startDoc("Label", 1, "Doc1"));
+    EXPECT_EQ(ProbeFromAnotherThread(session.openPortMutex), static_cast<DWORD>(WAIT_TIMEOUT));
+    EndTestJob(session);
+    EXPECT_EQ(ProbeFromAnotherThread(session.openPortMutex), static_cast<DWORD>(WAIT_OBJECT_0));
+}
+
+TEST(StartDocPort, FailuresBelowUnwindTheClaim) {
+    struct Case {
+        PortOp failing;
+        size_t endDocCalls;
+    };
+    for (Case c : {Case{PortOp::StartDocPort, 0}, Case{PortOp::SetPortTimeOuts, 1}}) {
+        SCOPED_TRACE(PortOpName(c.failing));
+        OpenedPort port("QXUSB107");
+        ASSERT_TRUE(port.opened);
+        PortSession& session = *port.session();
+        port.lower.inject(c.failing, {true, ERROR_DEV_NOT_EXIST, 1});
+        SetLastError(0xdeadbeef);
+        EXPECT_FALSE(port.spooler.startDoc("Label", 1, "Doc1"));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEV_NOT_EXIST));
+        EXPECT_EQ(port.lower.count(port.name, PortOp::EndDocPort), c.endDocCalls);
+        EXPECT_FALSE(session.flags & (PSF_BUSY | PSF_STARTED));
+        EXPECT_EQ(session.carryBuffer, nullptr);
+        EXPECT_EQ(ProbeFromAnotherThread(session.openPortMutex), static_cast<DWORD>(WAIT_OBJECT_0));
+
+        // The port is free for the next job.
+        ASSERT_TRUE(port.spooler.startDoc("Label", 2, "Doc2"));
+        EndTestJob(session);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,278 @@
+// Stand-in for the status monitor application: started by the monitor as
+// "QXSMON.EXE QX28", it logs every notification (with its block, read while
+// the message is handled), replies to the connect window by a script and
+// exits at the job end. Awkward behaviours are chosen by QXSMON_MODE:
+//   normal       top-level window on the primary thread
+//   nowindow     no window at all
+//   popup        only an owned pop-up on the primary thread (its owner lives on another thread)
+//   otherthread  the top-level window belongs to a second thread
+//   closeonstate closes its window at the first state notification (class 2 or 3), then exits
+//   exitatonce   exits before making any window
+//   neverexit    ignores the job end notification
+// QXSMON_LOG names the log (one line per event, "PID TICK EVENT ...",
+// appended, written at once),
+// QXSMON_SCRIPT the replies (see script.h), QXSMON_LIFETIME (ms, default
+// 120000) the bound after which every mode exits, so no stand-in outlives a test.
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "qxsmon/script.h"
+#include "statmon/statmon_interface.h"
+
+namespace {
+
+constexpr char WINDOW_CLASS[] = "QXSMON stand-in";
+constexpr UINT_PTR LIFETIME_TIMER = 1;
+
+struct PendingReply {
+    std::uint32_t state;
+    bool send;
+};
+
+struct App {
+    HANDLE log = INVALID_HANDLE_VALUE;
+    std::string mode = "normal";
+    std::vector<ReplyRule> rules;
+    HWND window = nullptr;
+    HWND connectWindow = nullptr;
+    bool closing = false;
+    UINT_PTR nextTimer = 100;
+    std::map<UINT_PTR, PendingReply> pending;
+};
+
+App g_app;
+
+std::string Environment(const char* name, const char* fallback) {
+    char value[4096];
+    DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+    if (length == 0 || length >= sizeof value) return fallback;
+    return std::string(value, length);
+}
+
+// One WriteFile per line on an append handle: lines of two instances never mix.
+void Log(const char* format, ...) {
+    if (g_app.log == INVALID_HANDLE_VALUE) return;
+    // The tick count is system-wide, so tests can time events against their own.
+    std::string line = std::to_string(GetCurrentProcessId()) + " " + std::to_string(GetTickCount()) + " ";
+    char text[8192];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    line += text;
+    line += "\n";
+    DWORD written = 0;
+    WriteFile(g_app.log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+bool CarriesBlock(std::uint32_t code) {
+    return code == NotifyJobStart || code == NotifyMediaSettings || code == NotifyProgress ||
+           code == NotifyMediaStatus;
+}
+
+// The largest view the section allows: its size as the creator made it.
+SIZE_T SectionSize(HANDLE mapping) {
+    SIZE_T low = 0, high = 1 << 20;  // low maps, high does not
+    while (high - low > 1) {
+        SIZE_T middle = low + (high - low) / 2;
+        void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, middle);
+        if (view != nullptr) {
+            UnmapViewOfFile(view);
+            low = middle;
+        } else {
+            high = middle;
+        }
+    }
+    return low;
+}
+
+// "block NAME missing" or "block NAME SIZE HEXBYTES".
+std::string ReadBlock(std::uint32_t number, std::vector<unsigned char>& bytes) {
+    char name[16];
+    std::snprintf(name, sizeof name, BLOCK_NAME_FORMAT, number);
+    std::string text = std::string("block ") + name;
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
+    if (mapping == nullptr) return text + " missing";
+    SIZE_T size = SectionSize(mapping);
+    const void* view = size > 0 ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size) : nullptr;
+    if (view != nullptr) {
+        auto* data = static_cast<const unsigned char*>(view);
+        bytes.assign(data, data + size);
+        UnmapViewOfFile(view);
+    }
+    CloseHandle(mapping);
+    text += " " + std::to_string(bytes.size()) + " ";
+    char hex[3];
+    for (unsigned char byte : bytes) {
+        std::snprintf(hex, sizeof hex, "%02x", byte);
+        text += hex;
+    }
+    return text;
+}
+
+void Reply(std::uint32_t state, bool send) {
+    if (g_app.connectWindow == nullptr) {
+        Log("reply %u skipped", state);
+        return;
+    }
+    Log("reply %u", state);
+    WPARAM wParam = static_cast<WPARAM>(state) << 16;
+    // Posting is safe from inside a handler; a send waits for the connect
+    // thread, which may send back to us, and that is handled while we wait.
+    if (send) {
+        SendMessageA(g_app.connectWindow, WM_STATMON, wParam, 0);
+    } else {
+        PostMessageA(g_app.connectWindow, WM_STATMON, wParam, 0);
+    }
+}
+
+void HandleNotification(HWND window, std::uint32_t code, LPARAM lParam) {
+    std::uint32_t number = static_cast<std::uint32_t>(lParam);
+    if (CarriesBlock(code)) {
+        std::vector<unsigned char> bytes;
+        std::string block = ReadBlock(number, bytes);
+        Log("notify 0x%08x 0x%08x %s", code, number, block.c_str());
+        if (code == NotifyJobStart && bytes.size() >= 264) {
+            std::uint32_t handle = 0;
+            std::memcpy(&handle, bytes.data() + 260, 4);
+            g_app.connectWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
+        }
+    } else {
+        Log("notify 0x%08x 0x%08x", code, number);
+    }
+
+    std::uint32_t stateClass = code >> 16;
+    if (g_app.mode == "closeonstate" && (stateClass == 2 || stateClass == 3) && !g_app.closing) {
+        g_app.closing = true;
+        Log("closing");
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        return;
+    }
+    for (ReplyRule& rule : g_app.rules) {
+        if (rule.code != code || (rule.once && rule.used)) continue;
+        rule.used = true;
+        if (rule.afterMs == 0) {
+            Reply(rule.state, rule.send);
+        } else {
+            UINT_PTR id = g_app.nextTimer++;
+            g_app.pending[id] = {rule.state, rule.send};
+            SetTimer(window, id, rule.afterMs, nullptr);
+        }
+    }
+    if (code == NotifyJobEnd && g_app.mode != "neverexit") PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_STATMON:
+            HandleNotification(window, static_cast<std::uint32_t>(wParam), lParam);
+            return 0;
+        case WM_TIMER: {
+            auto found = g_app.pending.find(wParam);
+            if (found == g_app.pending.end()) break;
+            KillTimer(window, wParam);
+            PendingReply reply = found->second;
+            g_app.pending.erase(found);
+            Reply(reply.state, reply.send);
+            return 0;
+        }
+        case WM_DESTROY:
+            if (window == g_app.window) {
+                Log("window closed");
+                PostQuitMessage(0);
+            }
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND MakeWindow(DWORD style, HWND owner, int show) {
+    HWND window = CreateWindowExA(0, WINDOW_CLASS, "QXSMON", style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  320, 200, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (window != nullptr) ShowWindow(window, show);
+    return window;
+}
+
+DWORD WINAPI OtherThreadWindow(LPVOID ready) {
+    HWND window = MakeWindow(WS_OVERLAPPEDWINDOW, nullptr, SW_SHOWNOACTIVATE);
+    Log("other thread window 0x%08x thread %lu", static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)),
+        GetCurrentThreadId());
+    *static_cast<HWND*>(ready) = window;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    return 0;
+}
+
+// A top-level window on a second thread; returned once it exists.
+HWND WindowOnOtherThread() {
+    HWND volatile window = nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, OtherThreadWindow, const_cast<HWND*>(&window), 0, nullptr);
+    if (thread == nullptr) return nullptr;
+    for (int i = 0; i < 500 && window == nullptr; ++i) Sleep(10);  // bounded: 5 s
+    CloseHandle(thread);
+    return window;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
+    std::string logPath = Environment("QXSMON_LOG", "");
+    if (!logPath.empty()) {
+        g_app.log = CreateFileA(logPath.c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    g_app.mode = Environment("QXSMON_MODE", "normal");
+    g_app.rules = ParseScript(Environment("QXSMON_SCRIPT", ""));
+    DWORD lifetime = std::strtoul(Environment("QXSMON_LIFETIME", "120000").c_str(), nullptr, 0);
+    Log("start mode %s thread %lu args %s", g_app.mode.c_str(), GetCurrentThreadId(), commandLine);
+    if (g_app.mode == "exitatonce") {
+        Log("exit");
+        return 0;
+    }
+
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = WINDOW_CLASS;
+    RegisterClassExA(&windowClass);
+
+    if (g_app.mode == "popup") {
+        HWND owner = WindowOnOtherThread();
+        HWND popup = MakeWindow(WS_POPUP | WS_CAPTION, owner, SW_SHOWNOACTIVATE);
+        Log("popup 0x%08x owner 0x%08x", static_cast<unsigned>(reinterpret_cast<uintptr_t>(popup)),
+            static_cast<unsigned>(reinterpret_cast<uintptr_t>(owner)));
+    } else if (g_app.mode == "otherthread") {
+        WindowOnOtherThread();
+    } else if (g_app.mode != "nowindow") {
+        g_app.window = MakeWindow(WS_OVERLAPPEDWINDOW, nullptr, show);
+        Log("window 0x%08x", static_cast<unsigned>(reinterpret_cast<uintptr_t>(g_app.window)));
+    }
+
+    // A thread timer: it fires even when this thread has no window.
+    UINT_PTR lifetimeTimer = SetTimer(nullptr, LIFETIME_TIMER, lifetime, nullptr);
+    MSG message = {};
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_TIMER && message.hwnd == nullptr && message.wParam == lifetimeTimer) {
+            Log("lifetime over");
+            break;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    Log("exit");
+    if (g_app.log != INVALID_HANDLE_VALUE) CloseHandle(g_app.log);
+    ExitProcess(0);
+}
