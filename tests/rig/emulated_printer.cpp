@@ -96,6 +96,7 @@ BOOL EmulatedPrinter::read(u8* buffer, u32 size, u32* count, DWORD* error) {
         *error = readError;
         return FALSE;
     }
+    if (toHost.empty()) toHost.insert(toHost.end(), babble.begin(), babble.end());
     u32 n = std::min<u32>(size, static_cast<u32>(toHost.size()));
     if (readChunk != 0) n = std::min(n, readChunk);
     *count = n;

@@ -59,6 +59,7 @@ struct EmulatedPrinter {
     u32 gonePage = 0;  // from this page's request on the printer is gone
     bool gone = false;  // gone: requests get a type 3 packet, USB status 0
     std::vector<u8> noise;  // put in front of every packet queued
+    std::vector<u8> babble;  // queued again whenever the queue runs dry: a port that never goes quiet
     DWORD readError = 0;    // the next readErrorTimes reads fail with it (-1: all)
     int readErrorTimes = 0;
 

@@ -226,6 +226,18 @@ TEST(StatusReaders, LoneTrailingStartByteIsKept) {
     }
 }
 
+TEST(StatusReaders, BabblingPortCannotHoldTheBytewiseReaderPastItsDeadline) {
+    for (std::vector<u8> babble : {std::vector<u8>{0x11}, std::vector<u8>{0x80, 0x20, 0x41}}) {
+        StatusPort port("LPT1:", PORTTYPE_PARALLEL);
+        port.printer().babble = babble;
+        StatusPacket out;
+        DWORD begin = GetTickCount();
+        EXPECT_FALSE(ReadStatusBytewise(*port.session, out, TickNow(), 300));
+        EXPECT_LT(GetTickCount() - begin, 10000u);
+        EXPECT_EQ(port.session->stateCode, CODE_TIMED_OUT);
+    }
+}
+
 u32 g_tickOffset = 0;
 u32 TicksNearWrap() { return GetTickCount() + g_tickOffset; }
 

@@ -259,6 +259,15 @@ TEST(StatusCheck, UsbDrainThrowsAwayOldPackets) {
     EXPECT_EQ(Notified(), std::vector<u32>{NotifyMediaStatus});
 }
 
+TEST(StatusCheck, UsbDrainEndsWhenThePrinterNeverGoesQuiet) {
+    StatusPort port("QXUSB001", PORTTYPE_USB);
+    port.printer().babble = PacketBytes(MakeStatusPacket({.statusType = 9}));
+    DWORD begin = GetTickCount();
+    EXPECT_TRUE(CheckPrinterStatus(*port.session));
+    EXPECT_LT(GetTickCount() - begin, 10000u);
+    ExpectPair(*port.session, STATE_READY, 0);
+}
+
 TEST(StatusCheck, MediaMismatchIsReportedWithTheMediaStatus) {
     for (const PortKind& p : kPorts) {
         SCOPED_TRACE(p.name);
