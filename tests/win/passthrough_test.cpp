@@ -145,9 +145,10 @@ TEST(PassThrough, ArgumentsReachThePortMonitorUnchanged) {
     char out[8];
     u32 returned = 99;
     SetLastError(0xdeadbeef);
-    BOOL result = GetPrinterDataFromPort(job.handle(), CONTROL_PORT_VALUE, nullptr, in, sizeof in,
+    constexpr u32 UNKNOWN_CONTROL = 0x00ABCDEF;
+    BOOL result = GetPrinterDataFromPort(job.handle(), UNKNOWN_CONTROL, nullptr, in, sizeof in,
                                          out, sizeof out, &returned);
-    EXPECT_FALSE(result);  // the stand-in answers no control: its error is the caller's
+    EXPECT_FALSE(result);  // the stand-in does not know it: its error is the caller's
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
 
     auto reads = job.port.lower.calls(job.port.name, PortOp::ReadPort);
@@ -155,7 +156,7 @@ TEST(PassThrough, ArgumentsReachThePortMonitorUnchanged) {
     EXPECT_EQ(reads[0].size, sizeof buffer);
     auto controls = job.port.lower.calls(job.port.name, PortOp::GetPrinterDataFromPort);
     ASSERT_EQ(controls.size(), 1u);
-    EXPECT_EQ(controls[0].controlId, CONTROL_PORT_VALUE);
+    EXPECT_EQ(controls[0].controlId, UNKNOWN_CONTROL);
     EXPECT_EQ(controls[0].size, sizeof out);
     EXPECT_EQ(controls[0].data, (std::vector<u8>{1, 2, 3}));
     // The mutex is free again for the data path.
