@@ -58,7 +58,7 @@ BuiltJob BuildJob(const std::vector<PageSpec>& pages) {
     BuiltJob job;
     const std::vector<u8> prologue = {0x1B, 0x40, 0x1B, 0x69, 0x63, 0x05, 0x00, 0x00, 0x00, 0x00};
     std::vector<u8> prologueAtPort = prologue;
-    prologueAtPort[3 + 3] = 0x00;  // ESC i c: its first parameter is zeroed
+    prologueAtPort[5] = 0x00;  // ESC i c: its first parameter is zeroed
     for (size_t i = 0; i < pages.size(); ++i) {
         bool last = i + 1 == pages.size();
         std::vector<u8> body = PageBody(pages[i], last);

@@ -1,0 +1,63 @@
+// Whole jobs for the end-to-end tests.
+#include "rig/job_run.h"
+
+#include <algorithm>
+
+std::vector<u8> ResetSequenceBytes() {
+    std::vector<u8> bytes(48, 0);
+    bytes.push_back(0x1B);
+    bytes.push_back(0x40);
+    return bytes;
+}
+
+std::vector<u8> WithoutStatusRequests(const std::vector<u8>& bytes) {
+    std::vector<u8> out;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i + 2 < bytes.size() && bytes[i] == 0x1B && bytes[i + 1] == 0x69 && bytes[i + 2] == 0x53) {
+            i += 2;
+            continue;
+        }
+        out.push_back(bytes[i]);
+    }
+    return out;
+}
+
+size_t CountOf(const std::vector<u8>& bytes, const std::vector<u8>& pattern) {
+    size_t count = 0;
+    auto at = bytes.begin();
+    while ((at = std::search(at, bytes.end(), pattern.begin(), pattern.end())) != bytes.end()) {
+        ++count;
+        at += static_cast<long>(pattern.size());
+    }
+    return count;
+}
+
+bool EndsWith(const std::vector<u8>& bytes, const std::vector<u8>& tail) {
+    return bytes.size() >= tail.size() && std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
+}
+
+std::vector<u8> Concat(std::initializer_list<std::vector<u8>> parts) {
+    std::vector<u8> out;
+    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+PrinterPort PrinterPortFor(const std::string& portName) {
+    if (portName.rfind("QXUSB", 0) == 0) return PrinterPort::Usb;
+    if (portName.rfind("QXCOM", 0) == 0) return PrinterPort::Serial;
+    if (portName.rfind("LPT", 0) == 0) return PrinterPort::Parallel;
+    if (portName.rfind("NX", 0) == 0) return PrinterPort::Network;
+    return PrinterPort::Other;
+}
+
+JobRun::JobRun(MonitorTable* table, const std::string& portName, const std::string& mode,
+               const std::string& script)
+    : statmon(mode, script), name(portName) {
+    spooler.table = table;
+    printer().portKind = PrinterPortFor(portName);
+    opened = spooler.open(portName.c_str(), lower.table()) != FALSE;
+}
+
+JobRun::~JobRun() {
+    if (opened) spooler.close();
+}

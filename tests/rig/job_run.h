@@ -1,0 +1,44 @@
+// A whole job as the spooler runs it: a port opened through a monitor table,
+// the QXSMON.EXE stand-in's environment, the emulated printer, and helpers to
+// read what reached the port.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "rig/fake_port_monitor.h"
+#include "rig/job_builder.h"
+#include "rig/spooler.h"
+#include "rig/statmon_log.h"
+
+// 48 zero bytes and ESC @.
+std::vector<u8> ResetSequenceBytes();
+// The received bytes without the status requests (ESC i S) among them.
+std::vector<u8> WithoutStatusRequests(const std::vector<u8>& bytes);
+size_t CountOf(const std::vector<u8>& bytes, const std::vector<u8>& pattern);
+bool EndsWith(const std::vector<u8>& bytes, const std::vector<u8>& tail);
+std::vector<u8> Concat(std::initializer_list<std::vector<u8>> parts);
+
+PrinterPort PrinterPortFor(const std::string& portName);
+
+struct JobRun {
+    StatmonEnvironment statmon;
+    FakePortMonitor lower;
+    SpoolerPort spooler;
+    std::string name;
+    bool opened = false;
+
+    // Opens the port through table (the linked monitor or the real DLL). A
+    // network port name must be among the network monitor stand-in's ports.
+    JobRun(MonitorTable* table, const std::string& portName, const std::string& mode = "normal",
+           const std::string& script = "");
+    ~JobRun();
+
+    EmulatedPrinter& printer() { return lower.port(name).printer; }
+    std::vector<u8> received() { return lower.received(name); }
+    std::vector<u32> notifications() const { return NotifyCodes(statmon.records()); }
+
+    BOOL start(const char* docName = "Doc1") { return spooler.startDoc("Label", 7, docName); }
+    BOOL write(const std::vector<u8>& data, u32 chunk) { return spooler.writeAll(data, chunk); }
+    BOOL end() { return spooler.endDoc(); }
+};
