@@ -73,7 +73,6 @@ struct Job {
 };
 
 struct Record {
-    u32 number;
     const u8* data;
     u32 dataLength;
     u32 controlBytes;
@@ -83,7 +82,7 @@ struct Record {
 Record RecordAt(const Job& job, u32 r) {
     const u32 offset = job.index->recordOffsets[r];
     const u32 end = job.index->recordOffsets[r + 1];
-    return Record{r, job.image + offset + SPOOL_HEADER_SIZE, end - offset - SPOOL_HEADER_SIZE, 0, 0};
+    return Record{job.image + offset + SPOOL_HEADER_SIZE, end - offset - SPOOL_HEADER_SIZE, 0, 0};
 }
 
 void Measure(Record* record) {
@@ -119,17 +118,17 @@ bool WriteRecordCollated(Job* job, u32 r) {
     // With one piece per record the control commands are never sent apart.
     if (pieces > 1) Measure(&record);
     IoBlock controlBuffer(job->out.io, pieces > 1 ? record.controlBytes : 0);
-    if (pieces > 1) {
-        if (!FillControlBuffer(record, controlBuffer)) return false;
-        PatchControlCommands(controlBuffer.bytes(), controlBuffer.bytes() ? record.controlBytes : 0, 0);
-    }
+    if (pieces > 1 && !FillControlBuffer(record, controlBuffer)) return false;
+    u8* control = controlBuffer.bytes();
+    const u32 controlBytes = control != nullptr ? record.controlBytes : 0;
+    PatchControlCommands(control, controlBytes, 0);
     const u32 pageBytes = record.dataLength + (job->outputPageNumber == 1 ? 2 : 0);
     for (u32 i = 0; i < pieces; ++i) {
         const u32 p = Ordered(i, pieces, job->reverseOrder);
         const u32 j = PieceEntry(*job, r, p);
         WriteBlock(job, pageBytes, 0);
         if (job->outputPageNumber == 1) Emit(&job->out, RESET_COMMAND, sizeof RESET_COMMAND);
-        if (p != 0) Emit(&job->out, controlBuffer.bytes(), controlBuffer.bytes() ? record.controlBytes : 0);
+        if (p != 0) Emit(&job->out, control, controlBytes);
         Emit(&job->out, job->image + job->index->pieceOffsets[j], job->index->pieceLengths[j]);
         ++job->outputPageNumber;
     }

@@ -5,12 +5,20 @@
 
 namespace {
 
+// The system gives a thread with windows its own input method window, a
+// top-level pop-up that need not have an owner; notifications sent there
+// would be lost.
+bool IsInputMethodWindow(HWND window) {
+    char className[8] = {};
+    return GetClassNameA(window, className, sizeof className) > 0 && lstrcmpiA(className, "IME") == 0;
+}
+
 BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
     auto* session = reinterpret_cast<PortSession*>(context);
     DWORD processId = 0;
     DWORD threadId = GetWindowThreadProcessId(window, &processId);
     if (processId == session->monitorProcessId && threadId == session->monitorThreadId &&
-        GetParent(window) == nullptr) {
+        GetParent(window) == nullptr && !IsInputMethodWindow(window)) {
         session->monitorWindow = window;
         return FALSE;
     }
