@@ -2,6 +2,7 @@
 // monitor application and releases everything the job held.
 #include <windows.h>
 
+#include "monitor/job_end.h"
 #include "monitor/monitor_ops.h"
 #include "monitor/process_state.h"
 #include "statmon/notify.h"
@@ -24,12 +25,6 @@ void CloseAndClear(Handle& handle) {
         CloseHandle(handle);
         handle = nullptr;
     }
-}
-
-void CloseSpoolFile(PortSession& session) {
-    if (session.spoolFile != INVALID_HANDLE_VALUE && session.spoolFile != nullptr)
-        CloseHandle(session.spoolFile);
-    session.spoolFile = INVALID_HANDLE_VALUE;
 }
 
 void EndStatusMonitor(PortSession& session) {
@@ -57,8 +52,8 @@ void EndStatusMonitor(PortSession& session) {
 WinBool QXL_WINAPI EndDocPort(Handle port) {
     auto& session = *static_cast<PortSession*>(port);
 
+    ReplaySpooledJob(session);
     FlushCarry(session);
-    if (session.spoolToFile && session.spoolFile != INVALID_HANDLE_VALUE) CloseSpoolFile(session);
 
     EndStatusMonitor(session);
 

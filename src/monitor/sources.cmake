@@ -6,6 +6,7 @@ list(APPEND QXL_CORE_SOURCES
 list(APPEND QXL_WIN_SOURCES
     monitor/entry_points.cpp
     monitor/job_end.cpp
+    monitor/multi_copy_replay.cpp
     monitor/job_start.cpp
     monitor/open_close.cpp
     monitor/passthrough.cpp

@@ -194,7 +194,7 @@ BOOL WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool 
             }
         }
         session.firstWriteSeen = 1;
-        if (session.spoolToFile) {
+        if (divertAllowed && session.spoolToFile) {
             DWORD stored = 0;
             WriteFile(session.spoolFile, data, n, &stored, nullptr);
             if (data == session.carryBuffer) session.carryCount = 0;
@@ -251,7 +251,7 @@ bool ReplayWrite(PortSession& session, u8* buffer, u32 length, u32& written) {
 
 void FlushCarry(PortSession& session) {
     while (session.carryCount > 0 && (session.flags & PSF_STARTED) &&
-           !(session.flags & PSF_STOPPED) && !session.spoolToFile) {
+           !(session.flags & PSF_STOPPED)) {
         u32 consumed = 0;
         if (!ScanStream(session, session.carryBuffer, session.carryCount, consumed,
                         ScanMode::EndOfStream)) {

@@ -1,0 +1,63 @@
+// The job end of a multi-copy job: the spool file is rebuilt into its copies
+// and page order in a second temporary file, which is fed to the data path.
+#include <windows.h>
+
+#include "monitor/job_end.h"
+#include "rebuild/rebuild_file.h"
+#include "statmon/notify.h"
+#include "stream/write_path.h"
+
+namespace {
+
+constexpr DWORD REPLAY_PIECE = 4096;
+
+HANDLE CreateRebuildFile() {
+    char directory[MAX_PATH] = {};
+    char path[MAX_PATH] = {};
+    if (GetTempPathA(MAX_PATH, directory) == 0) return INVALID_HANDLE_VALUE;
+    if (GetTempFileNameA(directory, "QXTF", 0, path) == 0) return INVALID_HANDLE_VALUE;
+    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+// Feeds the rebuilt job to the data path in pieces of at most 4096 bytes, read
+// from the file as they go, so that a job of many copies never has to fit in
+// memory at once. A piece taken only in part is followed by its rest. A piece
+// refused outright ends the replay rather than being offered for ever.
+}  // namespace
+
+void ReplayFile(PortSession& session, HANDLE file, ReplayWriter writer) {
+    u8 piece[REPLAY_PIECE];
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    for (;;) {
+        DWORD length = 0;
+        if (!ReadFile(file, piece, REPLAY_PIECE, &length, nullptr) || length == 0) return;
+        DWORD offset = 0;
+        while (offset < length) {
+            u32 accepted = 0;
+            bool ok = writer(session, piece + offset, length - offset, accepted);
+            if (accepted > length - offset) accepted = length - offset;
+            if (!ok && accepted == 0) return;
+            offset += accepted;
+        }
+    }
+}
+
+void ReplaySpooledJob(PortSession& session) {
+    if (!session.spoolToFile || session.spoolFile == INVALID_HANDLE_VALUE ||
+        session.spoolFile == nullptr)
+        return;
+    HANDLE rebuilt = CreateRebuildFile();
+    if (rebuilt != INVALID_HANDLE_VALUE) {
+        SetFilePointer(session.spoolFile, 0, nullptr, FILE_BEGIN);
+        if (RebuildMultiCopyJob(session.spoolFile, rebuilt)) {
+            ReplayFile(session, rebuilt, ReplayWrite);
+        } else if (session.monitorWindow != nullptr) {
+            // Not a job that can be printed: the user learns why nothing came out.
+            SendNotify(session, NotifySystemError);
+        }
+        CloseHandle(rebuilt);  // deletes it
+    }
+    CloseHandle(session.spoolFile);  // deletes the spool file too
+    session.spoolFile = INVALID_HANDLE_VALUE;
+}
