@@ -76,6 +76,7 @@ TEST(MultiCopyJob, IsRebuiltAndPrintedAtTheJobEnd) {
 
     size_t filesBefore = CountQxtfFiles();
     JobRun run(LinkedTable(), "QXUSB61");
+    run.printer().mediaWidth = 18;  // the tape the spooled job asks for
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(spool, 100));
     EXPECT_TRUE(run.received().empty());  // nothing before the job end
