@@ -50,6 +50,20 @@ bool ResendNode(PortSession& session, u8* data, u32 length) {
     return true;
 }
 
+// True when the page copy was made from the segment list as it stands (the
+// copy is of the page in flight).
+bool ListMatchesCopy(const PortSession& session) {
+    const SegmentNode* copy = session.pageCopy;
+    u32 offset = 0;
+    for (const SegmentNode* node = session.pageFirst; node != nullptr; node = node->next) {
+        if (offset + node->length > copy->length ||
+            std::memcmp(copy->data + offset, node->data, node->length) != 0)
+            return false;
+        offset += node->length;
+    }
+    return offset == copy->length;
+}
+
 // Run after the scanner failed: reports the state, waits for the user's
 // answer, resets the printer and sends the page again.
 Recovery ResumeAfterError(PortSession& session) {
@@ -100,21 +114,22 @@ Recovery ResumeAfterError(PortSession& session) {
         u32 resendLimit = totalStored > session.storedAhead ? totalStored - session.storedAhead : 0;
         session.storedAhead = 0;
 
-        SegmentNode* source = session.pageFirst;
+        // With a page copy, the copy goes. When the copy is of an earlier page
+        // than the one in flight, that page's segments follow it, so that none
+        // of its consumed bytes is lost.
+        session.flags |= PSF_RESENDING;
+        bool resent = true;
         if (session.pageCopy != nullptr) {
+            if (ListMatchesCopy(session)) resendLimit = 0;
             SegmentNode* copy = session.pageCopy;
             // The copy starts with its page's job information block; its page
             // number is cleared so that the page counts as new.
             if (copy->length >= JOB_INFO_PAGE_NUMBER_OFFSET + 2 &&
                 std::memcmp(copy->data, JOB_INFO_INTRODUCER, 4) == 0)
                 std::memcpy(copy->data + JOB_INFO_PAGE_NUMBER_OFFSET, &session.jobInfo.pageNumber, 2);
-            source = copy;
-            resendLimit = copy->length;
+            resent = ResendNode(session, copy->data, copy->length);
         }
-
-        session.flags |= PSF_RESENDING;
-        bool resent = true;
-        for (SegmentNode* node = source; node != nullptr && resendLimit > 0 && resent;
+        for (SegmentNode* node = session.pageFirst; node != nullptr && resendLimit > 0 && resent;
              node = node->next) {
             u32 n = node->length < resendLimit ? node->length : resendLimit;
             resendLimit -= n;

@@ -117,7 +117,12 @@ std::string ReadBlock(std::uint32_t number, std::vector<unsigned char>& bytes) {
     return text;
 }
 
+constexpr UINT_PTR CLOSE_AFTER_CANCEL_TIMER = 2;
+
 void Reply(std::uint32_t state, bool send) {
+    // A user who cancels the job is done with it: the application closes soon after.
+    if (state == 3 && g_app.mode != "neverexit" && g_app.window != nullptr)
+        SetTimer(g_app.window, CLOSE_AFTER_CANCEL_TIMER, 500, nullptr);
     if (g_app.connectWindow == nullptr) {
         Log("reply %u skipped", state);
         return;
@@ -175,6 +180,12 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             HandleNotification(window, static_cast<std::uint32_t>(wParam), lParam);
             return 0;
         case WM_TIMER: {
+            if (wParam == CLOSE_AFTER_CANCEL_TIMER) {
+                KillTimer(window, wParam);
+                Log("closing after cancel");
+                PostMessageA(window, WM_CLOSE, 0, 0);
+                return 0;
+            }
             auto found = g_app.pending.find(wParam);
             if (found == g_app.pending.end()) break;
             KillTimer(window, wParam);

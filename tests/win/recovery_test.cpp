@@ -1,0 +1,164 @@
+// Errors during a job: the state notification, the user's answer, the reset
+// and the page sent again; cancels, stops and a printer that is gone.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "rig/job_run.h"
+#include "statmon/statmon_interface.h"
+#include "win/linked_monitor.h"
+
+namespace {
+
+size_t Count(const std::vector<u32>& codes, u32 code) {
+    return static_cast<size_t>(std::count(codes.begin(), codes.end(), code));
+}
+
+bool HasStateNotification(const std::vector<u32>& codes) {
+    return std::any_of(codes.begin(), codes.end(), [](u32 c) {
+        u32 cls = c >> 16;
+        return (cls == 2 || cls == 3) && c != NotifySystemError;
+    });
+}
+
+constexpr u8 COVER_OPEN = 0x02;  // errorInfo1 bit 1: state (2, 5)
+
+TEST(Recovery, CoverOpenOnPage2IsReportedAndThePageSentAgain) {
+    JobRun run(LinkedTable(), "QXUSB41", "normal", "on 0x20005 reply 1");
+    run.printer().errorPage = 2;
+    run.printer().pageErrorInfo1 = COVER_OPEN;
+    BuiltJob job = BuildSimpleJob(3);
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(job.stream, 4096));
+    ASSERT_TRUE(run.end());
+
+    EXPECT_EQ(WithoutStatusRequests(run.received()),
+              Concat({job.pages[0], ResetSequenceBytes(), job.pages[1], job.pages[2]}));
+    auto records = Notifications(run.statmon.records());
+    auto at = std::find_if(records.begin(), records.end(),
+                           [](const StatmonRecord& r) { return r.code == 0x20005; });
+    ASSERT_NE(at, records.end());
+    // Then the progress starts again from zero and printing goes on (the
+    // connect window may re-send the printing phase first, on the reply).
+    auto zeros = std::find_if(at, records.end(), [](const StatmonRecord& r) {
+        return r.code == NotifyProgress && r.block.size() >= 8 &&
+               std::all_of(r.block.begin(), r.block.begin() + 8, [](u8 b) { return b == 0; });
+    });
+    ASSERT_NE(zeros, records.end());
+    ASSERT_NE(zeros + 1, records.end());
+    EXPECT_EQ(zeros[1].code, NotifyPrinting);
+    EXPECT_EQ(Count(run.notifications(), NotifyJobEnd), 1u);
+}
+
+TEST(Recovery, WithResetOnStopThePageIsSentAgainFromItsCopy) {
+    JobRun run(LinkedTable(), "QXUSB42", "normal", "on 0x20005 reply 1");
+    run.printer().errorPage = 2;
+    run.printer().pageErrorInfo1 = COVER_OPEN;
+    std::vector<PageSpec> pages(3);
+    for (int i = 0; i < 3; ++i) {
+        pages[i].pageNumber = static_cast<u16>(i + 1);
+        pages[i].checkFlags = 0x0404;  // reset the printer when the job stops
+    }
+    BuiltJob job = BuildJob(pages);
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(job.stream, 4096));
+    ASSERT_TRUE(run.end());
+    // The copy was made at page 2's end, before its status check failed.
+    EXPECT_EQ(WithoutStatusRequests(run.received()),
+              Concat({job.pages[0], ResetSequenceBytes(), job.pages[1], job.pages[2]}));
+}
+
+TEST(Recovery, PageCopyOfAnEarlierPageIsFollowedByThePageInFlight) {
+    JobRun run(LinkedTable(), "QXUSB47", "normal", "on 0x20005 reply 1");
+    run.printer().errorPage = 2;
+    run.printer().pageErrorInfo1 = COVER_OPEN;
+    std::vector<PageSpec> pages(2);
+    for (int i = 0; i < 2; ++i) {
+        pages[i].pageNumber = static_cast<u16>(i + 1);
+        pages[i].checkFlags = 0x0404;
+    }
+    BuiltJob job = BuildJob(pages);
+    // Page 2 arrives in two writes, so its first segment is not its page end:
+    // the copy still holds page 1 when page 2's status check fails.
+    size_t cut = 92 + job.pages[0].size() + 92 + 100;
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(std::vector<u8>(job.stream.begin(), job.stream.begin() + cut), 100000));
+    ASSERT_TRUE(run.write(std::vector<u8>(job.stream.begin() + cut, job.stream.end()), 100000));
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(WithoutStatusRequests(run.received()),
+              Concat({job.pages[0], ResetSequenceBytes(), job.pages[0], job.pages[1]}));
+}
+
+TEST(Recovery, CancelReplyStopsTheJobAndEveryLaterWriteResets) {
+    JobRun run(LinkedTable(), "QXUSB43", "normal", "on 0x20005 reply 3");
+    run.printer().errorPage = 2;
+    run.printer().pageErrorInfo1 = COVER_OPEN;
+    BuiltJob job = BuildSimpleJob(3);
+    ASSERT_TRUE(run.start());
+    u32 written = 0;
+    ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, job.stream.data(), job.stream.size(),
+                                         &written));
+    EXPECT_EQ(written, job.stream.size());
+    PortSession* session = Session(run.spooler.handle);
+    EXPECT_TRUE(session->flags & PSF_STOPPED);
+    EXPECT_TRUE(session->flags & PSF_RESET_ON_STOP);
+    run.lower.clearCalls(run.name);
+    size_t before = run.received().size();
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, job.stream.data(), 100, &written));
+        EXPECT_EQ(written, 100u);
+    }
+    std::vector<u8> received = run.received();
+    std::vector<u8> after(received.begin() + before, received.end());
+    EXPECT_EQ(after, Concat({ResetSequenceBytes(), ResetSequenceBytes(), ResetSequenceBytes()}));
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(run.received().size(), before + after.size());  // nothing more at the job end
+    EXPECT_EQ(Count(run.notifications(), NotifyJobEnd), 0u);
+}
+
+TEST(Recovery, CancelBetweenPagesStopsWithoutAStateNotification) {
+    // The application cancels as soon as the job prints: the reply check finds
+    // (3, 0), which stops the job without telling anyone.
+    JobRun run(LinkedTable(), "QXUSB44", "normal", "on 0x10101 reply 3");
+    BuiltJob job = BuildSimpleJob(2);
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(job.stream, 4096));
+    PortSession* session = Session(run.spooler.handle);
+    EXPECT_TRUE(session->flags & PSF_STOPPED);
+    EXPECT_EQ(session->stateClass, STATE_FATAL);
+    EXPECT_EQ(session->stateCode, 0);
+    ASSERT_TRUE(run.end());
+    EXPECT_FALSE(HasStateNotification(run.notifications()));
+    EXPECT_LT(WithoutStatusRequests(run.received()).size(), job.portBytes.size());
+}
+
+TEST(Recovery, PrinterGoneEndsTheJob) {
+    JobRun run(LinkedTable(), "QXUSB45");
+    run.printer().gonePage = 2;
+    BuiltJob job = BuildSimpleJob(3);
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(job.stream, 4096));
+    PortSession* session = Session(run.spooler.handle);
+    EXPECT_TRUE(session->flags & PSF_STOPPED);
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(WithoutStatusRequests(run.received()), job.pages[0]);
+    std::vector<u32> codes = run.notifications();
+    EXPECT_EQ(Count(codes, NotifyJobEnd), 1u);
+    EXPECT_FALSE(HasStateNotification(codes));
+}
+
+TEST(Recovery, PortGoneAfterAWriteEndsTheJob) {
+    JobRun run(LinkedTable(), "QXUSB46");
+    // The status request and the first data write both leave the port's "gone" error.
+    run.lower.inject(PortOp::WritePort, {false, 0x20000002, 2});
+    BuiltJob job = BuildSimpleJob(2);
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(job.stream, 4096));
+    PortSession* session = Session(run.spooler.handle);
+    EXPECT_TRUE(session->flags & PSF_STOPPED);
+    EXPECT_EQ(session->stateClass, STATE_GONE);
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(Count(run.notifications(), NotifyJobEnd), 1u);
+}
+
+}  // namespace
