@@ -81,6 +81,10 @@ WinBool QXL_WINAPI FakeWritePort(Handle handle, u8* buffer, u32 size, u32* writt
         taken = size;
         if (port.writeLimit >= 0 && taken > static_cast<u32>(port.writeLimit))
             taken = static_cast<u32>(port.writeLimit);
+        if (port.refusedWrites > 0 && size >= port.refuseMinSize) {
+            taken = 0;
+            --port.refusedWrites;
+        }
         call.data.assign(buffer, buffer + taken);
         port.printer.receive(buffer, taken);
     }

@@ -56,6 +56,9 @@ struct FakePort {
     std::vector<PortCall> calls;
     // Largest count a WritePort takes (-1: all). 0 takes nothing.
     long writeLimit = -1;
+    // The next refusedWrites writes of at least refuseMinSize bytes take nothing.
+    int refusedWrites = 0;
+    u32 refuseMinSize = 4;
     bool open = false;
 };
 

@@ -1,0 +1,190 @@
+// How segments reach the port: network pieces, ports that take nothing, the
+// port mutex, raster splits and the application's pause.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "rig/job_run.h"
+#include "rig/network_monitor.h"
+#include "statmon/statmon_interface.h"
+#include "win/linked_monitor.h"
+
+namespace {
+
+// One page whose data segment (after its block) is exactly size bytes.
+std::vector<u8> PageOfSize(u32 size, PageSpec spec = {}) {
+    std::vector<u8> data = {0x1B, 0x69, 0x61, 0x01};
+    u32 lineBytes = size - 4 - 3 - 1;
+    data.push_back(0x47);
+    data.push_back(static_cast<u8>(lineBytes & 0xFF));
+    data.push_back(static_cast<u8>(lineBytes >> 8));
+    for (u32 i = 0; i < lineBytes; ++i) data.push_back(static_cast<u8>(0x80 | i));
+    data.push_back(0x1A);
+    std::vector<u8> job = JobInfoBytes(spec, 1, size);
+    job.insert(job.end(), data.begin(), data.end());
+    return job;
+}
+
+std::vector<u32> DataWriteSizes(JobRun& run) {
+    std::vector<u32> sizes;
+    for (const PortCall& call : run.lower.calls(run.name, PortOp::WritePort))
+        if (call.size != 3 || call.data != std::vector<u8>{0x1B, 0x69, 0x53}) sizes.push_back(call.size);
+    return sizes;
+}
+
+TEST(Transmission, NetworkPortsGetPiecesOf256AfterTheLanSleep) {
+    ASSERT_TRUE(RegisterNetworkPortMonitor());
+    SetNetworkPorts("NX51");
+    JobRun run(LinkedTable(), "NX51");
+    ASSERT_TRUE(run.opened);
+    ASSERT_TRUE(run.start());
+    Session(run.spooler.handle)->lanSleep = 10;
+    std::vector<u8> job = PageOfSize(1000);
+    ASSERT_TRUE(run.write(job, 4096));
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(DataWriteSizes(run), (std::vector<u32>{256, 256, 256, 232}));
+    auto writes = run.lower.calls(run.name, PortOp::WritePort);
+    ASSERT_GE(writes.size(), 4u);
+    DWORD spread = writes.back().tick - writes[writes.size() - 4].tick;
+    EXPECT_GE(spread, 20u);  // three pauses of 10 ms between the four pieces, loosely
+}
+
+TEST(Transmission, PortThatTakesNothingIsOfferedTheRestAgain) {
+    JobRun run(LinkedTable(), "LPT5");
+    ASSERT_TRUE(run.start());
+    run.lower.withLock([&] { run.lower.port(run.name).refusedWrites = 3; });
+    BuiltJob job = BuildSimpleJob(1);
+    ASSERT_TRUE(run.write(job.stream, 4096));
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(WithoutStatusRequests(run.received()), job.portBytes);
+    auto writes = run.lower.calls(run.name, PortOp::WritePort);
+    auto taken = std::find_if(writes.begin(), writes.end(), [](const PortCall& c) { return c.result > 3; });
+    ASSERT_NE(taken, writes.end());
+    ASSERT_GE(taken - writes.begin(), 3);
+    for (auto refused = taken - 3; refused != taken; ++refused) {
+        EXPECT_EQ(refused->result, 0u);
+        EXPECT_EQ(refused->size, taken->size);  // the same bytes again, pass after pass
+    }
+}
+
+struct SplitWatch {
+    JobRun* run;
+    volatile bool done;
+};
+
+DWORD WINAPI PrintSplitPart(LPVOID context) {
+    auto* watch = static_cast<SplitWatch*>(context);
+    while (!watch->done) {
+        auto codes = watch->run->notifications();
+        if (std::count(codes.begin(), codes.end(), NotifyWaiting) >= 1) {
+            watch->run->lower.withLock([&] { watch->run->printer().queuePrintCycle(false); });
+            return 0;
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
+TEST(Transmission, SplitHasNoWaitForTheEndOfPrinting) {
+    JobRun run(LinkedTable(), "QXUSB52");
+    run.printer().autoPageCycle = true;
+    PageSpec spec;
+    spec.rasterLines = 800;  // the 701st line ends a split
+    spec.lineBytes = 4;
+    BuiltJob job = BuildJob({spec});
+    ASSERT_TRUE(run.start());
+    // The printer starts printing a split part on its own: the test plays that part.
+    SplitWatch watch{&run, false};
+    HANDLE thread = CreateThread(nullptr, 0, PrintSplitPart, &watch, 0, nullptr);
+    ASSERT_TRUE(run.write(job.stream, 100000));
+    watch.done = true;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(WithoutStatusRequests(run.received()), job.portBytes);
+    auto codes = run.notifications();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), NotifyWaiting), 2);  // split and last page
+}
+
+// The pause comes during page 1's status check; it takes effect between
+// segments, so page 2 waits for the continue.
+TEST(Transmission, PauseReplyHoldsTheDataUntilContinue) {
+    JobRun run(LinkedTable(), "QXUSB53", "normal",
+               "on 0x10103 reply 2 send once; on 0x10103 reply 1 after 800 once");
+    BuiltJob job = BuildSimpleJob(2);
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(job.stream, 4096));
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(WithoutStatusRequests(run.received()), job.portBytes);
+    DWORD resumed = 0;
+    for (const auto& r : run.statmon.records())
+        if (r.event == "reply" && r.code == 1) resumed = r.tick;
+    ASSERT_NE(resumed, 0u);
+    auto writes = run.lower.calls(run.name, PortOp::WritePort);
+    std::vector<DWORD> pageWrites;
+    for (const PortCall& c : writes)
+        if (c.size > 3) pageWrites.push_back(c.tick);
+    ASSERT_EQ(pageWrites.size(), 2u);
+    EXPECT_LT(pageWrites[0], resumed);
+    EXPECT_GE(pageWrites[1] + 50, resumed);
+}
+
+TEST(Transmission, PauseThenCancelStopsTheJob) {
+    JobRun run(LinkedTable(), "QXUSB54", "normal",
+               "on 0x10103 reply 2 send once; on 0x10103 reply 3 after 300 once");
+    BuiltJob job = BuildSimpleJob(2);
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(job.stream, 4096));
+    PortSession* session = Session(run.spooler.handle);
+    EXPECT_TRUE(session->flags & PSF_STOPPED);
+    ASSERT_TRUE(run.end());
+    // Page 1 went before the pause; page 2 never did.
+    std::vector<u8> received = WithoutStatusRequests(run.received());
+    ASSERT_GE(received.size(), job.pages[0].size());
+    EXPECT_EQ(std::vector<u8>(received.begin(), received.begin() + job.pages[0].size()), job.pages[0]);
+    EXPECT_EQ(CountOf(received, job.pages[1]), 0u);
+}
+
+struct MutexHold {
+    HANDLE mutex;
+    HANDLE taken;
+    DWORD ms;
+};
+
+DWORD WINAPI HoldMutex(LPVOID context) {
+    auto* hold = static_cast<MutexHold*>(context);
+    WaitForSingleObject(hold->mutex, INFINITE);
+    SetEvent(hold->taken);
+    Sleep(hold->ms);
+    ReleaseMutex(hold->mutex);
+    return 0;
+}
+
+// A segment held back by a port mutex time-out is written once: it comes again
+// with the next call, and what does not fit the carry buffer is not taken.
+TEST(Transmission, BytesHeldBackByTheMutexAreSentAndStoredOnce) {
+    JobRun run(LinkedTable(), "QXCOM5");
+    BuiltJob job = BuildSimpleJob(2, 150, 100);
+    size_t firstPage = 92 + job.pages[0].size();
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(std::vector<u8>(job.stream.begin(), job.stream.begin() + firstPage), 100000));
+    PortSession* session = Session(run.spooler.handle);
+    // Past the two port value requests (2 s each) and into the 1 s wait of the write.
+    MutexHold hold{session->portMutex, CreateEventA(nullptr, TRUE, FALSE, nullptr), 5500};
+    HANDLE thread = CreateThread(nullptr, 0, HoldMutex, &hold, 0, nullptr);
+    WaitForSingleObject(hold.taken, INFINITE);
+    std::vector<u8> second(job.stream.begin() + firstPage, job.stream.end());
+    u32 written = 0;
+    ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, second.data(), second.size(), &written));
+    EXPECT_LT(written, second.size());
+    EXPECT_EQ(session->carryCount, CARRY_BUFFER_SIZE);
+    EXPECT_GT(session->storedAhead, 0u);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(hold.taken);
+    ASSERT_TRUE(run.write(std::vector<u8>(second.begin() + written, second.end()), 4096));
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(WithoutStatusRequests(run.received()), job.portBytes);
+}
+
+}  // namespace
