@@ -160,6 +160,9 @@ void HandleNotification(HWND window, std::uint32_t code, LPARAM lParam) {
         PostMessageA(window, WM_CLOSE, 0, 0);
         return;
     }
+    // A fatal state stops the job: the user has nothing left to answer.
+    if (stateClass == 3 && g_app.mode != "neverexit")
+        SetTimer(window, CLOSE_AFTER_CANCEL_TIMER, 500, nullptr);
     for (ReplyRule& rule : g_app.rules) {
         if (rule.code != code || (rule.once && rule.used)) continue;
         rule.used = true;

@@ -1,0 +1,100 @@
+// The job end: the carried tail, commands that can never complete, and an
+// application that never exits.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "rig/job_run.h"
+#include "statmon/statmon_interface.h"
+#include "win/linked_monitor.h"
+
+namespace {
+
+size_t Count(const std::vector<u32>& codes, u32 code) {
+    return static_cast<size_t>(std::count(codes.begin(), codes.end(), code));
+}
+
+// The last label's SUB sits behind two bytes no command knows: with fewer than
+// 19 bytes after them they wait in the carry buffer, and the job end finishes them.
+TEST(JobEnd, LastPageEndBehindUnknownBytesIsStillPrinted) {
+    JobRun run(LinkedTable(), "QXUSB71");
+    BuiltJob job = BuildSimpleJob(1);
+    std::vector<u8> stream = job.stream;
+    std::vector<u8> expected = job.portBytes;
+    stream.insert(stream.end() - 1, {0x01, 0x02});
+    expected.insert(expected.end() - 1, {0x01, 0x02});
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(stream, 4096));
+    PortSession* session = Session(run.spooler.handle);
+    EXPECT_EQ(session->carryCount, 3u);
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(WithoutStatusRequests(run.received()), expected);
+    std::vector<u32> codes = run.notifications();
+    EXPECT_EQ(Count(codes, NotifyJobEnd), 1u);  // from the last page, none again at the end
+    EXPECT_EQ(CountOf(run.received(), ResetSequenceBytes()), 0u);
+}
+
+TEST(JobEnd, IncompleteCommandAtTheEndIsDropped) {
+    JobRun run(LinkedTable(), "QXUSB72");
+    BuiltJob job = BuildSimpleJob(1);
+    std::vector<u8> stream = job.stream;
+    stream.pop_back();  // no SUB: the job ends without its last page end
+    stream.insert(stream.end(), {0x47, 0x10, 0x00, 0x01});  // a raster line cut short
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(stream, 4096));
+    ASSERT_TRUE(run.end());
+    std::vector<u8> expected(job.portBytes.begin(), job.portBytes.end() - 1);
+    EXPECT_EQ(WithoutStatusRequests(run.received()), Concat({expected, ResetSequenceBytes()}));
+}
+
+// A raster line longer than the carry buffer can never be taken whole from
+// small writes: the job stops with an error instead of taking nothing for ever.
+TEST(JobEnd, CommandLongerThanTheCarryBufferStopsTheJob) {
+    JobRun run(LinkedTable(), "QXUSB73");
+    PageSpec spec;
+    spec.rasterLines = 1;
+    spec.lineBytes = 12000;
+    BuiltJob job = BuildJob({spec});
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(job.stream, 4096));  // returns: every byte taken or dropped
+    PortSession* session = Session(run.spooler.handle);
+    EXPECT_TRUE(session->flags & PSF_STOPPED);
+    ASSERT_TRUE(run.end());
+    std::vector<u32> codes = run.notifications();
+    EXPECT_EQ(Count(codes, NotifySystemError), 1u);
+    EXPECT_TRUE(EndsWith(run.received(), ResetSequenceBytes()));
+}
+
+TEST(JobEnd, SameCommandInOneLargeWriteGoesThrough) {
+    JobRun run(LinkedTable(), "QXUSB74");
+    PageSpec spec;
+    spec.rasterLines = 1;
+    spec.lineBytes = 12000;
+    BuiltJob job = BuildJob({spec});
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(job.stream, 65536));
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(WithoutStatusRequests(run.received()), job.portBytes);
+}
+
+// The application is expected to exit at the job end; one that never does
+// holds the spooler's thread only for a bounded time.
+TEST(JobEnd, ApplicationThatNeverExitsDoesNotHoldTheJobEnd) {
+    JobRun run(LinkedTable(), "QXUSB75", "neverexit");
+    BuiltJob job = BuildSimpleJob(1);
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(job.stream, 4096));
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(run.end());
+    DWORD took = GetTickCount() - start;
+    EXPECT_LT(took, 40000u);
+    PortSession* session = Session(run.spooler.handle);
+    EXPECT_EQ(session->monitorProcess, nullptr);
+    EXPECT_EQ(session->flags & (PSF_BUSY | PSF_STARTED), 0u);
+    EXPECT_EQ(run.lower.count(run.name, PortOp::EndDocPort), 1u);
+    // The next job on the port starts at once.
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.end());
+}
+
+}  // namespace
