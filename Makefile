@@ -4,6 +4,8 @@
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
+# The Windows tests mostly wait on the printer and the application, not the CPU.
+WINE_JOBS ?= $(shell echo $$(( $(JOBS) * 2 )))
 NATIVE := $(BUILD)/native
 WIN32DIR := $(BUILD)/win32
 WIN64DIR := $(BUILD)/win64
@@ -62,7 +64,7 @@ test-native: native
 
 test-windows: windows prefix
 	ctest --test-dir $(WIN32DIR) --output-on-failure -R dll_tables
-	$(XVFB) ctest --test-dir $(TESTDIR) --output-on-failure -j $(JOBS) -E dll_tables; \
+	$(XVFB) ctest --test-dir $(TESTDIR) --output-on-failure -j $(WINE_JOBS) -E dll_tables; \
 	    status=$$?; $(dir $(LOADER))wineserver -k 2>/dev/null; exit $$status
 
 test: test-native test-windows

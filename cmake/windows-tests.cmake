@@ -54,7 +54,7 @@ if(TARGET qxsmon)
 endif()
 
 # Shards let ctest run the slow, waiting tests side by side.
-set(QXL_WHITEBOX_SHARDS 4 CACHE STRING "Shards of the white-box test program")
+set(QXL_WHITEBOX_SHARDS 8 CACHE STRING "Shards of the white-box test program")
 math(EXPR last_shard "${QXL_WHITEBOX_SHARDS} - 1")
 foreach(shard RANGE ${last_shard})
     add_test(NAME whitebox_${shard} COMMAND whitebox_tests WORKING_DIRECTORY ${QXL_BIN})
