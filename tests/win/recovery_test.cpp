@@ -162,3 +162,30 @@ TEST(Recovery, PortGoneAfterAWriteEndsTheJob) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stored segment can end in bytes no command knows (they were stepped over
+// because a block followed them). Sent again on their own they are still sent.
+TEST(Recovery, ResentSegmentEndingInUnknownBytesIsSentWhole) {
+    JobRun run(LinkedTable(), "QXUSB48", "normal", "on 0x20005 reply 1");
+    run.printer().errorPage = 2;
+    run.printer().pageErrorInfo1 = COVER_OPEN;
+    BuiltJob one = BuildSimpleJob(1);  // page 1, ended below with FF instead of SUB
+    PageSpec spec;
+    spec.pageNumber = 2;
+    std::vector<u8> block = JobInfoBytes(spec, 2, 100);
+    std::vector<u8> firstPart = {0x1B, 0x69, 0x61, 0x01, 0x47, 0x02, 0x00, 0x81, 0x82, 0x01, 0x02};
+    std::vector<u8> secondPart = {0x47, 0x02, 0x00, 0x83, 0x84, 0x1A};
+    std::vector<u8> page1 = one.pages[0];
+    page1.back() = 0x0C;
+    std::vector<u8> stream = Concat({JobInfoBytes(PageSpec{}, 2, 100), std::vector<u8>(one.stream.begin() + 92, one.stream.end() - 1),
+                                     {0x0C}, block, firstPart, block, secondPart});
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(stream, 100000));
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(WithoutStatusRequests(run.received()),
+              Concat({page1, ResetSequenceBytes(), firstPart, secondPart}));
+}
+
+}  // namespace
