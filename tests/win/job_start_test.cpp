@@ -15,22 +15,6 @@ constexpr char PRINTERS[] = "System\\CurrentControlSet\\control\\Print\\Printers
 constexpr char SETTINGS[] = "SOFTWARE\\Quorvin\\Tavrik\\Driver\\3.0\\";
 constexpr char DRIVER[] = "QX Job Start Test Driver";
 
-// Releases what StartDocPort made, standing in for the job end.
-void EndTestJob(PortSession& session) {
-    FreeText(session.printerName);
-    FreeText(session.documentName);
-    FreeText(session.windowTitle);
-    FreeBlock(session.carryBuffer);
-    session.printerName = session.documentName = session.windowTitle = nullptr;
-    session.carryBuffer = nullptr;
-    for (Handle* handle : {&session.replyEvent, &session.portMutex}) {
-        if (*handle != nullptr) CloseHandle(*handle);
-        *handle = nullptr;
-    }
-    if (session.openPortMutex != nullptr) ReleaseMutex(session.openPortMutex);
-    session.flags &= ~(PSF_BUSY | PSF_STARTED);
-}
-
 // The printer's driver entry and the driver's settings, removed again at the end.
 struct DriverRegistry {
     std::string printer;
@@ -112,7 +96,7 @@ TEST(StartDocPort, SettingsComeFromTheDriversKey) {
         EXPECT_EQ(session.lanSleep, c.lanSleep);
         // Made on every path: the data path and the status reads wait on it.
         EXPECT_NE(session.portMutex, nullptr);
-        EndTestJob(session);
+        EndDocPort(&session);
     }
 }
 
@@ -150,7 +134,7 @@ TEST(StartDocPort, SetsTheJobsFields) {
     auto timeouts = port.lower.calls(port.name, PortOp::SetPortTimeOuts);
     ASSERT_EQ(timeouts.size(), 1u);
     EXPECT_EQ(0, memcmp(&timeouts[0].timeouts, &JOB_COMM_TIMEOUTS, sizeof(CommTimeouts)));
-    EndTestJob(session);
+    EndDocPort(&session);
 }
 
 TEST(StartDocPort, KeepsOnlyTheMaskedFlagsOfTheJobBefore) {
@@ -162,7 +146,7 @@ TEST(StartDocPort, KeepsOnlyTheMaskedFlagsOfTheJobBefore) {
     EXPECT_EQ(session.flags, (~PSF_BUSY & PSF_JOB_START_KEEP_MASK) | PSF_BUSY | PSF_STARTED |
                                  PSF_LAUNCH_STATMON | PSF_SEND_MEDIA);
     EXPECT_FALSE(session.flags & (PSF_STOPPED | PSF_COMPRESSED | PSF_RESENDING));
-    EndTestJob(session);
+    EndDocPort(&session);
 }
 
 TEST(StartDocPort, SecondStartOnARunningJobIsBusyAndTouchesNothing) {
@@ -193,7 +177,7 @@ TEST(StartDocPort, SecondStartOnARunningJobIsBusyAndTouchesNothing) {
     EXPECT_EQ(session.jobId, 1u);
     EXPECT_EQ(port.lower.count(port.name, PortOp::StartDocPort), 1u);
     session.spoolFile = INVALID_HANDLE_VALUE;
-    EndTestJob(session);
+    EndDocPort(&session);
 }
 
 TEST(StartDocPort, PortMonitorWithoutSetPortTimeOutsIsAccepted) {
@@ -201,7 +185,7 @@ TEST(StartDocPort, PortMonitorWithoutSetPortTimeOutsIsAccepted) {
     ASSERT_TRUE(port.opened);
     ASSERT_TRUE(port.spooler.startDoc("Label", 1, "Doc1"));
     EXPECT_TRUE(port.session()->flags & PSF_STARTED);
-    EndTestJob(*port.session());
+    EndDocPort(port.session());
 }
 
 struct MutexProbe {
@@ -232,7 +216,7 @@ TEST(StartDocPort, OpenPortMutexIsOwnedByTheCallingThread) {
     PortSession& session = *port.session();
     ASSERT_TRUE(port.spooler.startDoc("Label", 1, "Doc1"));
     EXPECT_EQ(ProbeFromAnotherThread(session.openPortMutex), static_cast<DWORD>(WAIT_TIMEOUT));
-    EndTestJob(session);
+    EndDocPort(&session);
     EXPECT_EQ(ProbeFromAnotherThread(session.openPortMutex), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
@@ -257,7 +241,7 @@ TEST(StartDocPort, FailuresBelowUnwindTheClaim) {
 
         // The port is free for the next job.
         ASSERT_TRUE(port.spooler.startDoc("Label", 2, "Doc2"));
-        EndTestJob(session);
+        EndDocPort(&session);
     }
 }
 

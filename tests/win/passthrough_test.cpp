@@ -10,29 +10,13 @@
 
 namespace {
 
-// Releases what StartDocPort made, standing in for the job end.
-void EndTestJob(PortSession& session) {
-    FreeText(session.printerName);
-    FreeText(session.documentName);
-    FreeText(session.windowTitle);
-    FreeBlock(session.carryBuffer);
-    session.printerName = session.documentName = session.windowTitle = nullptr;
-    session.carryBuffer = nullptr;
-    for (Handle* handle : {&session.replyEvent, &session.portMutex}) {
-        if (*handle != nullptr) CloseHandle(*handle);
-        *handle = nullptr;
-    }
-    if (session.openPortMutex != nullptr) ReleaseMutex(session.openPortMutex);
-    session.flags &= ~(PSF_BUSY | PSF_STARTED);
-}
-
 struct JobPort {
     OpenedPort port;
     explicit JobPort(const char* name) : port(name) {
         started = port.opened && port.spooler.startDoc("Label", 1, "Doc1");
     }
     ~JobPort() {
-        if (started) EndTestJob(session());
+        if (started) EndDocPort(&session());
     }
     PortSession& session() { return *port.session(); }
     Handle handle() { return port.spooler.handle; }
