@@ -29,6 +29,10 @@ add_library(nxportmon SHARED ${CMAKE_SOURCE_DIR}/tools/nxportmon/nxportmon.cpp
     ${CMAKE_SOURCE_DIR}/tools/nxportmon/nxportmon.def)
 set_target_properties(nxportmon PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${QXL_BIN})
 target_link_options(nxportmon PRIVATE ${QXL_STATIC_RUNTIME})
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    # The .def names the stdcall export undecorated, as the spooler looks it up.
+    target_link_options(nxportmon PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
 
 # White-box tests: the static library, plus the platform-free tests again.
 file(GLOB QXL_WHITEBOX_SOURCES CONFIGURE_DEPENDS
