@@ -120,7 +120,7 @@ void PrintPortWrites(JobRun& run, bool trace) {
         }
         pageBytes += call.result;
         if (EndsPage(call.data)) {
-            std::printf("  port bytes of page %d: %zu\n", page++, pageBytes);
+            std::printf("  port bytes of page %d: %zu (its status request included)\n", page++, pageBytes);
             pageBytes = 0;
         }
     }
