@@ -1,6 +1,7 @@
 # make test: installs what is missing, builds the native and Windows targets,
 # creates the private Wine prefix and runs every test.
 # make demo: runs a whole job through the real DLL under Wine.
+# make bench: prints timings of the real DLL under Wine and of the native core.
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -26,7 +27,7 @@ PREFIX := $(abspath $(BUILD))/wineprefix-$(WINEARCH)
 EMULATOR := $(abspath tools/wine-run);$(PREFIX);$(LOADER)
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 
-.PHONY: all deps native win32 win64 windows prefix test test-native test-windows demo clean
+.PHONY: all deps native win32 win64 windows prefix test test-native test-windows demo bench clean
 
 all: native windows
 
@@ -69,8 +70,20 @@ test-windows: windows prefix
 
 test: test-native test-windows
 
+# Runs a program of the test build under the private prefix, then stops the
+# prefix's wineserver, keeping the program's exit status.
+RUN_WINE = cd $(TESTDIR)/bin && $(XVFB) $(abspath tools/wine-run) $(PREFIX) $(LOADER)
+STOP_WINE = WINEPREFIX=$(PREFIX) $(dir $(LOADER))wineserver -k 2>/dev/null
+
 demo: windows prefix
-	@echo "The demo job arrives with the data path."
+	$(RUN_WINE) qxldemo.exe; status=$$?; $(STOP_WINE); exit $$status
+
+# Timings are printed, never checked. The native benchmarks run when
+# `make native` has built them.
+bench: windows prefix
+	$(RUN_WINE) qxltiming.exe; status=$$?; $(STOP_WINE); exit $$status
+	@if [ -x $(NATIVE)/core_bench ]; then $(NATIVE)/core_bench; \
+	    else echo "no $(NATIVE)/core_bench: make native builds it (needs Google Benchmark)"; fi
 
 clean:
 	rm -rf $(BUILD)

@@ -57,6 +57,19 @@ if(TARGET qxsmon)
     add_dependencies(blackbox_tests qxsmon)
 endif()
 
+# The demo and the timing harness: the spooler's side only, loading the real DLL.
+add_executable(qxldemo ${CMAKE_SOURCE_DIR}/tools/demo/demo.cpp)
+add_executable(qxltiming ${CMAKE_SOURCE_DIR}/bench/wine/timing.cpp)
+foreach(program qxldemo qxltiming)
+    target_link_libraries(${program} PRIVATE qxlrig)
+    target_link_options(${program} PRIVATE ${QXL_STATIC_RUNTIME})
+    set_target_properties(${program} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QXL_BIN})
+    add_dependencies(${program} qxlmon)
+    if(TARGET qxsmon)
+        add_dependencies(${program} qxsmon)
+    endif()
+endforeach()
+
 # Shards let ctest run the slow, waiting tests side by side.
 set(QXL_WHITEBOX_SHARDS 8 CACHE STRING "Shards of the white-box test program")
 math(EXPR last_shard "${QXL_WHITEBOX_SHARDS} - 1")
