@@ -63,17 +63,17 @@ prefix: deps
 test-native: native
 	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
 
+# Runs a program of the test build under the private prefix; STOP_WINE stops
+# the prefix's wineserver afterwards, keeping the program's exit status.
+RUN_WINE = cd $(TESTDIR)/bin && $(XVFB) $(abspath tools/wine-run) $(PREFIX) $(LOADER)
+STOP_WINE = WINEPREFIX=$(PREFIX) $(dir $(LOADER))wineserver -k 2>/dev/null
+
 test-windows: windows prefix
 	ctest --test-dir $(WIN32DIR) --output-on-failure -R dll_tables
 	$(XVFB) ctest --test-dir $(TESTDIR) --output-on-failure -j $(WINE_JOBS) -E dll_tables; \
-	    status=$$?; $(dir $(LOADER))wineserver -k 2>/dev/null; exit $$status
+	    status=$$?; $(STOP_WINE); exit $$status
 
 test: test-native test-windows
-
-# Runs a program of the test build under the private prefix, then stops the
-# prefix's wineserver, keeping the program's exit status.
-RUN_WINE = cd $(TESTDIR)/bin && $(XVFB) $(abspath tools/wine-run) $(PREFIX) $(LOADER)
-STOP_WINE = WINEPREFIX=$(PREFIX) $(dir $(LOADER))wineserver -k 2>/dev/null
 
 demo: windows prefix
 	$(RUN_WINE) qxldemo.exe; status=$$?; $(STOP_WINE); exit $$status
