@@ -16,10 +16,13 @@ WIN64DIR := $(BUILD)/win64
 IA32 := $(shell tools/ia32-probe >/dev/null 2>&1 && echo yes || echo no)
 ifeq ($(IA32),yes)
 TESTDIR := $(WIN32DIR)
+WIN32_TESTS := ON
 LOADER := /usr/lib/wine/wine
 WINEARCH := win32
 else
 TESTDIR := $(WIN64DIR)
+# Only the product is built for i686 here; WIN32_TESTS=ON builds its tests too.
+WIN32_TESTS ?= OFF
 LOADER := /usr/lib/wine/wine64
 WINEARCH := win64
 endif
@@ -41,7 +44,7 @@ native: deps
 
 win32: deps
 	cmake -S . -B $(WIN32DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQXL_BUILD_TESTS=$(WIN32_TESTS) \
 	    "-DCMAKE_CROSSCOMPILING_EMULATOR=$(EMULATOR)" >/dev/null
 	cmake --build $(WIN32DIR) -j $(JOBS)
 

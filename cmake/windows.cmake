@@ -21,6 +21,11 @@ set_target_properties(qxlmon PROPERTIES PREFIX "" OUTPUT_NAME qxlmon
 target_link_libraries(qxlmon PRIVATE qxlmon_lib)
 target_link_options(qxlmon PRIVATE ${QXL_STATIC_RUNTIME})
 
+enable_testing()
+# The product's export and import tables (checked natively with objdump).
+add_test(NAME dll_tables COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check-dll-tables.sh
+    ${QXL_OBJDUMP} $<TARGET_FILE:qxlmon>)
+
 option(QXL_BUILD_TESTS "Build the stand-ins and the Wine tests" ON)
 if(QXL_BUILD_TESTS)
     include(cmake/windows-tests.cmake)

@@ -155,9 +155,11 @@ void KeepTail(PortSession& session, const u8* tail, u32 count, u32& written) {
 }
 
 // A full carry buffer from which nothing could be scanned holds a command that
-// can never complete: the job is stopped instead of stalling for ever.
+// can never complete: the job is stopped instead of stalling for ever. A
+// segment held back by the port mutex is not such a case: it goes next time.
 bool StallsForever(const PortSession& session, const u8* data, u32 n, u32 consumed) {
-    return consumed == 0 && data == session.carryBuffer && n == CARRY_BUFFER_SIZE;
+    return consumed == 0 && data == session.carryBuffer && n == CARRY_BUFFER_SIZE &&
+           session.storedAhead == 0;
 }
 
 void StopOverlongCommand(PortSession& session) {

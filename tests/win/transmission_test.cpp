@@ -169,16 +169,21 @@ TEST(Transmission, BytesHeldBackByTheMutexAreSentAndStoredOnce) {
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(std::vector<u8>(job.stream.begin(), job.stream.begin() + firstPage), 100000));
     PortSession* session = Session(run.spooler.handle);
-    // Past the two port value requests (2 s each) and into the 1 s wait of the write.
-    MutexHold hold{session->portMutex, CreateEventA(nullptr, TRUE, FALSE, nullptr), 5500};
+    // Past the two port value requests (2 s each) and the 1 s wait of the write,
+    // and on into the next call, whose full carry buffer waits once more.
+    MutexHold hold{session->portMutex, CreateEventA(nullptr, TRUE, FALSE, nullptr), 6500};
     HANDLE thread = CreateThread(nullptr, 0, HoldMutex, &hold, 0, nullptr);
     WaitForSingleObject(hold.taken, INFINITE);
     std::vector<u8> second(job.stream.begin() + firstPage, job.stream.end());
-    u32 written = 0;
+    u32 written = 0, written2 = 0;
     ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, second.data(), second.size(), &written));
     EXPECT_LT(written, second.size());
     EXPECT_EQ(session->carryCount, CARRY_BUFFER_SIZE);
     EXPECT_GT(session->storedAhead, 0u);
+    // Nothing more fits; with the mutex still held the held-back segment waits again.
+    ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, second.data() + written, 100, &written2));
+    EXPECT_EQ(written2, 0u);
+    EXPECT_FALSE(session->flags & PSF_STOPPED);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     CloseHandle(hold.taken);
