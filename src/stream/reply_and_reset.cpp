@@ -5,6 +5,12 @@
 #include "statmon/notify.h"
 #include "stream/transmit.h"
 
+void MarkCancelled(PortSession& session) {
+    session.flags |= PSF_RESET_ON_STOP;
+    SetState(session, STATE_FATAL, 0);
+    session.resetNeeded = 1;
+}
+
 bool CheckReply(PortSession& session) {
     switch (GetReplyState(session)) {
         case REPLY_CONTINUE:
@@ -14,9 +20,7 @@ bool CheckReply(PortSession& session) {
             session.flags |= PSF_PAUSED;
             return true;
         case REPLY_CANCEL:
-            session.flags |= PSF_RESET_ON_STOP;
-            SetState(session, STATE_FATAL, 0);
-            session.resetNeeded = 1;
+            MarkCancelled(session);
             return false;
         default:  // a state notification still awaits its answer
             return true;

@@ -7,26 +7,39 @@
 
 namespace {
 
-void FreeNode(SegmentNode* node) {
-    FreeBlock(node->data);
-    FreeBlock(node);
+void FreeChain(SegmentNode* node) {
+    while (node != nullptr) {
+        SegmentNode* next = node->next;
+        FreeBlock(node->data);
+        FreeBlock(node);
+        node = next;
+    }
+}
+
+// A node with a zero-initialised data block of length bytes; a zero length
+// still gets a one-byte block, so that data is never null. Null when either
+// block cannot be had.
+SegmentNode* AllocNode(SIZE_T length) {
+    auto* node = static_cast<SegmentNode*>(AllocZeroed(sizeof(SegmentNode)));
+    if (node == nullptr) return nullptr;
+    node->data = static_cast<u8*>(AllocZeroed(length != 0 ? length : 1));
+    if (node->data == nullptr) {
+        FreeBlock(node);
+        return nullptr;
+    }
+    node->length = static_cast<u32>(length);
+    return node;
 }
 
 }  // namespace
 
 bool StoreSegment(PortSession& session, const u8* data, u32 length) {
-    auto* node = static_cast<SegmentNode*>(AllocZeroed(sizeof(SegmentNode)));
-    // A zero-length segment still gets a (one-byte) block so that data is never null.
-    u8* copy = node ? static_cast<u8*>(AllocZeroed(length != 0 ? length : 1)) : nullptr;
-    if (copy == nullptr) {
-        FreeBlock(node);
+    SegmentNode* node = AllocNode(length);
+    if (node == nullptr) {
         ReleaseSegments(session);
         return false;
     }
-    if (length != 0) std::memcpy(copy, data, length);
-    node->data = copy;
-    node->length = length;
-    node->next = nullptr;
+    if (length != 0) std::memcpy(node->data, data, length);
     if (session.pageFirst == nullptr) {
         session.pageFirst = node;
     } else {
@@ -38,12 +51,7 @@ bool StoreSegment(PortSession& session, const u8* data, u32 length) {
 }
 
 void ReleaseSegments(PortSession& session) {
-    SegmentNode* node = session.pageFirst;
-    while (node != nullptr) {
-        SegmentNode* next = node->next;
-        FreeNode(node);
-        node = next;
-    }
+    FreeChain(session.pageFirst);
     session.pageFirst = nullptr;
     session.pageLast = nullptr;
 }
@@ -53,32 +61,20 @@ bool MakePageCopy(PortSession& session) {
     SIZE_T total = 0;
     for (SegmentNode* node = session.pageFirst; node != nullptr; node = node->next)
         total += node->length;
-    auto* copy = static_cast<SegmentNode*>(AllocZeroed(sizeof(SegmentNode)));
-    u8* data = copy ? static_cast<u8*>(AllocZeroed(total != 0 ? total : 1)) : nullptr;
-    if (data == nullptr) {
-        FreeBlock(copy);
-        return false;
-    }
-    u8* out = data;
+    SegmentNode* copy = AllocNode(total);
+    if (copy == nullptr) return false;
+    u8* out = copy->data;
     for (SegmentNode* node = session.pageFirst; node != nullptr; node = node->next) {
         std::memcpy(out, node->data, node->length);
         out += node->length;
     }
-    copy->data = data;
-    copy->length = static_cast<u32>(total);
-    copy->next = nullptr;
     session.pageCopy = copy;
     session.flags |= PSF_PAUSED;
     return true;
 }
 
 void ReleasePageCopy(PortSession& session) {
-    SegmentNode* node = session.pageCopy;
-    while (node != nullptr) {
-        SegmentNode* next = node->next;
-        FreeNode(node);
-        node = next;
-    }
+    FreeChain(session.pageCopy);
     session.pageCopy = nullptr;
     session.flags &= ~PSF_PAUSED;
 }

@@ -31,12 +31,6 @@ bool ApplicationGone(PortSession& session) {
     return session.monitorWindow != nullptr && !IsWindow(static_cast<HWND>(session.monitorWindow));
 }
 
-void CancelJob(PortSession& session) {
-    session.flags |= PSF_RESET_ON_STOP;
-    SetState(session, STATE_FATAL, 0);
-    session.resetNeeded = 1;
-}
-
 // Holds the data while the application has paused the job. The reply event
 // paces the loop; a vanished application counts as a cancel.
 bool WaitWhilePaused(PortSession& session) {
@@ -44,7 +38,7 @@ bool WaitWhilePaused(PortSession& session) {
         if (!CheckReply(session)) return false;
         if (!(session.flags & PSF_PAUSED)) break;
         if (ApplicationGone(session)) {
-            CancelJob(session);
+            MarkCancelled(session);
             return false;
         }
         if (session.replyEvent == nullptr ||
@@ -114,7 +108,7 @@ WriteOutcome WriteSegment(PortSession& session, ScanCursor& cursor) {
             Sleep(STALLED_WRITE_PAUSE_MS);
             if (!CheckReply(session)) return WriteOutcome::Failed;
             if (ApplicationGone(session)) {
-                CancelJob(session);
+                MarkCancelled(session);
                 return WriteOutcome::Failed;
             }
         }

@@ -9,6 +9,9 @@
 // with (3, 0), resetNeeded and PSF_RESET_ON_STOP.
 bool CheckReply(PortSession& session);
 
+// The job is cancelled: (3, 0), resetNeeded and PSF_RESET_ON_STOP.
+void MarkCancelled(PortSession& session);
+
 // 48 zero bytes and ESC @ straight to the port, without the port mutex.
 bool SendResetSequence(PortSession& session);
 

@@ -51,7 +51,7 @@ struct Harness {
     }
 };
 
-Buf Rebuild(const std::vector<SpoolRecordSpec>& records) {
+Buf Rebuild(const std::vector<SpoolRecordFields>& records) {
     Harness h;
     EXPECT_EQ(h.run(SpoolFileBytes(records)), 1);
     return h.out;
@@ -113,14 +113,14 @@ Buf LargePage(u8 cut, u8 cParam, u32 raster) {
     return data;
 }
 
-SpoolRecordSpec Record(Buf data, i16 copies = 1, u8 collate = 0, u8 reverse = 0, i16 paperId = 260) {
-    SpoolRecordSpec spec;
-    spec.data = std::move(data);
-    spec.copies = copies;
-    spec.collate = collate;
-    spec.reverseOrder = reverse;
-    spec.paperId = paperId;
-    return spec;
+SpoolRecordFields Record(Buf data, i16 copies = 1, u8 collate = 0, u8 reverse = 0, i16 paperId = 260) {
+    SpoolRecordFields record;
+    record.data = std::move(data);
+    record.copies = copies;
+    record.collate = collate;
+    record.reverseOrder = reverse;
+    record.paperId = paperId;
+    return record;
 }
 
 TEST(Rebuild, OneRecordOneCopyClearsTheCutBitAndEndsTheJob) {
@@ -190,14 +190,14 @@ TEST(Rebuild, PiecesUncollatedWithShortCopies) {
 TEST(Rebuild, NoPageGivesTheEndOfJobByteAlone) {
     const struct {
         const char* what;
-        SpoolRecordSpec spec;
+        SpoolRecordFields record;
     } cases[] = {
         {"unknown paper id", Record(PageData(0x08, 0, 'a'), 1, 0, 0, 270)},
         {"negative paper id", Record(PageData(0x08, 0, 'a'), 2, 1, 0, -1)},
         {"copies 0", Record(PageData(0x08, 0, 'a'), 0)},
         {"copies negative, collated", Record(PageData(0x08, 0, 'a'), -3, 1)},
     };
-    for (const auto& c : cases) EXPECT_EQ(Rebuild({c.spec}), Buf{SUB}) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(Rebuild({c.record}), Buf{SUB}) << c.what;
 }
 
 TEST(Rebuild, RecordWithoutDataStillEndsOnTheEndOfJobByte) {
@@ -252,7 +252,7 @@ TEST(Rebuild, FourOrdersOfThreePagesAndTwoCopies) {
         {0, 1, {3, 3, 2, 2, 1, 1}},
     };
     for (const auto& c : cases) {
-        std::vector<SpoolRecordSpec> records;
+        std::vector<SpoolRecordFields> records;
         for (u8 id = 1; id <= 3; ++id)
             records.push_back(Record({ESC, 'i', 'a', id, ESC, 'i', 'K', 0x08, 'G', 1, 0, id, FF}, 2, c.collate, c.reverse));
         const std::vector<Page> pages = Pages(Rebuild(records));
@@ -269,7 +269,7 @@ TEST(Rebuild, FourOrdersOfThreePagesAndTwoCopies) {
 TEST(Rebuild, PageTotalCountsPiecesRecordsAndCopies) {
     for (u8 collate : {0, 1}) {
         for (u8 reverse : {0, 1}) {
-            std::vector<SpoolRecordSpec> records(3, Record(Bytes({PIECE1, PIECE2}), 2, collate, reverse, TWO_PIECES));
+            std::vector<SpoolRecordFields> records(3, Record(Bytes({PIECE1, PIECE2}), 2, collate, reverse, TWO_PIECES));
             const std::vector<Page> pages = Pages(Rebuild(records));
             ASSERT_EQ(pages.size(), 12u);
             for (size_t k = 0; k < pages.size(); ++k) {
@@ -281,7 +281,7 @@ TEST(Rebuild, PageTotalCountsPiecesRecordsAndCopies) {
 }
 
 TEST(Rebuild, BlockMediaFieldsComeFromTheFirstAndLastRecords) {
-    SpoolRecordSpec first = Record(PageData(0x08, 0, 'a'), 1, 1, 0, 262);  // 36 mm
+    SpoolRecordFields first = Record(PageData(0x08, 0, 'a'), 1, 1, 0, 262);  // 36 mm
     first.mediaType = 1;
     first.mediaExtra = 3;
     first.settingFlag = 0;
@@ -298,7 +298,7 @@ TEST(Rebuild, BlockMediaFieldsComeFromTheFirstAndLastRecords) {
         {"other types check the width only", 4, 50, 2, 36, 0x0004},
     };
     for (const auto& c : cases) {
-        SpoolRecordSpec last = Record(PageData(0x08, 0, 'b'), 5, 0, 1, 999);  // not read
+        SpoolRecordFields last = Record(PageData(0x08, 0, 'b'), 5, 0, 1, 999);  // not read
         last.mediaType = c.lastType;
         last.explicitWidth = c.explicitWidth;
         last.settingFlag = c.settingFlag;
@@ -324,7 +324,7 @@ TEST(Rebuild, MoreRecordsAndPiecesThanTheClassicIndexHolds) {
         {"20002 pieces", 10001, TWO_PIECES, {'Z', FF, 'Z', FF}, 20002},
     };
     for (const auto& c : cases) {
-        std::vector<SpoolRecordSpec> records(c.records, Record(c.data, 1, 1, 0, c.paperId));
+        std::vector<SpoolRecordFields> records(c.records, Record(c.data, 1, 1, 0, c.paperId));
         const Buf out = Rebuild(records);
         const u32 pieceBytes = 2;  // each piece is Z, FF
         ASSERT_EQ(out.size(), c.pages * (92 + pieceBytes) + 2) << c.what;

@@ -69,23 +69,23 @@ void RunWalkers(const u8* data, size_t size) {
 // reached, with an optional broken size to probe the checks.
 std::vector<u8> BuildSpoolFile(const u8* data, size_t size) {
     if (size < 10) return {};
-    SpoolRecordSpec spec;
-    spec.paperId = static_cast<std::int16_t>(257 + data[0] % 40);  // mostly known ids
-    spec.copies = static_cast<std::int16_t>(static_cast<std::int8_t>(data[1]) % 6);
-    spec.collate = data[2] & 1;
-    spec.reverseOrder = data[2] & 2;
-    spec.mediaType = data[3] % 10;
-    spec.explicitWidth = data[4];
-    spec.mediaExtra = data[5];
-    spec.settingFlag = data[6] & 1;
+    SpoolRecordFields record;
+    record.paperId = static_cast<std::int16_t>(257 + data[0] % 40);  // mostly known ids
+    record.copies = static_cast<std::int16_t>(static_cast<std::int8_t>(data[1]) % 6);
+    record.collate = data[2] & 1;
+    record.reverseOrder = data[2] & 2;
+    record.mediaType = data[3] % 10;
+    record.explicitWidth = data[4];
+    record.mediaExtra = data[5];
+    record.settingFlag = data[6] & 1;
     const u8 corrupt = data[7];
     size_t pos = 8;
-    std::vector<SpoolRecordSpec> records;
+    std::vector<SpoolRecordFields> records;
     while (pos < size) {
         const size_t length = data[pos++];
         const size_t take = length < size - pos ? length : size - pos;
-        spec.data.assign(data + pos, data + pos + take);
-        records.push_back(spec);
+        record.data.assign(data + pos, data + pos + take);
+        records.push_back(record);
         pos += take;
     }
     std::vector<u8> image = SpoolFileBytes(records);

@@ -14,7 +14,7 @@ void Append(std::vector<u8>& out, const std::vector<u8>& bytes) {
 }
 
 // The page's own commands and raster lines, up to and including its end byte.
-std::vector<u8> PageBody(const PageSpec& page, bool last) {
+std::vector<u8> PageBody(const PageLayout& page, bool last) {
     std::vector<u8> body;
     Append(body, {0x1B, 0x69, 0x61, 0x01});  // ESC i a: raster mode
     Append(body, {0x1B, 0x69, 0x7A, 0x86, 0x0A, page.mediaWidth, 0x00, 0x00, 0x00, 0x00,
@@ -34,7 +34,7 @@ std::vector<u8> PageBody(const PageSpec& page, bool last) {
 
 }  // namespace
 
-std::vector<u8> JobInfoBytes(const PageSpec& page, u16 pageTotal, u32 pageBytes) {
+std::vector<u8> JobInfoBytes(const PageLayout& page, u16 pageTotal, u32 pageBytes) {
     std::vector<u8> block(92, 0);
     block[0] = 0x1B;
     block[1] = 0x69;
@@ -54,7 +54,7 @@ std::vector<u8> JobInfoBytes(const PageSpec& page, u16 pageTotal, u32 pageBytes)
     return block;
 }
 
-BuiltJob BuildJob(const std::vector<PageSpec>& pages) {
+BuiltJob BuildJob(const std::vector<PageLayout>& pages) {
     BuiltJob job;
     const std::vector<u8> prologue = {0x1B, 0x40, 0x1B, 0x69, 0x63, 0x05, 0x00, 0x00, 0x00, 0x00};
     std::vector<u8> prologueAtPort = prologue;
@@ -76,9 +76,9 @@ BuiltJob BuildJob(const std::vector<PageSpec>& pages) {
 }
 
 BuiltJob BuildSimpleJob(int pageCount, u16 rasterLines, u16 lineBytes) {
-    std::vector<PageSpec> pages;
+    std::vector<PageLayout> pages;
     for (int i = 1; i <= pageCount; ++i) {
-        PageSpec page;
+        PageLayout page;
         page.pageNumber = static_cast<u16>(i);
         page.partIndex = 1;
         page.rasterLines = rasterLines;

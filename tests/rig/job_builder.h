@@ -7,7 +7,7 @@
 
 #include "monitor/platform.h"
 
-struct PageSpec {
+struct PageLayout {
     u16 pageNumber = 1;
     u16 partIndex = 1;
     u8 partCount = 1;
@@ -28,11 +28,11 @@ struct BuiltJob {
 };
 
 // A 92-byte job information block.
-std::vector<u8> JobInfoBytes(const PageSpec& page, u16 pageTotal, u32 pageBytes);
+std::vector<u8> JobInfoBytes(const PageLayout& page, u16 pageTotal, u32 pageBytes);
 
 // Pages in order; the last ends with SUB, the others with FF. The job starts
 // with ESC @ and an ESC i c whose first parameter the monitor zeroes.
-BuiltJob BuildJob(const std::vector<PageSpec>& pages);
+BuiltJob BuildJob(const std::vector<PageLayout>& pages);
 
 // n pages numbered 1..n with default contents.
 BuiltJob BuildSimpleJob(int pageCount, u16 rasterLines = 20, u16 lineBytes = 16);

@@ -1,4 +1,4 @@
-// The status test port, its recorder window and the mutex holder.
+// The status test port and its recorder window.
 #include "rig/status_port.h"
 
 #include "statmon/statmon_interface.h"
@@ -11,23 +11,6 @@ LRESULT CALLBACK RecorderProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
-}
-
-DWORD WINAPI HoldMutex(void* parameter) {
-    MutexHolder* holder = static_cast<MutexHolder*>(parameter);
-    WaitForSingleObject(holder->mutex, INFINITE);
-    SetEvent(holder->taken);
-    if (holder->abandon) return 0;
-    WaitForSingleObject(holder->release, INFINITE);
-    ReleaseMutex(holder->mutex);
-    return 0;
-}
-
-DWORD WINAPI TryMutex(void* parameter) {
-    HANDLE mutex = static_cast<HANDLE>(parameter);
-    DWORD result = WaitForSingleObject(mutex, 0);
-    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) ReleaseMutex(mutex);
-    return result;
 }
 
 }  // namespace
@@ -78,25 +61,3 @@ void StatusPort::write(const std::vector<u8>& bytes) {
                                     static_cast<u32>(bytes.size()), &written);
 }
 
-MutexHolder::MutexHolder(HANDLE m, bool abandonIt) : mutex(m), abandon(abandonIt) {
-    thread = CreateThread(nullptr, 0, HoldMutex, this, 0, nullptr);
-    WaitForSingleObject(taken, 5000);
-    if (abandon) WaitForSingleObject(thread, 5000);
-}
-
-MutexHolder::~MutexHolder() {
-    SetEvent(release);
-    WaitForSingleObject(thread, 5000);
-    CloseHandle(thread);
-    CloseHandle(taken);
-    CloseHandle(release);
-}
-
-bool MutexIsFree(HANDLE mutex) {
-    HANDLE thread = CreateThread(nullptr, 0, TryMutex, mutex, 0, nullptr);
-    WaitForSingleObject(thread, 5000);
-    DWORD result = 0;
-    GetExitCodeThread(thread, &result);
-    CloseHandle(thread);
-    return result == WAIT_OBJECT_0;
-}

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "rig/mutex_threads.h"
 #include "rig/status_packets.h"
 #include "win/linked_monitor.h"
 
@@ -36,21 +37,6 @@ struct StatusPort {
     // Writes bytes to the port the way the data path does.
     void write(const std::vector<u8>& bytes);
 };
-
-// Owns a mutex on a thread of its own until released, or ends without
-// releasing it (abandoned).
-struct MutexHolder {
-    HANDLE mutex;
-    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE thread = nullptr;
-    bool abandon;
-    MutexHolder(HANDLE m, bool abandonIt = false);
-    ~MutexHolder();
-};
-
-// True when another thread can take the mutex at once (nobody holds it).
-bool MutexIsFree(HANDLE mutex);
 
 inline bool SamePacket(const StatusPacket& a, const StatusPacket& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;

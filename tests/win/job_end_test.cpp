@@ -51,10 +51,10 @@ TEST(JobEnd, IncompleteCommandAtTheEndIsDropped) {
 // small writes: the job stops with an error instead of taking nothing for ever.
 TEST(JobEnd, CommandLongerThanTheCarryBufferStopsTheJob) {
     JobRun run(LinkedTable(), "QXUSB73");
-    PageSpec spec;
-    spec.rasterLines = 1;
-    spec.lineBytes = 12000;
-    BuiltJob job = BuildJob({spec});
+    PageLayout layout;
+    layout.rasterLines = 1;
+    layout.lineBytes = 12000;
+    BuiltJob job = BuildJob({layout});
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 4096));  // returns: every byte taken or dropped
     PortSession* session = Session(run.spooler.handle);
@@ -67,10 +67,10 @@ TEST(JobEnd, CommandLongerThanTheCarryBufferStopsTheJob) {
 
 TEST(JobEnd, SameCommandInOneLargeWriteGoesThrough) {
     JobRun run(LinkedTable(), "QXUSB74");
-    PageSpec spec;
-    spec.rasterLines = 1;
-    spec.lineBytes = 12000;
-    BuiltJob job = BuildJob({spec});
+    PageLayout layout;
+    layout.rasterLines = 1;
+    layout.lineBytes = 12000;
+    BuiltJob job = BuildJob({layout});
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 65536));
     ASSERT_TRUE(run.end());

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "monitor/port_monitor.h"
+#include "rig/mutex_threads.h"
 #include "win/linked_monitor.h"
 
 namespace {
@@ -188,36 +189,14 @@ TEST(StartDocPort, PortMonitorWithoutSetPortTimeOutsIsAccepted) {
     EndDocPort(port.session());
 }
 
-struct MutexProbe {
-    HANDLE mutex;
-    DWORD result = 0;
-};
-
-DWORD WINAPI ProbeMutex(LPVOID context) {
-    auto* probe = static_cast<MutexProbe*>(context);
-    probe->result = WaitForSingleObject(probe->mutex, 0);
-    if (probe->result == WAIT_OBJECT_0 || probe->result == WAIT_ABANDONED)
-        ReleaseMutex(probe->mutex);
-    return 0;
-}
-
-// What another thread finds when it tries the mutex at once.
-DWORD ProbeFromAnotherThread(HANDLE mutex) {
-    MutexProbe probe{mutex};
-    HANDLE thread = CreateThread(nullptr, 0, ProbeMutex, &probe, 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    return probe.result;
-}
-
 TEST(StartDocPort, OpenPortMutexIsOwnedByTheCallingThread) {
     OpenedPort port("QXUSB106");
     ASSERT_TRUE(port.opened);
     PortSession& session = *port.session();
     ASSERT_TRUE(port.spooler.startDoc("Label", 1, "Doc1"));
-    EXPECT_EQ(ProbeFromAnotherThread(session.openPortMutex), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(TryMutexFromAnotherThread(session.openPortMutex), static_cast<DWORD>(WAIT_TIMEOUT));
     EndDocPort(&session);
-    EXPECT_EQ(ProbeFromAnotherThread(session.openPortMutex), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(TryMutexFromAnotherThread(session.openPortMutex), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 TEST(StartDocPort, FailuresBelowUnwindTheClaim) {
@@ -237,7 +216,7 @@ TEST(StartDocPort, FailuresBelowUnwindTheClaim) {
         EXPECT_EQ(port.lower.count(port.name, PortOp::EndDocPort), c.endDocCalls);
         EXPECT_FALSE(session.flags & (PSF_BUSY | PSF_STARTED));
         EXPECT_EQ(session.carryBuffer, nullptr);
-        EXPECT_EQ(ProbeFromAnotherThread(session.openPortMutex), static_cast<DWORD>(WAIT_OBJECT_0));
+        EXPECT_EQ(TryMutexFromAnotherThread(session.openPortMutex), static_cast<DWORD>(WAIT_OBJECT_0));
 
         // The port is free for the next job.
         ASSERT_TRUE(port.spooler.startDoc("Label", 2, "Doc2"));

@@ -66,7 +66,7 @@ size_t CountQxtfFiles() {
 }
 
 TEST(MultiCopyJob, IsRebuiltAndPrintedAtTheJobEnd) {
-    SpoolRecordSpec first, second;
+    SpoolRecordFields first, second;
     first.copies = 2;
     first.collate = 1;
     first.data = PageData(1);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "rig/mutex_threads.h"
 #include "rig/network_monitor.h"
 #include "win/linked_monitor.h"
 
@@ -118,18 +119,6 @@ TEST(OpenPort, MutexIsNamedAfterThePort) {
     EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, "QXCOM7 OpenPort"), nullptr);
 }
 
-struct MutexProbe {
-    HANDLE mutex;
-    DWORD result;
-};
-
-DWORD WINAPI TryMutex(LPVOID context) {
-    auto* probe = static_cast<MutexProbe*>(context);
-    probe->result = WaitForSingleObject(probe->mutex, 0);
-    if (probe->result == WAIT_OBJECT_0) ReleaseMutex(probe->mutex);
-    return 0;
-}
-
 // A second load of the monitor (the real DLL beside the linked copy) opens the
 // same name with its own port list and shares the named mutex.
 TEST(OpenPort, TwoLoadsShareOneNamedMutex) {
@@ -143,12 +132,9 @@ TEST(OpenPort, TwoLoadsShareOneNamedMutex) {
     HANDLE mine = first.session()->openPortMutex;
     HANDLE theirs = Session(second.handle)->openPortMutex;
     ASSERT_EQ(WaitForSingleObject(mine, 0), WAIT_OBJECT_0);
-    MutexProbe probe{theirs, 0};
-    HANDLE thread = CreateThread(nullptr, 0, TryMutex, &probe, 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    DWORD theirWait = TryMutexFromAnotherThread(theirs);
     ReleaseMutex(mine);
-    EXPECT_EQ(probe.result, static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(theirWait, static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_TRUE(second.close());
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "monitor/port_monitor.h"
+#include "rig/mutex_threads.h"
 #include "win/linked_monitor.h"
 
 namespace {
@@ -40,55 +41,6 @@ BOOL Call(Request request, Handle handle) {
 
 PortOp LowerOp(Request request) {
     return request == Request::Read ? PortOp::ReadPort : PortOp::GetPrinterDataFromPort;
-}
-
-// Another thread holds a mutex for a while (or, with holdMs 0, takes it and
-// ends without releasing it, leaving it abandoned).
-struct Holder {
-    HANDLE mutex;
-    DWORD holdMs;
-    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE thread = nullptr;
-
-    static DWORD WINAPI Run(LPVOID context) {
-        auto* self = static_cast<Holder*>(context);
-        WaitForSingleObject(self->mutex, INFINITE);
-        SetEvent(self->taken);
-        if (self->holdMs == 0) return 0;
-        Sleep(self->holdMs);
-        ReleaseMutex(self->mutex);
-        return 0;
-    }
-    void start() {
-        thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-        WaitForSingleObject(taken, INFINITE);
-    }
-    void join() {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-        CloseHandle(taken);
-    }
-};
-
-struct MutexProbe {
-    HANDLE mutex;
-    DWORD result = 0;
-};
-
-DWORD WINAPI ProbeMutex(LPVOID context) {
-    auto* probe = static_cast<MutexProbe*>(context);
-    probe->result = WaitForSingleObject(probe->mutex, 0);
-    if (probe->result == WAIT_OBJECT_0 || probe->result == WAIT_ABANDONED)
-        ReleaseMutex(probe->mutex);
-    return 0;
-}
-
-DWORD ProbeFromAnotherThread(HANDLE mutex) {
-    MutexProbe probe{mutex};
-    HANDLE thread = CreateThread(nullptr, 0, ProbeMutex, &probe, 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    return probe.result;
 }
 
 TEST(PassThrough, RefusedWithoutAJobAndNeverCallsBelow) {
@@ -144,22 +96,20 @@ TEST(PassThrough, ArgumentsReachThePortMonitorUnchanged) {
     EXPECT_EQ(controls[0].size, sizeof out);
     EXPECT_EQ(controls[0].data, (std::vector<u8>{1, 2, 3}));
     // The mutex is free again for the data path.
-    EXPECT_EQ(ProbeFromAnotherThread(job.session().portMutex), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(TryMutexFromAnotherThread(job.session().portMutex), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 TEST(PassThrough, UsbRequestGivesUpAfterAboutTwoSecondsOfAHeldMutex) {
     for (Request request : {Request::Read, Request::Control}) {
         JobPort job("QXUSB204");
         ASSERT_TRUE(job.started);
-        Holder holder{job.session().portMutex, 3000};
-        holder.start();
+        MutexHolder holder(job.session().portMutex, false, 3000);
         DWORD begin = GetTickCount();
         EXPECT_FALSE(Call(request, job.handle()));
         DWORD elapsed = GetTickCount() - begin;
         EXPECT_GE(elapsed, 1500u);
         EXPECT_LT(elapsed, 10000u);
         EXPECT_EQ(job.port.lower.count(job.port.name, LowerOp(request)), 0u);
-        holder.join();
     }
 }
 
@@ -167,12 +117,10 @@ TEST(PassThrough, UsbRequestFailsOnAnAbandonedMutexAndGivesItBack) {
     for (Request request : {Request::Read, Request::Control}) {
         JobPort job("QXUSB205");
         ASSERT_TRUE(job.started);
-        Holder holder{job.session().portMutex, 0};
-        holder.start();
-        holder.join();
+        MutexHolder holder(job.session().portMutex, true);
         EXPECT_FALSE(Call(request, job.handle()));
         EXPECT_EQ(job.port.lower.count(job.port.name, LowerOp(request)), 0u);
-        EXPECT_EQ(ProbeFromAnotherThread(job.session().portMutex),
+        EXPECT_EQ(TryMutexFromAnotherThread(job.session().portMutex),
                   static_cast<DWORD>(WAIT_OBJECT_0));
     }
 }
@@ -182,15 +130,13 @@ TEST(PassThrough, OtherPortsGoStraightThroughWhileTheMutexIsHeld) {
         SCOPED_TRACE(name);
         JobPort job(name);
         ASSERT_TRUE(job.started);
-        Holder holder{job.session().portMutex, 3000};
-        holder.start();
+        MutexHolder holder(job.session().portMutex, false, 3000);
         DWORD begin = GetTickCount();
         Call(Request::Read, job.handle());
         Call(Request::Control, job.handle());
         EXPECT_LT(GetTickCount() - begin, 1500u);
         EXPECT_EQ(job.port.lower.count(job.port.name, PortOp::ReadPort), 1u);
         EXPECT_EQ(job.port.lower.count(job.port.name, PortOp::GetPrinterDataFromPort), 1u);
-        holder.join();
     }
 }
 

@@ -49,12 +49,12 @@ struct TempFile {
     }
 };
 
-SpoolRecordSpec Record(Buf data, i16 copies, u8 collate) {
-    SpoolRecordSpec spec;
-    spec.data = std::move(data);
-    spec.copies = copies;
-    spec.collate = collate;
-    return spec;
+SpoolRecordFields Record(Buf data, i16 copies, u8 collate) {
+    SpoolRecordFields record;
+    record.data = std::move(data);
+    record.copies = copies;
+    record.collate = collate;
+    return record;
 }
 
 // The same job rebuilt over memory, to compare the file against.
@@ -94,7 +94,7 @@ TEST(RebuildFile, LargeJobsStreamThroughWhole) {
     big.push_back(0x0C);
     Buf small{0x1B, 'i', 'K', 0x00, 'Z', 0x0C};
     for (const Buf& image : {SpoolFileBytes({Record(big, 5, 1), Record(big, 5, 1)}),
-                             SpoolFileBytes(std::vector<SpoolRecordSpec>(300, Record(small, 20, 0)))}) {
+                             SpoolFileBytes(std::vector<SpoolRecordFields>(300, Record(small, 20, 0)))}) {
         TempFile spool(image);
         TempFile destination;
         ASSERT_TRUE(RebuildMultiCopyJob(spool.handle, destination.handle));

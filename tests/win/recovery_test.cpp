@@ -54,7 +54,7 @@ TEST(Recovery, WithResetOnStopThePageIsSentAgainFromItsCopy) {
     JobRun run(LinkedTable(), "QXUSB42", "normal", "on 0x20005 reply 1");
     run.printer().errorPage = 2;
     run.printer().pageErrorInfo1 = COVER_OPEN;
-    std::vector<PageSpec> pages(3);
+    std::vector<PageLayout> pages(3);
     for (int i = 0; i < 3; ++i) {
         pages[i].pageNumber = static_cast<u16>(i + 1);
         pages[i].checkFlags = 0x0404;  // reset the printer when the job stops
@@ -72,7 +72,7 @@ TEST(Recovery, PageCopyOfAnEarlierPageIsFollowedByThePageInFlight) {
     JobRun run(LinkedTable(), "QXUSB47", "normal", "on 0x20005 reply 1");
     run.printer().errorPage = 2;
     run.printer().pageErrorInfo1 = COVER_OPEN;
-    std::vector<PageSpec> pages(2);
+    std::vector<PageLayout> pages(2);
     for (int i = 0; i < 2; ++i) {
         pages[i].pageNumber = static_cast<u16>(i + 1);
         pages[i].checkFlags = 0x0404;
@@ -172,14 +172,14 @@ TEST(Recovery, ResentSegmentEndingInUnknownBytesIsSentWhole) {
     run.printer().errorPage = 2;
     run.printer().pageErrorInfo1 = COVER_OPEN;
     BuiltJob one = BuildSimpleJob(1);  // page 1, ended below with FF instead of SUB
-    PageSpec spec;
-    spec.pageNumber = 2;
-    std::vector<u8> block = JobInfoBytes(spec, 2, 100);
+    PageLayout layout;
+    layout.pageNumber = 2;
+    std::vector<u8> block = JobInfoBytes(layout, 2, 100);
     std::vector<u8> firstPart = {0x1B, 0x69, 0x61, 0x01, 0x47, 0x02, 0x00, 0x81, 0x82, 0x01, 0x02};
     std::vector<u8> secondPart = {0x47, 0x02, 0x00, 0x83, 0x84, 0x1A};
     std::vector<u8> page1 = one.pages[0];
     page1.back() = 0x0C;
-    std::vector<u8> stream = Concat({JobInfoBytes(PageSpec{}, 2, 100), std::vector<u8>(one.stream.begin() + 92, one.stream.end() - 1),
+    std::vector<u8> stream = Concat({JobInfoBytes(PageLayout{}, 2, 100), std::vector<u8>(one.stream.begin() + 92, one.stream.end() - 1),
                                      {0x0C}, block, firstPart, block, secondPart});
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(stream, 100000));

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "rig/job_run.h"
+#include "rig/mutex_threads.h"
 #include "rig/network_monitor.h"
 #include "statmon/statmon_interface.h"
 #include "win/linked_monitor.h"
@@ -12,7 +13,7 @@
 namespace {
 
 // One page whose data segment (after its block) is exactly size bytes.
-std::vector<u8> PageOfSize(u32 size, PageSpec spec = {}) {
+std::vector<u8> PageOfSize(u32 size, PageLayout layout = {}) {
     std::vector<u8> data = {0x1B, 0x69, 0x61, 0x01};
     u32 lineBytes = size - 4 - 3 - 1;
     data.push_back(0x47);
@@ -20,7 +21,7 @@ std::vector<u8> PageOfSize(u32 size, PageSpec spec = {}) {
     data.push_back(static_cast<u8>(lineBytes >> 8));
     for (u32 i = 0; i < lineBytes; ++i) data.push_back(static_cast<u8>(0x80 | i));
     data.push_back(0x1A);
-    std::vector<u8> job = JobInfoBytes(spec, 1, size);
+    std::vector<u8> job = JobInfoBytes(layout, 1, size);
     job.insert(job.end(), data.begin(), data.end());
     return job;
 }
@@ -88,10 +89,10 @@ DWORD WINAPI PrintSplitPart(LPVOID context) {
 TEST(Transmission, SplitHasNoWaitForTheEndOfPrinting) {
     JobRun run(LinkedTable(), "QXUSB52");
     run.printer().autoPageCycle = true;
-    PageSpec spec;
-    spec.rasterLines = 800;  // the 701st line ends a split
-    spec.lineBytes = 4;
-    BuiltJob job = BuildJob({spec});
+    PageLayout layout;
+    layout.rasterLines = 800;  // the 701st line ends a split
+    layout.lineBytes = 4;
+    BuiltJob job = BuildJob({layout});
     ASSERT_TRUE(run.start());
     // The printer starts printing a split part on its own: the test plays that part.
     SplitWatch watch{&run, false};
@@ -145,21 +146,6 @@ TEST(Transmission, PauseThenCancelStopsTheJob) {
     EXPECT_EQ(CountOf(received, job.pages[1]), 0u);
 }
 
-struct MutexHold {
-    HANDLE mutex;
-    HANDLE taken;
-    DWORD ms;
-};
-
-DWORD WINAPI HoldMutex(LPVOID context) {
-    auto* hold = static_cast<MutexHold*>(context);
-    WaitForSingleObject(hold->mutex, INFINITE);
-    SetEvent(hold->taken);
-    Sleep(hold->ms);
-    ReleaseMutex(hold->mutex);
-    return 0;
-}
-
 // A segment held back by a port mutex time-out is written once: it comes again
 // with the next call, and what does not fit the carry buffer is not taken.
 TEST(Transmission, BytesHeldBackByTheMutexAreSentAndStoredOnce) {
@@ -171,9 +157,7 @@ TEST(Transmission, BytesHeldBackByTheMutexAreSentAndStoredOnce) {
     PortSession* session = Session(run.spooler.handle);
     // Past the two port value requests (2 s each) and the 1 s wait of the write,
     // and on into the next call, whose full carry buffer waits once more.
-    MutexHold hold{session->portMutex, CreateEventA(nullptr, TRUE, FALSE, nullptr), 6500};
-    HANDLE thread = CreateThread(nullptr, 0, HoldMutex, &hold, 0, nullptr);
-    WaitForSingleObject(hold.taken, INFINITE);
+    MutexHolder hold(session->portMutex, false, 6500);
     std::vector<u8> second(job.stream.begin() + firstPage, job.stream.end());
     u32 written = 0, written2 = 0;
     ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, second.data(), second.size(), &written));
@@ -184,9 +168,7 @@ TEST(Transmission, BytesHeldBackByTheMutexAreSentAndStoredOnce) {
     ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, second.data() + written, 100, &written2));
     EXPECT_EQ(written2, 0u);
     EXPECT_FALSE(session->flags & PSF_STOPPED);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    CloseHandle(hold.taken);
+    hold.join();
     ASSERT_TRUE(run.write(std::vector<u8>(second.begin() + written, second.end()), 4096));
     ASSERT_TRUE(run.end());
     EXPECT_EQ(WithoutStatusRequests(run.received()), job.portBytes);
