@@ -187,6 +187,14 @@ bool DivertToSpoolFile(PortSession& session) {
     return true;
 }
 
+// A stopped job's data is taken and dropped; with reset-on-stop every such
+// call resets the printer again.
+bool DroppedAsStopped(PortSession& session) {
+    if (!(session.flags & PSF_STOPPED)) return false;
+    if (session.flags & PSF_RESET_ON_STOP) SendResetSequence(session);
+    return true;
+}
+
 // WritePort's steps from the choice of data on; the caller has handled the
 // stopped job, the launch and sets written to length first.
 BOOL WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool divertAllowed) {
@@ -245,10 +253,7 @@ WinBool QXL_WINAPI WritePort(Handle port, u8* buffer, u32 size, u32* written) {
     auto& session = *static_cast<PortSession*>(port);
     *written = size;
     if (!(session.flags & PSF_STARTED)) return FALSE;
-    if (session.flags & PSF_STOPPED) {
-        if (session.flags & PSF_RESET_ON_STOP) SendResetSequence(session);
-        return TRUE;
-    }
+    if (DroppedAsStopped(session)) return TRUE;
     if (session.flags & PSF_LAUNCH_STATMON) {
         int launched = LaunchStatusMonitor(session);
         if (launched != 2) return launched;
@@ -259,10 +264,7 @@ WinBool QXL_WINAPI WritePort(Handle port, u8* buffer, u32 size, u32* written) {
 bool ReplayWrite(PortSession& session, u8* buffer, u32 length, u32& written) {
     written = length;
     if (!(session.flags & PSF_STARTED)) return false;
-    if (session.flags & PSF_STOPPED) {
-        if (session.flags & PSF_RESET_ON_STOP) SendResetSequence(session);
-        return true;
-    }
+    if (DroppedAsStopped(session)) return true;
     return WriteData(session, buffer, length, written, false) != FALSE;
 }
 

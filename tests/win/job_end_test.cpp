@@ -47,14 +47,19 @@ TEST(JobEnd, IncompleteCommandAtTheEndIsDropped) {
     EXPECT_EQ(WithoutStatusRequests(run.received()), Concat({expected, ResetSequenceBytes()}));
 }
 
+// One page of a single raster line longer than the carry buffer.
+BuiltJob OneLongRasterLine() {
+    PageLayout layout;
+    layout.rasterLines = 1;
+    layout.lineBytes = 12000;
+    return BuildJob({layout});
+}
+
 // A raster line longer than the carry buffer can never be taken whole from
 // small writes: the job stops with an error instead of taking nothing for ever.
 TEST(JobEnd, CommandLongerThanTheCarryBufferStopsTheJob) {
     JobRun run(LinkedTable(), "QXUSB73");
-    PageLayout layout;
-    layout.rasterLines = 1;
-    layout.lineBytes = 12000;
-    BuiltJob job = BuildJob({layout});
+    BuiltJob job = OneLongRasterLine();
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 4096));  // returns: every byte taken or dropped
     PortSession* session = Session(run.spooler.handle);
@@ -67,10 +72,7 @@ TEST(JobEnd, CommandLongerThanTheCarryBufferStopsTheJob) {
 
 TEST(JobEnd, SameCommandInOneLargeWriteGoesThrough) {
     JobRun run(LinkedTable(), "QXUSB74");
-    PageLayout layout;
-    layout.rasterLines = 1;
-    layout.lineBytes = 12000;
-    BuiltJob job = BuildJob({layout});
+    BuiltJob job = OneLongRasterLine();
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 65536));
     ASSERT_TRUE(run.end());
