@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "monitor/monitor_ops.h"
+#include "monitor/port_calls.h"
 #include "monitor/port_monitor.h"
 #include "monitor/process_state.h"
 #include "stream/segment_list.h"
@@ -104,7 +105,7 @@ WinBool Unwind(PortSession& session, bool ownsOpenPortMutex) {
     }
     FreeText(session.windowTitle);
     session.windowTitle = nullptr;
-    session.lowerMonitor.EndDocPort(session.lowerPort);
+    LowerEndDocPort(session);
     session.flags &= ~PSF_BUSY;
     ReleaseOpenPortMutex(session, ownsOpenPortMutex);
     SetLastError(error);
@@ -118,6 +119,10 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
     auto* session = static_cast<PortSession*>(port);
     if (session->flags & PSF_BUSY) {
         SetLastError(ERROR_BUSY);
+        return FALSE;
+    }
+    if (!LowerTableCanRunJobs(*session)) {
+        SetLastError(ERROR_NOT_SUPPORTED);
         return FALSE;
     }
 
@@ -152,7 +157,7 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
         CommTimeouts timeouts = JOB_COMM_TIMEOUTS;
         if (!lower.SetPortTimeOuts(session->lowerPort, &timeouts, 0)) {
             DWORD error = GetLastError();
-            lower.EndDocPort(session->lowerPort);
+            LowerEndDocPort(*session);
             ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
             session->flags &= ~PSF_BUSY;
             SetLastError(error);

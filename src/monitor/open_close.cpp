@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "monitor/monitor_ops.h"
+#include "monitor/port_calls.h"
 #include "monitor/port_monitor.h"
 #include "monitor/port_name.h"
 #include "monitor/process_state.h"
@@ -108,7 +109,7 @@ WinBool QXL_WINAPI OpenPortEx(char* portName, char* /*printerName*/, Handle* por
 
 WinBool QXL_WINAPI ClosePort(Handle port) {
     auto* record = static_cast<PortSession*>(port);
-    record->lowerMonitor.ClosePort(record->lowerPort);
+    LowerClosePort(*record);
 
     MonitorLockGuard lock;
     if (record->openPortMutex != nullptr) {

@@ -4,54 +4,74 @@
 #include <windows.h>
 
 #include "monitor/monitor_ops.h"
+#include "monitor/port_calls.h"
 #include "monitor/port_session.h"
+#include "monitor/process_state.h"
 
 namespace {
 
 constexpr DWORD PASS_THROUGH_WAIT_MS = 2000;
 
-// Only a clean wait lets the request through. An abandoned mutex is now ours
-// but the port's state is unknown: it is given back at once and the request fails.
-bool TakeUsbPortMutex(PortSession& session) {
-    if (session.portType != PORTTYPE_USB) return true;
-    DWORD wait = WaitForSingleObject(session.portMutex, PASS_THROUGH_WAIT_MS);
-    if (wait == WAIT_OBJECT_0) return true;
-    if (wait == WAIT_ABANDONED) ReleaseMutex(session.portMutex);
-    return false;
-}
+// Holds the USB port's mutex for one request, through a handle of its own
+// taken under monitorLock: the job end may close the record's handle meanwhile.
+struct UsbPortHold {
+    HANDLE mutex = nullptr;
 
-void ReleaseUsbPortMutex(PortSession& session) {
-    if (session.portType == PORTTYPE_USB) ReleaseMutex(session.portMutex);
-}
+    // Only a clean wait lets the request through. An abandoned mutex is now ours
+    // but the port's state is unknown: it is given back at once and the request fails.
+    bool take(PortSession& session) {
+        if (session.portType != PORTTYPE_USB) return true;
+        HANDLE own = nullptr;
+        {
+            MonitorLockGuard lock;
+            HANDLE process = GetCurrentProcess();
+            if (session.portMutex == nullptr ||
+                !DuplicateHandle(process, static_cast<HANDLE>(session.portMutex), process, &own, 0,
+                                 FALSE, DUPLICATE_SAME_ACCESS))
+                return false;
+        }
+        DWORD wait = WaitForSingleObject(own, PASS_THROUGH_WAIT_MS);
+        if (wait == WAIT_OBJECT_0) {
+            mutex = own;
+            return true;
+        }
+        if (wait == WAIT_ABANDONED) ReleaseMutex(own);
+        CloseHandle(own);
+        return false;
+    }
+    // Keeps the port monitor's last error for the caller.
+    ~UsbPortHold() {
+        if (mutex == nullptr) return;
+        DWORD error = GetLastError();
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+        SetLastError(error);
+    }
+};
 
 }  // namespace
 
 WinBool QXL_WINAPI ReadPort(Handle port, u8* buffer, u32 size, u32* read) {
-    auto* session = static_cast<PortSession*>(port);
-    if (!(session->flags & PSF_STARTED) || session->lowerMonitor.ReadPort == nullptr) {
+    auto& session = *static_cast<PortSession*>(port);
+    if (!(session.flags & PSF_STARTED)) {
         if (read != nullptr) *read = 0;
         return FALSE;
     }
-    if (!TakeUsbPortMutex(*session)) return FALSE;
-    WinBool result = session->lowerMonitor.ReadPort(session->lowerPort, buffer, size, read);
-    DWORD error = GetLastError();  // the port monitor's reason, not the release's
-    ReleaseUsbPortMutex(*session);
-    SetLastError(error);
-    return result;
+    UsbPortHold hold;
+    if (!hold.take(session)) return FALSE;
+    return LowerReadPort(session, buffer, size, read);
 }
 
 // Requests by value name (control id 0) are never served.
 WinBool QXL_WINAPI GetPrinterDataFromPort(Handle port, u32 controlId, char* valueName,
                                           char* inBuffer, u32 inSize, char* outBuffer,
                                           u32 outSize, u32* returned) {
-    auto* session = static_cast<PortSession*>(port);
-    GetPrinterDataFromPortFn lower = session->lowerMonitor.GetPrinterDataFromPort;
-    if (!(session->flags & PSF_STARTED) || controlId == 0 || lower == nullptr) return FALSE;
-    if (!TakeUsbPortMutex(*session)) return FALSE;
-    WinBool result = lower(session->lowerPort, controlId, valueName, inBuffer, inSize, outBuffer,
-                           outSize, returned);
-    DWORD error = GetLastError();
-    ReleaseUsbPortMutex(*session);
-    SetLastError(error);
-    return result;
+    auto& session = *static_cast<PortSession*>(port);
+    if (!(session.flags & PSF_STARTED) || controlId == 0 ||
+        session.lowerMonitor.GetPrinterDataFromPort == nullptr)
+        return FALSE;
+    UsbPortHold hold;
+    if (!hold.take(session)) return FALSE;
+    return LowerGetPrinterData(session, controlId, valueName, inBuffer, inSize, outBuffer, outSize,
+                               returned);
 }

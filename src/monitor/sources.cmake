@@ -10,5 +10,7 @@ list(APPEND QXL_WIN_SOURCES
     monitor/job_start.cpp
     monitor/open_close.cpp
     monitor/passthrough.cpp
+    monitor/port_calls.cpp
+    monitor/wait_bounds.cpp
     monitor/process_state.cpp
 )

@@ -2,6 +2,7 @@
 // page's status exchanges, through the port monitor's GetPrinterDataFromPort.
 #include <windows.h>
 
+#include "monitor/port_calls.h"
 #include "monitor/port_monitor.h"
 #include "status/port_wait.h"
 #include "status/status.h"
@@ -28,9 +29,7 @@ constexpr u32 USB_PRESENT = 0x01 | 0x02;
 
 BOOL Request(PortSession& session, u32 controlId, void* in, u32 inSize, void* out, u32 outSize,
              u32* returned) {
-    return session.lowerMonitor.GetPrinterDataFromPort(session.lowerPort, controlId, nullptr,
-                                                       static_cast<char*>(in), inSize,
-                                                       static_cast<char*>(out), outSize, returned);
+    return LowerGetPrinterData(session, controlId, nullptr, in, inSize, out, outSize, returned);
 }
 
 int Fail(PortSession& session, int result) {

@@ -1,6 +1,7 @@
 // The reply check and the printer reset, used throughout the data path.
 #include <windows.h>
 
+#include "monitor/port_calls.h"
 #include "monitor/process_state.h"
 #include "statmon/notify.h"
 #include "stream/transmit.h"
@@ -11,30 +12,35 @@ void MarkCancelled(PortSession& session) {
     session.resetNeeded = 1;
 }
 
+namespace {
+
+bool ApplicationGone(const PortSession& session) {
+    return session.monitorWindow != nullptr && !IsWindow(static_cast<HWND>(session.monitorWindow));
+}
+
+}  // namespace
+
+// An application whose window has gone can answer no more: that is a cancel,
+// as it is to WaitForReply, so that no wait outlives the application.
 bool CheckReply(PortSession& session) {
-    switch (GetReplyState(session)) {
-        case REPLY_CONTINUE:
-            session.flags &= ~PSF_PAUSED;
-            return true;
-        case REPLY_PAUSE:
-            session.flags |= PSF_PAUSED;
-            return true;
-        case REPLY_CANCEL:
-            MarkCancelled(session);
-            return false;
-        default:  // a state notification still awaits its answer
-            return true;
+    u32 state = GetReplyState(session);
+    if (state == REPLY_CANCEL || ApplicationGone(session)) {
+        MarkCancelled(session);
+        return false;
     }
+    if (state == REPLY_CONTINUE) session.flags &= ~PSF_PAUSED;
+    if (state == REPLY_PAUSE) session.flags |= PSF_PAUSED;
+    return true;  // any other state: a state notification still awaits its answer
 }
 
 bool SendResetSequence(PortSession& session) {
     static constexpr u32 ZERO_COUNT = 48;
     u32 written = 0;
     if (u8* zeros = static_cast<u8*>(AllocZeroed(ZERO_COUNT))) {
-        session.lowerMonitor.WritePort(session.lowerPort, zeros, ZERO_COUNT, &written);
+        LowerWritePort(session, zeros, ZERO_COUNT, &written);
         FreeBlock(zeros);
     }
     u8 reset[2] = {0x1B, 0x40};  // ESC @
-    session.lowerMonitor.WritePort(session.lowerPort, reset, sizeof reset, &written);
+    LowerWritePort(session, reset, sizeof reset, &written);
     return true;
 }
