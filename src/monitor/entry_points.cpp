@@ -1,6 +1,7 @@
 // The exported entry points: the table the spooler receives, and the module handle.
 #include "monitor/monitor_ops.h"
 #include "monitor/process_state.h"
+#include "monitor/wait_bounds.h"
 
 // The spooler calls this once after loading the library. The registry root is
 // not used: settings are read per printer at every job start.
@@ -9,6 +10,7 @@ extern "C" BOOL WINAPI InitializeMonitorEx(LPSTR /*registryRoot*/, MonitorTable*
     static volatile LONG lockReady = 0;
     if (InterlockedCompareExchange(&lockReady, 1, 0) == 0)
         InitializeCriticalSection(&g_process.monitorLock);
+    LoadWaitBoundsOverride();
     *monitor = MonitorTable{};
     monitor->OpenPortEx = OpenPortEx;
     monitor->StartDocPort = StartDocPort;

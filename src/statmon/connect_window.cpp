@@ -30,28 +30,43 @@ void RegisterConnectClass(HINSTANCE instance) {
 }
 
 // Each window answers for its own job: replies to the first of two concurrent
-// jobs must not land in the record of the second.
+// jobs must not land in the record of the second. The job end detaches the
+// window (DetachConnectWindow), so a reply that comes later is dropped. Read
+// only under monitorLock.
 PortSession* WindowSession(HWND window) {
     return reinterpret_cast<PortSession*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
-void TakeReply(PortSession& session, u32 state) {
+// The phase notification a continue re-sends, 0 for none; under monitorLock.
+u32 PhaseToResend(const PortSession& session) {
+    if (session.printingPhase != 0) return NotifyPrinting;
+    if (session.waitingPhase != 0) return NotifyWaiting;
+    return 0;
+}
+
+// A continue re-sends the current phase, straight to the application (not a
+// new notification: no repeat test, no event reset). The send is made outside
+// monitorLock, so an application that hangs holds no other port; a reply the
+// application sends back meanwhile re-enters here and, being later, wins. The
+// record is looked up again after the send, as the job may have ended.
+void TakeReply(HWND window, u32 state) {
+    WindowHandle target = nullptr;
+    u32 phase = 0;
     {
-        MonitorLockGuard lock;  // re-entrant: the re-send below runs under it
-        session.replyState = state;
+        MonitorLockGuard lock;
+        PortSession* session = WindowSession(window);
+        if (session == nullptr) return;
+        session->replyState = state;
         if (state == REPLY_CONTINUE) {
-            HWND target = static_cast<HWND>(session.monitorWindow);
-            // Straight to the window: not a new notification, so no repeat test
-            // and no event reset.
-            if (session.printingPhase != 0) {
-                SendMessageA(target, WM_STATMON, NotifyPrinting, 0);
-            } else if (session.waitingPhase != 0) {
-                SendMessageA(target, WM_STATMON, NotifyWaiting, 0);
-            }
+            target = session->monitorWindow;
+            phase = PhaseToResend(*session);
         }
     }
+    if (phase != 0) SendToApplication(target, phase, 0);
     // A pause keeps a waiting writer waiting until the next reply.
-    if (state != REPLY_PAUSE) SetEvent(session.replyEvent);
+    if (state == REPLY_PAUSE) return;
+    MonitorLockGuard lock;
+    if (PortSession* session = WindowSession(window)) SetEvent(session->replyEvent);
 }
 
 }  // namespace
@@ -82,6 +97,14 @@ unsigned long QXL_WINAPI ConnectThreadMain(void* parameter) {
     return static_cast<unsigned long>(message.wParam);
 }
 
+void DetachConnectWindow(PortSession& session, WindowHandle window) {
+    MonitorLockGuard lock;
+    HWND connect = static_cast<HWND>(window);
+    if (window != nullptr && WindowSession(connect) == &session)
+        SetWindowLongPtrA(connect, GWLP_USERDATA, 0);
+    if (g_process.connectTarget == &session) g_process.connectTarget = nullptr;
+}
+
 extern "C" LRESULT CALLBACK ConnectThreadProc(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam) {
     switch (message) {
@@ -97,17 +120,17 @@ extern "C" LRESULT CALLBACK ConnectThreadProc(HWND window, UINT message, WPARAM 
             // The record may be freed after its job ends; do not leave it named here.
             {
                 MonitorLockGuard lock;
-                if (g_process.connectTarget == WindowSession(window)) g_process.connectTarget = nullptr;
+                PortSession* session = WindowSession(window);
+                if (session != nullptr && g_process.connectTarget == session)
+                    g_process.connectTarget = nullptr;
             }
             PostQuitMessage(0);
             return 0;
         }
-        case WM_STATMON: {
-            PortSession* session = WindowSession(window);
+        case WM_STATMON:
             // Only the high 16 bits of the 32-bit wParam carry the reply state.
-            if (session != nullptr) TakeReply(*session, static_cast<u32>(wParam) >> 16);
+            TakeReply(window, static_cast<u32>(wParam) >> 16);
             return 0;
-        }
         default:
             return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -7,17 +7,37 @@
 #include <cstdio>
 
 #include "monitor/ticks.h"
+#include "monitor/wait_bounds.h"
 #include "statmon/notify.h"
 
 namespace {
 
 constexpr DWORD SEARCH_INTERVAL_MS = 200;
-constexpr u32 SEARCH_LIMIT_MS = 10000;
 constexpr DWORD REPLY_CHECK_MS = 1000;
+constexpr DWORD MESSAGE_CLOSE_WAIT_MS = 5000;
 
-// Modal, without an owner: the launching spooler thread waits until the user closes it.
-void ShowLaunchFailure() {
+DWORD WINAPI MessageBoxThread(LPVOID) {
     MessageBoxA(nullptr, LAUNCH_FAILURE_TEXT, LAUNCH_FAILURE_CAPTION, MB_OK);
+    return 0;
+}
+
+BOOL CALLBACK PressOk(HWND window, LPARAM) {
+    PostMessageA(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+// Modal and without an owner, on a thread of its own: where the spooler runs
+// as a service nobody may ever see it, so the job waits for the user's OK for
+// a bounded time only and then closes the box itself.
+void ShowLaunchFailure() {
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, MessageBoxThread, nullptr, 0, &threadId);
+    if (thread == nullptr) return;
+    if (WaitForSingleObject(thread, g_waitBounds.launchMessageMs) == WAIT_TIMEOUT) {
+        EnumThreadWindows(threadId, PressOk, 0);
+        WaitForSingleObject(thread, MESSAGE_CLOSE_WAIT_MS);
+    }
+    CloseHandle(thread);
 }
 
 int StopWithMessage(PortSession& session) {
@@ -77,7 +97,7 @@ int LaunchStatusMonitor(PortSession& session) {
     for (;;) {
         Sleep(SEARCH_INTERVAL_MS);
         if (FindMonitorWindow(session) != nullptr) break;
-        if (DeadlinePassed(searchStart, SEARCH_LIMIT_MS)) return StopWithMessage(session);
+        if (DeadlinePassed(searchStart, g_waitBounds.windowSearchMs)) return StopWithMessage(session);
     }
     Sleep(SEARCH_INTERVAL_MS);
 

@@ -14,6 +14,11 @@ WindowHandle FindMonitorWindow(PortSession& session);
 // The connect thread's routine.
 unsigned long QXL_WINAPI ConnectThreadMain(void* session);
 
+// From the job end on, the connect window no longer answers for the record:
+// replies that still come are dropped, and the record may be freed although
+// the window's thread has not ended yet.
+void DetachConnectWindow(PortSession& session, WindowHandle window);
+
 // Waits for the application's reply to a state notification; the out value is
 // the reply state, 3 when the application's window has gone.
 bool WaitForReply(PortSession& session, u32& state);

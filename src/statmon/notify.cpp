@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "monitor/process_state.h"
+#include "monitor/wait_bounds.h"
 #include "statmon/launch.h"
 
 namespace {
@@ -15,8 +16,6 @@ void MarkUnreachable(PortSession& session) {
     session.resetNeeded = 1;
     SetState(session, STATE_FATAL, 0);
 }
-
-HWND Window(const PortSession& session) { return static_cast<HWND>(session.monitorWindow); }
 
 // The named, paging-file backed block of exactly size bytes holding the data;
 // null when it cannot be made or filled.
@@ -37,6 +36,12 @@ HANDLE MakeBlock(u32 number, const void* data, u32 size) {
 
 }  // namespace
 
+bool SendToApplication(WindowHandle window, u32 code, u32 lParam) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(static_cast<HWND>(window), WM_STATMON, code, static_cast<LPARAM>(lParam),
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, g_waitBounds.notifyMs, &result) != 0;
+}
+
 u32 NextBlockNumber(const PortSession& session) { return session.ownerThreadId + NextBlockCounter(); }
 
 void FormatBlockName(u32 blockNumber, char name[16]) {
@@ -50,16 +55,16 @@ bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool
     }
 
     HANDLE block = nullptr;
-    LPARAM lParam = 0;
+    u32 blockNumber = 0;  // lParam: the block's number, 0 without one
     if (withBlock) {
         u32 number = NextBlockNumber(session);
         block = MakeBlock(number, data, size);
         if (block == nullptr) {
-            SendMessageA(Window(session), WM_STATMON, NotifySystemError, 0);
+            SendToApplication(session.monitorWindow, NotifySystemError, 0);
             MarkUnreachable(session);
             return false;
         }
-        lParam = static_cast<LPARAM>(number);
+        blockNumber = number;
     }
 
     u32 stateClass = code >> 16;
@@ -72,13 +77,17 @@ bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool
         repeat = code == session.lastNotifyCode;
         if (!repeat) session.lastNotifyCode = code;
     }
+    bool taken = true;
     if (!repeat) {
         // Reset first: a reply made while the application handles this sets it again.
         if (session.replyEvent != nullptr) ResetEvent(session.replyEvent);
-        SendMessageA(Window(session), WM_STATMON, code, lParam);
+        taken = SendToApplication(session.monitorWindow, code, blockNumber);
     }
     if (block != nullptr) CloseHandle(block);  // the block lives only through the send
-    return true;
+    // An application that has gone, or hangs past the bound, can no longer
+    // answer: the job is cancelled as when its window cannot be found.
+    if (!taken) MarkUnreachable(session);
+    return taken;
 }
 
 u32 GetReplyState(PortSession& session) {

@@ -12,6 +12,10 @@ inline bool SendNotify(PortSession& session, u32 code) {
     return SendNotify(session, code, nullptr, 0, false);
 }
 
+// WM_STATMON straight to the application's window, bounded: false when the
+// window has gone or the application does not take the message in time.
+bool SendToApplication(WindowHandle window, u32 code, u32 lParam);
+
 bool SendJobStart(PortSession& session);
 bool SendMediaSettings(PortSession& session);
 bool SendMediaStatus(PortSession& session, const StatusPacket& packet);

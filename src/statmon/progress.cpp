@@ -12,11 +12,13 @@ ProgressReport ComputeProgress(const JobInfoBlock& info, u32 pageBytesSent, i16&
     u16 page = info.pageNumber;
     if (kind == SEG_PAGE_END || kind == SEG_LAST_PAGE) return {true, page, 100};
 
-    u32 percent = pageBytesSent * 100u / info.pageBytes;
+    // In 64 bits: pages above 42 MB would wrap the product in 32.
+    u64 percent = static_cast<u64>(pageBytesSent) * 100u / info.pageBytes;
     i32 value = percent > 100 ? 100 : static_cast<i32>(percent);
     if (info.partCount > 1) {
         i32 parts = info.partCount;
-        value = static_cast<u16>(percent) / parts + (info.partIndex * 100 - 100) / parts;
+        i32 partPercent = percent > 0xFFFF ? 0xFFFF : static_cast<i32>(percent);
+        value = partPercent / parts + (info.partIndex * 100 - 100) / parts;
         if (value > 100) value = 100;
         if (value < 0) value = 0;  // a part index of 0 would otherwise report below zero
     }
