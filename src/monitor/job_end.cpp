@@ -4,21 +4,16 @@
 
 #include "monitor/job_end.h"
 #include "monitor/monitor_ops.h"
+#include "monitor/port_calls.h"
 #include "monitor/process_state.h"
+#include "monitor/wait_bounds.h"
+#include "statmon/launch.h"
 #include "statmon/notify.h"
 #include "stream/segment_list.h"
 #include "stream/transmit.h"
 #include "stream/write_path.h"
 
 namespace {
-
-// Bounds on the waits for other parties: the application is expected to exit
-// at once after the job end, and the connect thread and the port's other users
-// within moments. A party that does not is left behind rather than holding the
-// spooler's thread for ever.
-constexpr DWORD APPLICATION_EXIT_WAIT_MS = 15000;
-constexpr DWORD CONNECT_THREAD_WAIT_MS = 10000;
-constexpr DWORD PORT_MUTEX_WAIT_MS = 10000;
 
 void CloseAndClear(Handle& handle) {
     if (handle != nullptr) {
@@ -27,6 +22,10 @@ void CloseAndClear(Handle& handle) {
     }
 }
 
+// The application is expected to exit at once after the job end, and the
+// connect thread to end once its window is closed. A party that does not is
+// left behind rather than holding the spooler's thread for ever; the connect
+// window is detached first, so that nothing freed below is touched by it later.
 void EndStatusMonitor(PortSession& session) {
     if (session.monitorProcess != nullptr) {
         if (!(session.flags & PSF_STOPPED)) {
@@ -34,17 +33,34 @@ void EndStatusMonitor(PortSession& session) {
             session.flags |= PSF_RESET_ON_STOP;
             SendResetSequence(session);
         }
-        WaitForSingleObject(session.monitorProcess, APPLICATION_EXIT_WAIT_MS);
+        WaitForSingleObject(session.monitorProcess, g_waitBounds.applicationExitMs);
         CloseAndClear(session.monitorProcess);
     }
-    if (session.connectWindow != nullptr) {
-        PostMessageA(static_cast<HWND>(session.connectWindow), WM_CLOSE, 0, 0);
-        session.connectWindow = nullptr;
-    }
+    WindowHandle window = session.connectWindow;
+    if (window != nullptr) PostMessageA(static_cast<HWND>(window), WM_CLOSE, 0, 0);
     if (session.connectThread != nullptr) {
-        WaitForSingleObject(session.connectThread, CONNECT_THREAD_WAIT_MS);
+        WaitForSingleObject(session.connectThread, g_waitBounds.connectThreadExitMs);
         CloseAndClear(session.connectThread);
     }
+    DetachConnectWindow(session, window);
+    session.connectWindow = nullptr;
+}
+
+// Owned first, so that no status read or pass-through request is using the
+// port. The field is cleared under monitorLock, where pass-through requests
+// take their own handle to the mutex: one that still holds it after the bound
+// keeps the mutex alive until it lets go.
+void ClosePortMutex(PortSession& session) {
+    HANDLE mutex = nullptr;
+    {
+        MonitorLockGuard lock;
+        mutex = static_cast<HANDLE>(session.portMutex);
+        session.portMutex = nullptr;
+    }
+    if (mutex == nullptr) return;
+    DWORD wait = WaitForSingleObject(mutex, g_waitBounds.portMutexEndMs);
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) ReleaseMutex(mutex);
+    CloseHandle(mutex);
 }
 
 }  // namespace
@@ -56,13 +72,7 @@ WinBool QXL_WINAPI EndDocPort(Handle port) {
     FlushCarry(session);
 
     EndStatusMonitor(session);
-
-    if (session.portMutex != nullptr) {
-        // Own it first, so that no status read or pass-through request is using the port.
-        DWORD wait = WaitForSingleObject(session.portMutex, PORT_MUTEX_WAIT_MS);
-        if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) ReleaseMutex(session.portMutex);
-        CloseAndClear(session.portMutex);
-    }
+    ClosePortMutex(session);
 
     ReleaseSegments(session);
     ReleasePageCopy(session);
@@ -81,7 +91,7 @@ WinBool QXL_WINAPI EndDocPort(Handle port) {
     session.printerName = nullptr;
     session.flags &= ~PSF_STARTED;
 
-    session.lowerMonitor.EndDocPort(session.lowerPort);
+    LowerEndDocPort(session);
     session.flags &= ~PSF_BUSY;
     if (session.openPortMutex != nullptr) ReleaseMutex(session.openPortMutex);
     return TRUE;

@@ -11,13 +11,16 @@ namespace {
 
 constexpr DWORD REPLAY_PIECE = 4096;
 
+// GetTempFileNameA creates the file: one that cannot then be opened is removed.
 HANDLE CreateRebuildFile() {
     char directory[MAX_PATH] = {};
     char path[MAX_PATH] = {};
     if (GetTempPathA(MAX_PATH, directory) == 0) return INVALID_HANDLE_VALUE;
     if (GetTempFileNameA(directory, "QXTF", 0, path) == 0) return INVALID_HANDLE_VALUE;
-    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) DeleteFileA(path);
+    return file;
 }
 
 // Feeds the rebuilt job to the data path in pieces of at most 4096 bytes, read

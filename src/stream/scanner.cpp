@@ -180,15 +180,27 @@ bool ScanStreamWith(PortSession& session, u8* buffer, u32 length, u32& consumed,
     SetState(session, STATE_READY, 0);
     ScanCursor cursor{buffer, length, consumed, 0, true};
 
+    // The raster count as it stood when the bytes from base on were first
+    // scanned: a segment handed back unwritten is scanned again with the next
+    // call, so its lines must not count twice.
+    i32 rasterAtBase = session.rasterCount;
+    u32 consumedAtBase = cursor.consumed;
+    auto markBase = [&] {
+        rasterAtBase = session.rasterCount;
+        consumedAtBase = cursor.consumed;
+    };
+
     // Hands the pos bytes at base to the sender; false when the call is over.
     bool finished = false;
     bool result = true;
     auto handOver = [&](SegmentKind kind) {
         switch (sender.sendSegment(sender.context, session, cursor, kind)) {
             case SendResult::Continue:
+                markBase();
                 return;
             case SendResult::EndTrue:
                 result = true;
+                if (cursor.consumed == consumedAtBase) session.rasterCount = rasterAtBase;
                 break;
             case SendResult::EndFalse:
                 result = false;
@@ -239,6 +251,7 @@ bool ScanStreamWith(PortSession& session, u8* buffer, u32 length, u32& consumed,
                     break;
                 }
                 cursor.consumed += JOB_INFO_SIZE;  // taken out: never written to the port
+                markBase();
                 break;
         }
     }

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "monitor/port_calls.h"
 #include "monitor/port_monitor.h"
 #include "monitor/ticks.h"
 #include "status/status.h"
@@ -25,22 +26,12 @@ bool IsNetwork(const PortSession& session) { return session.portType == PORTTYPE
 
 u32 ValueAfterStatus(const PortSession& session) { return IsNetwork(session) ? 100 : 300; }
 
-// The application's window has gone: nobody can answer any more, so the job
-// is cancelled as WaitForReply would cancel it.
-bool ApplicationGone(PortSession& session) {
-    return session.monitorWindow != nullptr && !IsWindow(static_cast<HWND>(session.monitorWindow));
-}
-
 // Holds the data while the application has paused the job. The reply event
-// paces the loop; a vanished application counts as a cancel.
+// paces the loop.
 bool WaitWhilePaused(PortSession& session) {
     while (session.flags & PSF_PAUSED) {
         if (!CheckReply(session)) return false;
         if (!(session.flags & PSF_PAUSED)) break;
-        if (ApplicationGone(session)) {
-            MarkCancelled(session);
-            return false;
-        }
         if (session.replyEvent == nullptr ||
             WaitForSingleObject(session.replyEvent, PAUSE_POLL_MS) == WAIT_OBJECT_0)
             Sleep(5);  // the event may stay set from an earlier reply
@@ -66,8 +57,7 @@ u32 WritePass(PortSession& session, const u8* data, u32 remaining) {
             if (session.lanSleep != 0) Sleep(session.lanSleep);
             u32 piece = remaining < NETWORK_PIECE ? remaining : NETWORK_PIECE;
             u32 count = 0;
-            if (session.lowerMonitor.WritePort(session.lowerPort, const_cast<u8*>(data + written),
-                                               piece, &count)) {
+            if (LowerWritePort(session, data + written, piece, &count)) {
                 if (count > piece) count = piece;
                 written += count;
                 remaining -= count;
@@ -75,7 +65,7 @@ u32 WritePass(PortSession& session, const u8* data, u32 remaining) {
         }
     } else {
         u32 count = 0;
-        session.lowerMonitor.WritePort(session.lowerPort, const_cast<u8*>(data), remaining, &count);
+        LowerWritePort(session, data, remaining, &count);
         written = count < remaining ? count : remaining;
     }
     return written;
@@ -83,10 +73,19 @@ u32 WritePass(PortSession& session, const u8* data, u32 remaining) {
 
 enum class WriteOutcome { Written, MutexTimedOut, Failed };
 
+// Writes the segment pass after pass, each under the port mutex. A port that
+// takes nothing is offered the rest again; a cancel or a vanished application
+// ends the offers. A mutex held elsewhere past the wait hands the segment back
+// to the spooler, except during a resend, which has nobody to hand it to and
+// waits on.
 WriteOutcome WriteSegment(PortSession& session, ScanCursor& cursor) {
     while (cursor.pos > 0) {
         DWORD wait = WaitForSingleObject(session.portMutex, PORT_MUTEX_WAIT_MS);
-        if (wait == WAIT_TIMEOUT) return WriteOutcome::MutexTimedOut;
+        if (wait == WAIT_TIMEOUT) {
+            if (!CheckReply(session)) return WriteOutcome::Failed;
+            if (!(session.flags & PSF_RESENDING)) return WriteOutcome::MutexTimedOut;
+            continue;
+        }
         if (wait != WAIT_OBJECT_0) {
             if (wait == WAIT_ABANDONED) ReleaseMutex(session.portMutex);
             return WriteOutcome::Failed;
@@ -102,15 +101,9 @@ WriteOutcome WriteSegment(PortSession& session, ScanCursor& cursor) {
             SetState(session, STATE_GONE, 0);
             return WriteOutcome::Failed;
         }
-        // A port that takes nothing is offered the rest again; a cancel or a
-        // vanished application ends the offers.
         if (written == 0 && cursor.pos > 0) {
             Sleep(STALLED_WRITE_PAUSE_MS);
             if (!CheckReply(session)) return WriteOutcome::Failed;
-            if (ApplicationGone(session)) {
-                MarkCancelled(session);
-                return WriteOutcome::Failed;
-            }
         }
     }
     return WriteOutcome::Written;
@@ -139,11 +132,15 @@ bool PageEndHandshake(PortSession& session, SegmentKind kind) {
 
 }  // namespace
 
+// Once a segment is in the segment list, a failure counts it as consumed
+// whatever part of it was written: the resend sends it whole from the list,
+// and the continuing scan must not send it a second time.
 SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kind) {
     u32 length = cursor.pos;
     if (!WaitWhilePaused(session)) return SendResult::EndFalse;
 
-    if (!(session.flags & PSF_RESENDING)) {
+    bool stored = !(session.flags & PSF_RESENDING);
+    if (stored) {
         if (!StoreOnce(session, cursor.base(), length)) {
             SendNotify(session, NotifySystemError);
             SendResetSequence(session);
@@ -152,15 +149,18 @@ SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kin
         }
         if ((session.flags & PSF_RESET_ON_STOP) && kind == SEG_PAGE_END) MakePageCopy(session);
     }
+    auto fail = [&] {
+        if (stored) {
+            cursor.consumed += cursor.pos;
+            cursor.pos = 0;
+            session.storedAhead = 0;  // nothing unconsumed is in the list any more
+        }
+        return SendResult::EndFalse;
+    };
 
     if (session.flags & PSF_NEW_JOB_INFO) {
         SetPortValue(session, 100);
-        if (!CheckPrinterStatus(session)) {
-            // Safe in the segment list: the resend sends it.
-            cursor.consumed += length;
-            cursor.pos = 0;
-            return SendResult::EndFalse;
-        }
+        if (!CheckPrinterStatus(session)) return fail();
         session.flags &= ~PSF_NEW_JOB_INFO;
         SetPortValue(session, ValueAfterStatus(session));
     }
@@ -172,22 +172,22 @@ SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kin
                 // Stored but not written: it comes again with the next call.
                 session.storedAhead = cursor.pos;
                 return SendResult::EndTrue;
-            case WriteOutcome::Failed: return SendResult::EndFalse;
+            case WriteOutcome::Failed: return fail();
         }
-        if (!SendProgress(session, kind)) return SendResult::EndFalse;
-        if (kind != SEG_PLAIN && !PageEndHandshake(session, kind)) return SendResult::EndFalse;
+        if (!SendProgress(session, kind)) return fail();
+        if (kind != SEG_PLAIN && !PageEndHandshake(session, kind)) return fail();
     } else {
         // Held back on a busy port: nothing written, the bytes lead the next segment.
         if (PollPortReady(session) == POLL_STOP || session.portReady != PORT_BUSY) {
             CheckStalledPort(session);
-            return SendResult::EndFalse;
+            return fail();
         }
-        session.storedAhead = cursor.pos;
+        if (stored) session.storedAhead = cursor.pos;
         kind = SEG_SPLIT;
-        if (!PageEndHandshake(session, kind)) return SendResult::EndFalse;
+        if (!PageEndHandshake(session, kind)) return fail();
     }
 
-    if (!CheckReply(session)) return SendResult::EndFalse;
+    if (!CheckReply(session)) return fail();
 
     if (kind == SEG_PAGE_END) {
         session.flags |= PSF_PAGE_ENDED;

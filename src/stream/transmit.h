@@ -5,8 +5,9 @@
 #include "monitor/port_session.h"
 #include "stream/scanner.h"
 
-// Turns the application's last reply into pause and cancel; FALSE on a cancel,
-// with (3, 0), resetNeeded and PSF_RESET_ON_STOP.
+// Turns the application's last reply into pause and cancel; FALSE on a cancel
+// or when the application's window has gone, with (3, 0), resetNeeded and
+// PSF_RESET_ON_STOP.
 bool CheckReply(PortSession& session);
 
 // The job is cancelled: (3, 0), resetNeeded and PSF_RESET_ON_STOP.

@@ -72,6 +72,11 @@ Recovery ResumeAfterError(PortSession& session) {
             SendResetSequence(session);
             session.resetNeeded = 0;
         }
+        // A failure that left no state of the printer (a port mutex that could
+        // not be had) is reported as what it is to the user, a communication
+        // failure, never as a notification no application knows.
+        if (session.stateClass == STATE_NONE || session.stateClass == STATE_READY)
+            SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
         if (session.stateClass == STATE_FATAL && session.stateCode == 0) return Stop(session);
         if (GetReplyState(session) == REPLY_CANCEL) {
             session.flags |= PSF_RESET_ON_STOP;
@@ -169,7 +174,9 @@ void StopOverlongCommand(PortSession& session) {
     session.carryCount = 0;
 }
 
-// Multi-copy jobs go to a temporary file whole; the rebuild prints them at job end.
+// Multi-copy jobs go to a temporary file whole; the rebuild prints them at job
+// end. A file that cannot be opened is not left behind in the temporary
+// directory: GetTempFileNameA has already created it.
 bool DivertToSpoolFile(PortSession& session) {
     session.spoolToFile = 1;
     if (session.spoolFilePath[0] == '\0') {
@@ -181,10 +188,30 @@ bool DivertToSpoolFile(PortSession& session) {
                                     CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (session.spoolFile == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (session.spoolFilePath[0] != '\0') DeleteFileA(session.spoolFilePath);
+        SetLastError(error);
         session.spoolToFile = 0;
         return false;
     }
     return true;
+}
+
+// A spool file cut short (a full disk) could only be refused by the rebuild at
+// the job end, after every write had been reported as taken: the job stops
+// now, the user is told, and the spooler hears of the failure.
+BOOL AppendToSpoolFile(PortSession& session, const u8* data, u32 n, u32& written) {
+    DWORD stored = 0;
+    BOOL ok = WriteFile(session.spoolFile, data, n, &stored, nullptr);
+    if (ok && stored == n) return TRUE;
+    DWORD error = ok ? ERROR_DISK_FULL : GetLastError();  // a short write is a full disk
+    SendNotify(session, NotifySystemError);
+    session.flags |= PSF_STOPPED;
+    CloseHandle(session.spoolFile);  // deletes it: there is nothing left to print
+    session.spoolFile = INVALID_HANDLE_VALUE;
+    written = 0;
+    SetLastError(error);
+    return FALSE;
 }
 
 // A stopped job's data is taken and dropped; with reset-on-stop every such
@@ -220,10 +247,8 @@ BOOL WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool 
         }
         session.firstWriteSeen = 1;
         if (divertAllowed && session.spoolToFile) {
-            DWORD stored = 0;
-            WriteFile(session.spoolFile, data, n, &stored, nullptr);
             if (data == session.carryBuffer) session.carryCount = 0;
-            return TRUE;
+            return AppendToSpoolFile(session, data, n, written);
         }
 
         bool scanned = ScanStream(session, data, n, consumed);
@@ -268,6 +293,8 @@ bool ReplayWrite(PortSession& session, u8* buffer, u32 length, u32& written) {
     return WriteData(session, buffer, length, written, false) != FALSE;
 }
 
+// A segment held back by the port mutex is offered again (storedAhead says
+// so); only an incomplete command at the very end is dropped.
 void FlushCarry(PortSession& session) {
     while (session.carryCount > 0 && (session.flags & PSF_STARTED) &&
            !(session.flags & PSF_STOPPED)) {
@@ -275,8 +302,8 @@ void FlushCarry(PortSession& session) {
         if (!ScanStream(session, session.carryBuffer, session.carryCount, consumed,
                         ScanMode::EndOfStream)) {
             if (ResumeAfterError(session) == Recovery::Stopped) break;
-        } else if (consumed == 0) {
-            break;  // an incomplete command at the very end is dropped
+        } else if (consumed == 0 && session.storedAhead == 0) {
+            break;
         }
         u32 rest = session.carryCount - consumed;
         std::memmove(session.carryBuffer, session.carryBuffer + consumed, rest);
