@@ -25,5 +25,12 @@ struct PortMutexGuard {
     ~PortMutexGuard() { ReleaseMutex(static_cast<HANDLE>(session.portMutex)); }
 };
 
+// Before a port monitor is asked again after a read or poll that brought
+// nothing: one whose ReadPort returns at once when no data waits would
+// otherwise keep a core busy for as long as the printer prints. Far below the
+// poll time and every deadline, so no protocol step changes.
+constexpr DWORD EMPTY_READ_PAUSE_MS = 5;
+inline void PauseAfterEmptyRead() { Sleep(EMPTY_READ_PAUSE_MS); }
+
 // A port call that failed with error: the state pair it leaves. Always false.
 bool PortFailure(PortSession& session, DWORD error);

@@ -2,6 +2,7 @@
 // packet, serial ports in blocks of up to 640 bytes, the others byte by byte.
 #include <windows.h>
 
+#include "monitor/port_calls.h"
 #include "monitor/port_monitor.h"
 #include "monitor/ticks.h"
 #include "status/packet_sync.h"
@@ -29,12 +30,12 @@ struct PortRead {
 PortRead ReadPortOnce(PortSession& session, u8* buffer, u32 size) {
     u32 count = 0;
     SetLastError(0);
-    BOOL ok = session.lowerMonitor.ReadPort(session.lowerPort, buffer, size, &count);
+    BOOL ok = LowerReadPort(session, buffer, size, &count);
     DWORD error = ok ? 0 : GetLastError();
     return {ok, count < size ? count : size, error};
 }
 
-// Steps 2-7 of the block readers; statusBufferCount is kept on every exit so
+// Reads into the receive buffer until a whole packet is there; statusBufferCount is kept on every exit so
 // that bytes already received are never lost between calls.
 bool ReadBlocks(PortSession& session, StatusPacket& out, u32 start, u32 timeout, u32 limit,
                 PacketStart packetStart) {
@@ -51,6 +52,7 @@ bool ReadBlocks(PortSession& session, StatusPacket& out, u32 start, u32 timeout,
         if (!read.ok && read.count == 0 && read.error != ERROR_COUNTER_TIMEOUT_CODE)
             return PortFailure(session, read.error);
         if (DeadlinePassed(start, timeout)) return TimedOut(session);
+        if (read.count == 0) PauseAfterEmptyRead();
     }
 }
 
@@ -74,13 +76,11 @@ bool ReadStatusNetwork(PortSession& session, StatusPacket& out, u32 start, u32 t
 }
 
 // Holds portMutex through its reads, so that the data path's writes and the
-// spooler's own requests on the port wait meanwhile.
+// spooler's own requests on the port wait meanwhile. A mutex that could not be
+// had is, to the wait loop, a read that brought nothing: contention for the
+// port is not a printer error.
 bool ReadStatusUsb(PortSession& session, StatusPacket& out, u32 start, u32 timeout) {
-    switch (TakePortMutex(session, timeout)) {
-        case MutexWait::Owned: break;
-        case MutexWait::TimedOut: return TimedOut(session);
-        case MutexWait::Failed: return false;
-    }
+    if (TakePortMutex(session, timeout) != MutexWait::Owned) return TimedOut(session);
     PortMutexGuard guard{session};
     return ReadBlocks(session, out, start, timeout, STATUS_PACKET_SIZE, PacketStart::Pair);
 }
@@ -104,6 +104,7 @@ bool ReadStatusBytewise(PortSession& session, StatusPacket& out, u32 start, u32 
             if (matched != 0) continue;
         }
         if (DeadlinePassed(start, timeout)) return TimedOut(session);
+        if (read.count == 0) PauseAfterEmptyRead();
     }
     for (u32 i = 0; i < HEADER_SIZE; ++i) packet[i] = STATUS_HEADER[i];
 
@@ -114,5 +115,6 @@ bool ReadStatusBytewise(PortSession& session, StatusPacket& out, u32 start, u32 
         got += read.count;
         if (got == BODY_SIZE) return true;
         if (DeadlinePassed(start, timeout)) return TimedOut(session);
+        if (read.count == 0) PauseAfterEmptyRead();
     }
 }

@@ -2,6 +2,7 @@
 // before the data of a new page is sent.
 #include <windows.h>
 
+#include "monitor/port_calls.h"
 #include "monitor/port_monitor.h"
 #include "monitor/ticks.h"
 #include "statmon/notify.h"
@@ -76,10 +77,10 @@ Step Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited, u8 p
 
 }  // namespace
 
-// The loop has no pause of its own: each turn is one poll and at most one
-// reader call, and the port monitor's answers set the pace. A wait without a
-// deadline ends only by a packet, a port or printer failure, a cancel from the
-// application or resetNeeded.
+// Each turn is one poll and at most one reader call; a turn that brought no
+// packet pauses briefly before the next. A wait without a deadline ends only
+// by a packet, a port or printer failure, a cancel from the application (or
+// its disappearance) or resetNeeded.
 bool WaitForStatus(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNumber,
                    bool noDeadline) {
     u32 length = DeadlineLength(session, statusType);
@@ -89,9 +90,11 @@ bool WaitForStatus(PortSession& session, u8 statusType, u8 phaseType, u16 phaseN
         int poll = PollPortReady(session);
         if (poll == POLL_STOP) return false;
         if (poll == POLL_USB_PRESENT && awaitingError) return true;
+        bool gotPacket = false;
         if (poll != POLL_NOTHING) {
             StatusPacket packet;
             if (ReadPacket(session, packet, start)) {
+                gotPacket = true;
                 Step step = Dispatch(session, packet, statusType, phaseType, phaseNumber);
                 if (step != Step::Continue) return step == Step::Succeed;
             } else if (ReadTimedOut(session)) {
@@ -103,18 +106,40 @@ bool WaitForStatus(PortSession& session, u8 statusType, u8 phaseType, u16 phaseN
         }
         if (!CheckReply(session)) return false;
         if (session.resetNeeded) return false;
-        if (noDeadline) continue;
-        if (DeadlinePassed(start, length)) {
+        if (!noDeadline && DeadlinePassed(start, length)) {
             if (awaitingError) return true;
             SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
             return false;
         }
+        if (!gotPacket) PauseAfterEmptyRead();
     }
 }
 
+namespace {
+
+// Contention for the USB port is not a printer error: the request waits its
+// turn in tries of 500 ms for as long as a status reply may take, and only
+// then reports a communication failure. An abandoned mutex has been given
+// back by TakePortMutex, so the next try gets it.
+bool TakeMutexForRequest(PortSession& session) {
+    u32 start = TickNow();
+    for (;;) {
+        MutexWait wait = TakePortMutex(session, REQUEST_MUTEX_WAIT_MS);
+        if (wait == MutexWait::Owned) return true;
+        if (!CheckReply(session)) return false;
+        if (DeadlinePassed(start, session.statusTimeout)) {
+            SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
+            return false;
+        }
+        if (wait == MutexWait::Failed) PauseAfterEmptyRead();
+    }
+}
+
+}  // namespace
+
 bool RequestStatus(PortSession& session) {
     bool usb = session.portType == PORTTYPE_USB;
-    if (usb && TakePortMutex(session, REQUEST_MUTEX_WAIT_MS) != MutexWait::Owned) return false;
+    if (usb && !TakeMutexForRequest(session)) return false;
 
     u8 request[sizeof STATUS_REQUEST];
     for (u32 i = 0; i < sizeof request; ++i) request[i] = STATUS_REQUEST[i];
@@ -122,7 +147,7 @@ bool RequestStatus(PortSession& session) {
     // A short write that leaves no error of its own must not be judged by a
     // stale one.
     SetLastError(0);
-    BOOL ok = session.lowerMonitor.WritePort(session.lowerPort, request, sizeof request, &written);
+    BOOL ok = LowerWritePort(session, request, sizeof request, &written);
     DWORD error = GetLastError();
     // Released before the reply is awaited: the USB reader takes it again.
     if (usb) ReleaseMutex(static_cast<HANDLE>(session.portMutex));
