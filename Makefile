@@ -28,7 +28,9 @@ WINEARCH := win64
 endif
 PREFIX := $(abspath $(BUILD))/wineprefix-$(WINEARCH)
 EMULATOR := $(abspath tools/wine-run);$(PREFIX);$(LOADER)
-XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
+# Each run looks for a free display from its own starting number, so that
+# runs side by side (several checkouts on one machine) do not take the same one.
+XVFB = xvfb-run -a -n $$(( $$$$ % 400 + 100 )) -s "-screen 0 1280x1024x24"
 
 .PHONY: all deps native win32 win64 windows prefix test test-native test-windows demo bench clean
 

@@ -46,6 +46,7 @@ TEST(Progress, ReportsWhatTheTableSays) {
         {"no byte count: page end sends nothing", Page(0, 9), 10, 7, SEG_PAGE_END, false, 0, 0, 7},
         {"no byte count: split sends nothing", Page(0, 9), 10, 7, SEG_SPLIT, false, 0, 0, 7},
         {"part index 0 does not go below zero", Page(1000, 1, 2, 0), 0, -1, SEG_PLAIN, true, 1, 0, 0},
+        {"pages above 42 MB do not wrap", Page(50000000, 1), 45000000, -1, SEG_PLAIN, true, 1, 90, 90},
     };
     for (const ProgressCase& c : cases) {
         i16 last = c.lastBefore;

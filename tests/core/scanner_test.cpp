@@ -58,6 +58,7 @@ struct Recorder {
     bool failStore = false;
     bool handshakeResets = true;
     int holdBack = 0;                     // hold back this many segments whole
+    int handBack = 0;                     // end the call on this many segments, unwritten
     int endAfter = -1;                    // end the call after this many segments
     SendResult ending = SendResult::EndTrue;
 
@@ -75,6 +76,10 @@ struct Recorder {
     static SendResult Send(void* context, PortSession& session, ScanCursor& cursor,
                            SegmentKind kind) {
         auto* self = static_cast<Recorder*>(context);
+        if (self->handBack > 0) {
+            --self->handBack;
+            return SendResult::EndTrue;  // as after a port-mutex time-out
+        }
         if (self->holdBack > 0) {
             --self->holdBack;
             if (self->handshakeResets) session.rasterCount = 0;
@@ -491,7 +496,24 @@ TEST(Scanner, SenderEndsTheCall) {
         EXPECT_EQ(out.result, ending == SendResult::EndTrue);
         EXPECT_EQ(out.consumed, 2u);
         EXPECT_EQ(recorder.segments.size(), 1u);
+
     }
+}
+
+// A segment handed back unwritten comes again with the next call: its raster
+// lines count then, not twice, or the next split would come early.
+TEST(Scanner, SegmentHandedBackIsCountedOnce) {
+    PortSession session = NewJob();
+    Recorder recorder;
+    recorder.handBack = 1;
+    Bytes data = Repeat(RasterLine(4), 5) + PADDING;
+    Outcome first = Scan(session, data, recorder);
+    EXPECT_TRUE(first.result);
+    EXPECT_EQ(first.consumed, 0u);
+    EXPECT_EQ(session.rasterCount, 0);
+    Outcome again = Scan(session, data, recorder);
+    EXPECT_EQ(again.consumed, data.size());
+    EXPECT_EQ(session.rasterCount, 5);
 }
 
 }  // namespace

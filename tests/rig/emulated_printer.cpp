@@ -141,6 +141,12 @@ ControlAnswer EmulatedPrinter::control(u32 controlId, const char* in, u32 inSize
             *returned = serialWord();
             return {TRUE, 0};
         case CONTROL_PAR_QUERY:
+            // Busy once, at the first query after that status request: the
+            // page's check passes and its data then finds the port busy.
+            if (parallelBusyAfterRequest != 0 && statusRequests == parallelBusyAfterRequest) {
+                parallelBusyAfterRequest = 0;
+                return answer(0xC0, sizeof(u32));
+            }
             return answer(parallelStatus, sizeof(u32));
         case CONTROL_PORT_VALUE:
         case CONTROL_NETWORK_VALUE:

@@ -66,6 +66,7 @@ struct EmulatedPrinter {
     // Control answers.
     u32 usbStatus = 0x03;            // 0x220014
     u8 parallelStatus = 0x80;        // 0x160004: selected, not busy
+    u32 parallelBusyAfterRequest = 0;  // the query after this status request answers busy, once
     u32 networkAnswerSize = 4;       // 0x1B0400 answers this many bytes of the count
     std::optional<u32> serialStatus;  // 0x1B2000; unset: made from the queue
     u32 serialExtraBits = 0;          // or-ed into the word made from the queue

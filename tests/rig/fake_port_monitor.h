@@ -54,6 +54,7 @@ struct FakePort {
     std::string name;
     EmulatedPrinter printer;
     std::vector<PortCall> calls;
+    std::map<PortOp, size_t> callCounts;
     // Largest count a WritePort takes (-1: all). 0 takes nothing.
     long writeLimit = -1;
     // The next refusedWrites writes of at least refuseMinSize bytes take nothing.
@@ -78,7 +79,13 @@ public:
     void inject(PortOp op, FaultRule rule);
     void setWriteLimit(const std::string& portName, long limit);
 
-    // Thread-safe snapshots.
+    // Runs at the start of every call of the table, on the caller's thread and
+    // outside the stand-in's lock (it may sleep, or hold a port busy).
+    std::function<void(PortOp op)> beforeCall;
+
+    // Thread-safe snapshots. A port keeps its first RECORD_LIMIT calls of each
+    // kind; count() counts every call.
+    static constexpr size_t RECORD_LIMIT = 20000;
     std::vector<PortCall> calls(const std::string& portName);
     std::vector<PortCall> calls(const std::string& portName, PortOp op);
     size_t count(const std::string& portName, PortOp op);

@@ -51,11 +51,13 @@ PrinterPort PrinterPortFor(const std::string& portName) {
 }
 
 JobRun::JobRun(MonitorTable* table, const std::string& portName, const std::string& mode,
-               const std::string& script)
+               const std::string& script, const std::function<void(MonitorTable&)>& editLower)
     : statmon(mode, script), name(portName) {
     spooler.table = table;
     printer().portKind = PrinterPortFor(portName);
-    opened = spooler.open(portName.c_str(), lower.table()) != FALSE;
+    MonitorTable lowerTable = *lower.table();
+    if (editLower) editLower(lowerTable);
+    opened = spooler.open(portName.c_str(), &lowerTable) != FALSE;
 }
 
 JobRun::~JobRun() {

@@ -3,6 +3,7 @@
 // read what reached the port.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,12 @@ struct JobRun {
     std::string name;
     bool opened = false;
 
-    // Opens the port through table (the linked monitor or the real DLL). A
-    // network port name must be among the network monitor stand-in's ports.
+    // Opens the port through table (the linked monitor or the real DLL), over
+    // the stand-in's table as editLower leaves it (for example with empty
+    // slots). A network port name must be among the network monitor stand-in's ports.
     JobRun(MonitorTable* table, const std::string& portName, const std::string& mode = "normal",
-           const std::string& script = "");
+           const std::string& script = "",
+           const std::function<void(MonitorTable&)>& editLower = nullptr);
     ~JobRun();
 
     EmulatedPrinter& printer() { return lower.port(name).printer; }

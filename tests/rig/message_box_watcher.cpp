@@ -53,7 +53,7 @@ DWORD WINAPI Watch(LPVOID parameter) {
             }
             lastBox = found.box;
         }
-        if (found.box != nullptr) PostMessageA(found.box, WM_COMMAND, IDOK, 0);
+        if (found.box != nullptr && watcher->pressOk) PostMessageA(found.box, WM_COMMAND, IDOK, 0);
         Sleep(50);
     }
     return 0;
@@ -61,7 +61,8 @@ DWORD WINAPI Watch(LPVOID parameter) {
 
 }  // namespace
 
-MessageBoxWatcher::MessageBoxWatcher(const char* boxCaption) : caption(boxCaption) {
+MessageBoxWatcher::MessageBoxWatcher(const char* boxCaption, bool press)
+    : caption(boxCaption), pressOk(press) {
     thread = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
 }
 
@@ -71,6 +72,12 @@ MessageBoxWatcher::~MessageBoxWatcher() {
         WaitForSingleObject(thread, 5000);
         CloseHandle(thread);
     }
+}
+
+bool MessageBoxWatcher::boxShown() {
+    Found found = {caption.c_str(), nullptr};
+    EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&found));
+    return found.box != nullptr;
 }
 
 std::vector<std::string> MessageBoxWatcher::texts() {

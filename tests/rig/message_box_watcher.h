@@ -1,5 +1,5 @@
-// Sees and dismisses this process's modal message boxes of one caption, so a
-// test can check that one was shown without a user to close it.
+// Sees this process's modal message boxes of one caption and, unless told
+// not to, presses OK, so a test can check that one was shown without a user.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,7 @@
 #include <vector>
 
 struct MessageBoxWatcher {
-    explicit MessageBoxWatcher(const char* caption);
+    explicit MessageBoxWatcher(const char* caption, bool pressOk = true);
     ~MessageBoxWatcher();
     MessageBoxWatcher(const MessageBoxWatcher&) = delete;
     MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
@@ -20,7 +20,11 @@ struct MessageBoxWatcher {
     // Tick count when the first box was seen; 0 when none was.
     DWORD firstSeen() const { return firstSeenTick.load(); }
 
+    // Whether a box of the caption is on the screen now.
+    bool boxShown();
+
     std::string caption;
+    bool pressOk;
     std::atomic<bool> stop{false};
     std::atomic<DWORD> firstSeenTick{0};
     std::mutex lock;

@@ -1,6 +1,8 @@
 // The spooler stand-in.
 #include "rig/spooler.h"
 
+#include "rig/network_monitor.h"
+
 #include <algorithm>
 #include <string>
 
@@ -19,6 +21,17 @@ bool LoadMonitorDll(const char* path, LoadedMonitor& out) {
     if (initialize == nullptr) return false;
     char root[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\Quorvin Language Monitor";
     return initialize(root, &out.table) != FALSE;
+}
+
+LoadedMonitor& ProgramDll() {
+    static LoadedMonitor monitor;
+    static bool loaded = [] {
+        SetEnvironmentVariableA("QXLMON_TEST_BOUNDS",
+                                "notify=3000,search=4000,message=1500,exit=3000,thread=2000,mutex=2000");
+        return LoadMonitorDll((ProgramDirectory() + "qxlmon.dll").c_str(), monitor);
+    }();
+    (void)loaded;
+    return monitor;
 }
 
 LoadedMonitor InitLinkedMonitor(InitializeMonitorExFn initialize, const char* registryRoot) {

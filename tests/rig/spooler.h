@@ -19,6 +19,10 @@ struct LoadedMonitor {
 
 // LoadLibraryA + InitializeMonitorEx; false when either fails.
 bool LoadMonitorDll(const char* path, LoadedMonitor& out);
+// The real qxlmon.dll next to the test program, loaded once. Its long wait
+// bounds are shortened for tests (QXLMON_TEST_BOUNDS) before it initialises.
+LoadedMonitor& ProgramDll();
+
 // InitializeMonitorEx of a monitor linked into the test program.
 LoadedMonitor InitLinkedMonitor(InitializeMonitorExFn initialize, const char* registryRoot = "");
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "rig/job_run.h"
+#include "monitor/wait_bounds.h"
+#include "statmon/notify.h"
 #include "statmon/statmon_interface.h"
 #include "win/linked_monitor.h"
 
@@ -97,6 +99,33 @@ TEST(JobEnd, ApplicationThatNeverExitsDoesNotHoldTheJobEnd) {
     // The next job on the port starts at once.
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.end());
+}
+
+// The connect thread is still busy at the job end (here it waits for
+// monitorLock, as when another port's open is inside its port monitor): the
+// job ends all the same, and the reply it then takes reaches no later job on
+// the record.
+TEST(JobEnd, LateReplyReachesNoLaterJob) {
+    JobRun run(LinkedTable(), "QXUSB76");
+    BuiltJob job = BuildSimpleJob(1);
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.write(job.stream, 4096));
+    PortSession* session = Session(run.spooler.handle);
+    HWND connect = static_cast<HWND>(session->connectWindow);
+    WaitBounds saved = g_waitBounds;
+    g_waitBounds.connectThreadExitMs = 300;
+    EnterMonitorLock();  // re-entrant: this thread's own calls still go through
+    PostMessageA(connect, WM_STATMON, WPARAM{REPLY_CANCEL} << 16, 0);
+    ASSERT_TRUE(run.end());
+    ASSERT_TRUE(run.start());
+    LeaveMonitorLock();
+    for (int i = 0; i < 250 && IsWindow(connect); ++i) Sleep(20);  // the late reply is taken
+    g_waitBounds = saved;
+    EXPECT_FALSE(IsWindow(connect));
+    EXPECT_EQ(GetReplyState(*session), REPLY_CONTINUE);
+    ASSERT_TRUE(run.write(job.stream, 4096));
+    ASSERT_TRUE(run.end());
+    EXPECT_EQ(WithoutStatusRequests(run.received()), Concat({job.portBytes, job.portBytes}));
 }
 
 }  // namespace

@@ -92,8 +92,15 @@ struct LinkSession {
         return s.connectWindow != nullptr;
     }
     bool eventSet() const { return WaitForSingleObject(s.replyEvent, 0) == WAIT_OBJECT_0; }
-    // A reply as the application makes it; returns when the connect thread has handled it.
-    void reply(WPARAM wParam) { SendMessageA(static_cast<HWND>(s.connectWindow), WM_STATMON, wParam, 0); }
+    // A reply as the application makes it; returns when the connect thread has
+    // handled it. The test thread, owner of the receiver, looks at its queue
+    // first as the application's would: a thread that has not for seconds
+    // counts as hung to the connect thread's bounded re-send.
+    void reply(WPARAM wParam) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+        SendMessageA(static_cast<HWND>(s.connectWindow), WM_STATMON, wParam, 0);
+    }
 };
 
 // Sections are whole pages under Wine, so a block may read longer than it was

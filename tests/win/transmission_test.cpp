@@ -174,4 +174,45 @@ TEST(Transmission, BytesHeldBackByTheMutexAreSentAndStoredOnce) {
     EXPECT_EQ(WithoutStatusRequests(run.received()), job.portBytes);
 }
 
+DWORD WINAPI TakeAndAbandon(LPVOID mutex) {
+    WaitForSingleObject(static_cast<HANDLE>(mutex), INFINITE);
+    return 0;  // ends owning it: the mutex is abandoned
+}
+
+// A segment fails after part of it was written (the port mutex is abandoned
+// between two passes): the page goes again from its segments after the reset,
+// and no byte of it twice.
+TEST(Transmission, FailureAfterAPartialPassSendsThePageOnce) {
+    JobRun run(LinkedTable(), "LPT6", "normal", "on 0x2001a reply 1");
+    BuiltJob job = BuildSimpleJob(1);
+    ASSERT_TRUE(run.start());
+    run.lower.setWriteLimit(run.name, 100);
+    HANDLE mutex = Session(run.spooler.handle)->portMutex;
+    bool abandoned = false;
+    run.lower.beforeCall = [&](PortOp op) {
+        // In a pass after the first 100 bytes of page data, under the port mutex.
+        if (op != PortOp::WritePort || abandoned ||
+            WithoutStatusRequests(run.lower.received(run.name)).size() < 110)
+            return;
+        abandoned = true;
+        CloseHandle(CreateThread(nullptr, 0, TakeAndAbandon, mutex, 0, nullptr));
+        Sleep(100);  // it waits for the mutex this pass holds
+    };
+    ASSERT_TRUE(run.write(job.stream, 4096));
+    ASSERT_TRUE(run.end());
+    run.lower.beforeCall = nullptr;
+    // A part of the page, the reset, then the whole page once.
+    std::vector<u8> received = WithoutStatusRequests(run.received());
+    std::vector<u8> tail = Concat({ResetSequenceBytes(), job.pages[0]});
+    ASSERT_TRUE(abandoned);
+    ASSERT_GT(received.size(), tail.size());
+    size_t part = received.size() - tail.size();
+    EXPECT_LT(part, job.pages[0].size());
+    EXPECT_EQ(std::vector<u8>(received.begin(), received.begin() + part),
+              std::vector<u8>(job.pages[0].begin(), job.pages[0].begin() + part));
+    EXPECT_EQ(std::vector<u8>(received.begin() + part, received.end()), tail);
+    auto codes = run.notifications();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), StateNotifyCode(STATE_ERROR, CODE_COMM_FAILURE)), 1);
+}
+
 }  // namespace

@@ -240,13 +240,29 @@ TEST(StatusWait, StatusRequestWriteFailures) {
     }
 }
 
-TEST(StatusWait, UsbRequestWithoutThePortMutexChangesNothing) {
-    StatusPort port("QXUSB001", PORTTYPE_USB);
-    SetState(*port.session, STATE_READY, 4);
-    MutexHolder holder(static_cast<HANDLE>(port.session->portMutex));
-    EXPECT_FALSE(RequestStatus(*port.session));
-    ExpectPair(*port.session, STATE_READY, 4);
-    EXPECT_EQ(port.calls(PortOp::WritePort).size(), 0u);
+// Contention for the USB port only delays the request: a mutex held past the
+// reply's deadline is a communication failure, never an empty state pair.
+TEST(StatusWait, UsbRequestWaitsItsTurnForThePortMutex) {
+    struct Case {
+        const char* what;
+        bool abandon;
+        DWORD holdMs;
+        bool answered;
+    };
+    const Case cases[] = {
+        {"held past the deadline", false, INFINITE, false},
+        {"held for a moment", false, 700, true},
+        {"abandoned", true, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StatusPort port("QXUSB001", PORTTYPE_USB, 1500);
+        MutexHolder holder(static_cast<HANDLE>(port.session->portMutex), c.abandon, c.holdMs);
+        EXPECT_EQ(RequestStatus(*port.session), c.answered);
+        if (c.answered) continue;
+        ExpectPair(*port.session, STATE_ERROR, CODE_COMM_FAILURE);
+        EXPECT_EQ(port.calls(PortOp::WritePort).size(), 0u);
+    }
 }
 
 TEST(StatusCheck, UsbDrainThrowsAwayOldPackets) {

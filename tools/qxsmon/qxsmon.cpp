@@ -11,7 +11,7 @@
 //   neverexit    ignores the job end notification
 // QXSMON_LOG names the log (one line per event, "PID TICK EVENT ...",
 // appended, written at once),
-// QXSMON_SCRIPT the replies (see script.h), QXSMON_LIFETIME (ms, default
+// QXSMON_SCRIPT the replies and misbehaviours (see script.h), QXSMON_LIFETIME (ms, default
 // 120000) the bound after which every mode exits, so no stand-in outlives a test.
 #include <windows.h>
 
@@ -32,6 +32,7 @@ constexpr char WINDOW_CLASS[] = "QXSMON stand-in";
 constexpr UINT_PTR LIFETIME_TIMER = 1;
 
 struct PendingReply {
+    RuleAction action;
     std::uint32_t state;
     bool send;
 };
@@ -166,11 +167,21 @@ void HandleNotification(HWND window, std::uint32_t code, LPARAM lParam) {
     for (ReplyRule& rule : g_app.rules) {
         if (rule.code != code || (rule.once && rule.used)) continue;
         rule.used = true;
+        if (rule.action == RuleAction::Exit && rule.afterMs == 0) {
+            Log("exit on 0x%08x", code);
+            ExitProcess(0);
+        }
+        if (rule.action == RuleAction::Hang) {
+            Log("hang %u", rule.hangMs);
+            Sleep(rule.hangMs);
+            Log("hang over");
+            continue;
+        }
         if (rule.afterMs == 0) {
             Reply(rule.state, rule.send);
         } else {
             UINT_PTR id = g_app.nextTimer++;
-            g_app.pending[id] = {rule.state, rule.send};
+            g_app.pending[id] = {rule.action, rule.state, rule.send};
             SetTimer(window, id, rule.afterMs, nullptr);
         }
     }
@@ -194,6 +205,10 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             KillTimer(window, wParam);
             PendingReply reply = found->second;
             g_app.pending.erase(found);
+            if (reply.action == RuleAction::Exit) {
+                Log("exit");
+                ExitProcess(0);
+            }
             Reply(reply.state, reply.send);
             return 0;
         }

@@ -21,9 +21,18 @@ bool ParseRule(const std::string& text, ReplyRule& rule) {
     if (!(words >> word) || word != "on" || !(words >> code) || !ReadNumber(code, rule.code)) {
         return false;
     }
-    if (!(words >> word) || word != "reply" || !(words >> state) || !ReadNumber(state, rule.state)) {
-        return false;
+    if (!(words >> word)) return false;
+    if (word == "exit") {
+        rule.action = RuleAction::Exit;
+        std::string ms;
+        if (!(words >> word)) return true;
+        return word == "after" && words >> ms && ReadNumber(ms, rule.afterMs) && !(words >> word);
     }
+    if (word == "hang") {
+        rule.action = RuleAction::Hang;
+        return words >> state && ReadNumber(state, rule.hangMs) && !(words >> word);
+    }
+    if (word != "reply" || !(words >> state) || !ReadNumber(state, rule.state)) return false;
     while (words >> word) {
         std::string ms;
         if (word == "after" && words >> ms && ReadNumber(ms, rule.afterMs)) continue;

@@ -1,12 +1,19 @@
-// The stand-in's reply script: "on CODE reply STATE [after MS] [send] [once]; ...".
+// The stand-in's script: rules "on CODE ACTION", separated by ';', where ACTION
+// is "reply STATE [after MS] [send] [once]", "exit [after MS]" (ends the
+// process abruptly, as a crash would) or "hang MS" (stops handling messages
+// for MS ms).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+enum class RuleAction { Reply, Exit, Hang };
+
 struct ReplyRule {
-    std::uint32_t code = 0;   // notification that triggers the reply
+    RuleAction action = RuleAction::Reply;
+    std::uint32_t code = 0;   // notification that triggers the rule
+    std::uint32_t hangMs = 0;
     std::uint32_t state = 0;  // reply state, sent as wParam state << 16
     std::uint32_t afterMs = 0;
     bool send = false;  // SendMessage instead of PostMessage
