@@ -46,10 +46,16 @@ ProgramRun RunProgram(const std::string& commandLine, bool limited, DWORD timeou
     SetHandleInformation(readEnd.h, HANDLE_FLAG_INHERIT, 0);
     if (limited && !(token.h = LimitedToken())) return run;
 
+    // Only the pipe goes to the program: a process that Wine starts from it
+    // and keeps (the desktop, a console host) would otherwise hold the test
+    // runner's own output open until the prefix shuts down.
+    for (DWORD std : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
+        SetHandleInformation(GetStdHandle(std), HANDLE_FLAG_INHERIT, 0);
+
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdInput = nullptr;
     startup.hStdOutput = writeEnd.h;
     startup.hStdError = writeEnd.h;
     PROCESS_INFORMATION process{};
