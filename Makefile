@@ -2,6 +2,8 @@
 # creates the private Wine prefix and runs every test.
 # make demo: runs a whole job through the real DLL under Wine.
 # make bench: prints timings of the real DLL under Wine and of the native core.
+# make dist: both architectures' products and the install files in
+# dist/qxlmon-VERSION/ and its zip.
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -11,18 +13,21 @@ NATIVE := $(BUILD)/native
 WIN32DIR := $(BUILD)/win32
 WIN64DIR := $(BUILD)/win64
 
-# The Windows tests run the i686 build under 32-bit Wine where the kernel runs
-# 32-bit code, and an x86_64 build of the same sources under 64-bit Wine elsewhere.
+# Both architectures are products and always built. The Windows tests run the
+# i686 build under 32-bit Wine where the kernel runs 32-bit code, and the x86_64
+# build under 64-bit Wine elsewhere; the other build is built without its tests.
 IA32 := $(shell tools/ia32-probe >/dev/null 2>&1 && echo yes || echo no)
 ifeq ($(IA32),yes)
 TESTDIR := $(WIN32DIR)
 WIN32_TESTS := ON
+WIN64_TESTS ?= OFF
 LOADER := /usr/lib/wine/wine
 WINEARCH := win32
 else
 TESTDIR := $(WIN64DIR)
-# Only the product is built for i686 here; WIN32_TESTS=ON builds its tests too.
+# WIN32_TESTS=ON builds the i686 tests too (they cannot run here).
 WIN32_TESTS ?= OFF
+WIN64_TESTS := ON
 LOADER := /usr/lib/wine/wine64
 WINEARCH := win64
 endif
@@ -32,7 +37,9 @@ EMULATOR := $(abspath tools/wine-run);$(PREFIX);$(LOADER)
 # runs side by side (several checkouts on one machine) do not take the same one.
 XVFB = xvfb-run -a -n $$(( $$$$ % 400 + 100 )) -s "-screen 0 1280x1024x24"
 
-.PHONY: all deps native win32 win64 windows prefix test test-native test-windows demo bench clean
+VERSION := $(shell cat VERSION)
+
+.PHONY: all deps native win32 win64 windows prefix test test-native test-windows demo bench dist clean
 
 all: native windows
 
@@ -52,15 +59,11 @@ win32: deps
 
 win64: deps
 	cmake -S . -B $(WIN64DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DQXL_BUILD_TESTS=$(WIN64_TESTS) \
 	    "-DCMAKE_CROSSCOMPILING_EMULATOR=$(EMULATOR)" >/dev/null
 	cmake --build $(WIN64DIR) -j $(JOBS)
 
-ifeq ($(IA32),yes)
-windows: win32
-else
 windows: win32 win64
-endif
 
 prefix: deps
 	tools/make-wineprefix.sh $(PREFIX) $(LOADER) $(WINEARCH)
@@ -73,9 +76,12 @@ test-native: native
 RUN_WINE = cd $(TESTDIR)/bin && $(XVFB) $(abspath tools/wine-run) $(PREFIX) $(LOADER)
 STOP_WINE = WINEPREFIX=$(PREFIX) $(dir $(LOADER))wineserver -k 2>/dev/null
 
+# The products' tables and version resources are checked natively in both
+# builds (label "native"); everything else runs under Wine.
 test-windows: windows prefix
-	ctest --test-dir $(WIN32DIR) --output-on-failure -R dll_tables
-	$(XVFB) ctest --test-dir $(TESTDIR) --output-on-failure -j $(WINE_JOBS) -E dll_tables; \
+	ctest --test-dir $(WIN32DIR) --output-on-failure -L native
+	ctest --test-dir $(WIN64DIR) --output-on-failure -L native
+	$(XVFB) ctest --test-dir $(TESTDIR) --output-on-failure -j $(WINE_JOBS) -LE native; \
 	    status=$$?; $(STOP_WINE); exit $$status
 
 test: test-native test-windows
@@ -90,5 +96,8 @@ bench: windows prefix
 	@if [ -x $(NATIVE)/core_bench ]; then $(NATIVE)/core_bench; \
 	    else echo "no $(NATIVE)/core_bench: make native builds it (needs Google Benchmark)"; fi
 
+dist: windows
+	tools/make-dist.sh $(VERSION) $(WIN32DIR) $(WIN64DIR) dist
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) dist

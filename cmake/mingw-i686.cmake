@@ -1,4 +1,4 @@
-# MinGW-w64 cross toolchain, 32-bit Windows (the product's target).
+# MinGW-w64 cross toolchain, 32-bit Windows: the product for 32-bit spoolers.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
@@ -9,3 +9,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(QXL_OBJDUMP i686-w64-mingw32-objdump)
+set(QXL_STRINGS i686-w64-mingw32-strings)
+set(QXL_PE_FORMAT pei-i386)

@@ -1,5 +1,7 @@
-# Windows build: the product DLL, its static library, the stand-ins and the
-# tests that run under Wine.
+# Windows build: the products (qxlmon.dll and qxlsetup.exe), the DLL's static
+# library, the stand-ins and the tests that run under Wine.
+enable_language(RC)
+include(cmake/version.cmake)
 add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 set(QXL_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
@@ -15,18 +17,26 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
 else()
     set(QXL_DEF ${CMAKE_SOURCE_DIR}/src/dll/qxlmon-x86_64.def)
 endif()
-add_library(qxlmon SHARED ${CMAKE_SOURCE_DIR}/src/dll/dll_main.cpp ${QXL_DEF})
+add_library(qxlmon SHARED ${CMAKE_SOURCE_DIR}/src/dll/dll_main.cpp ${QXL_DEF}
+    ${CMAKE_SOURCE_DIR}/src/dll/qxlmon.rc)
+target_include_directories(qxlmon PRIVATE ${QXL_VERSION_INCLUDES})
 set_target_properties(qxlmon PROPERTIES PREFIX "" OUTPUT_NAME qxlmon
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 target_link_libraries(qxlmon PRIVATE qxlmon_lib)
 target_link_options(qxlmon PRIVATE ${QXL_STATIC_RUNTIME})
 
 enable_testing()
-# The product's export and import tables (checked natively with objdump).
+# The products' tables and version resources, checked natively (label
+# "native": make test runs them in both builds, outside Wine).
 add_test(NAME dll_tables COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check-dll-tables.sh
-    ${QXL_OBJDUMP} $<TARGET_FILE:qxlmon>)
+    ${QXL_OBJDUMP} $<TARGET_FILE:qxlmon> ${QXL_PE_FORMAT}
+    InitializeMonitorEx ConnectThreadProc DllEntryPoint)
+add_test(NAME dll_version_info COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check-version-info.sh
+    ${QXL_STRINGS} $<TARGET_FILE:qxlmon> ${QXL_VERSION} qxlmon.dll)
+set_tests_properties(dll_tables dll_version_info PROPERTIES LABELS native)
 
 option(QXL_BUILD_TESTS "Build the stand-ins and the Wine tests" ON)
 if(QXL_BUILD_TESTS)
     include(cmake/windows-tests.cmake)
 endif()
+include(cmake/setup.cmake)

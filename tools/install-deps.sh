@@ -1,5 +1,5 @@
 #!/bin/sh
-# Installs what the build and the tests need on a fresh Debian machine.
+# Installs what the build, the tests and make dist need on a fresh Debian machine.
 # Idempotent: a package group is installed only when its tool is missing.
 set -eu
 
@@ -14,6 +14,7 @@ have ninja || need="$need ninja-build"
 have clang++ || need="$need clang"
 have Xvfb || need="$need xvfb"
 have xauth || need="$need xauth"
+have zip || need="$need zip"
 [ -f /usr/src/googletest/CMakeLists.txt ] || need="$need googletest"
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
 [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"

@@ -1,0 +1,13 @@
+# The product version: read from the VERSION file (the one place it is kept)
+# into a generated header that the version resources and qxlsetup include.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/VERSION)
+file(STRINGS ${CMAKE_SOURCE_DIR}/VERSION QXL_VERSION LIMIT_COUNT 1)
+if(NOT QXL_VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
+    message(FATAL_ERROR "VERSION must hold MAJOR.MINOR.PATCH, found '${QXL_VERSION}'")
+endif()
+set(QXL_VERSION_MAJOR ${CMAKE_MATCH_1})
+set(QXL_VERSION_MINOR ${CMAKE_MATCH_2})
+set(QXL_VERSION_PATCH ${CMAKE_MATCH_3})
+set(QXL_GENERATED ${CMAKE_BINARY_DIR}/generated)
+configure_file(${CMAKE_SOURCE_DIR}/src/version/qxl_version.h.in ${QXL_GENERATED}/qxl_version.h @ONLY)
+set(QXL_VERSION_INCLUDES ${QXL_GENERATED} ${CMAKE_SOURCE_DIR}/src/version)
