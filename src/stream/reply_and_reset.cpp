@@ -33,14 +33,13 @@ bool CheckReply(PortSession& session) {
     return true;  // any other state: a state notification still awaits its answer
 }
 
+// The zeros come from a constant, not the heap: the printer gets its whole
+// reset even when memory has run out, which is when a job is stopped.
 bool SendResetSequence(PortSession& session) {
-    static constexpr u32 ZERO_COUNT = 48;
+    static const u8 zeros[48] = {};
     u32 written = 0;
-    if (u8* zeros = static_cast<u8*>(AllocZeroed(ZERO_COUNT))) {
-        LowerWritePort(session, zeros, ZERO_COUNT, &written);
-        FreeBlock(zeros);
-    }
-    u8 reset[2] = {0x1B, 0x40};  // ESC @
+    LowerWritePort(session, zeros, sizeof zeros, &written);
+    static const u8 reset[2] = {0x1B, 0x40};  // ESC @
     LowerWritePort(session, reset, sizeof reset, &written);
     return true;
 }
