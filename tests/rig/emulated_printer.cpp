@@ -9,6 +9,14 @@
 namespace {
 
 constexpr u8 STATUS_REQUEST[3] = {0x1B, 0x69, 0x53};  // ESC i S
+constexpr size_t RESET_ZEROS = 48;
+
+// 48 zero bytes and ESC @ at the end of the buffer: the printer starts afresh.
+bool EndsWithReset(const std::vector<u8>& bytes) {
+    size_t n = bytes.size();
+    if (n < RESET_ZEROS + 2 || bytes[n - 2] != 0x1B || bytes[n - 1] != 0x40) return false;
+    return std::all_of(bytes.end() - 2 - RESET_ZEROS, bytes.end() - 2, [](u8 b) { return b == 0; });
+}
 
 }  // namespace
 
@@ -16,14 +24,17 @@ void EmulatedPrinter::receive(const u8* data, u32 size) {
     received.insert(received.end(), data, data + size);
     for (u32 i = 0; i < size; ++i) {
         u8 byte = data[i];
+        pageBuffer_.push_back(byte);
         if (byte == STATUS_REQUEST[requestMatched_]) {
             if (++requestMatched_ == sizeof STATUS_REQUEST) {
                 requestMatched_ = 0;
+                pageBuffer_.resize(pageBuffer_.size() - sizeof STATUS_REQUEST);
                 answerStatusRequest();
             }
         } else {
             requestMatched_ = byte == STATUS_REQUEST[0] ? 1 : 0;
         }
+        if (byte == 0x40 && EndsWithReset(pageBuffer_)) pageBuffer_.clear();
     }
     if (autoPageCycle && size != 0 && (data[size - 1] == 0x0C || data[size - 1] == 0x1A)) endPage();
 }
@@ -78,6 +89,8 @@ void EmulatedPrinter::queuePrintCycle(bool withPrintingEnded) {
 // for that page until the host resets it and sends the page again.
 void EmulatedPrinter::endPage() {
     u32 page = ++pagesEnded;
+    std::vector<u8> bytes;
+    bytes.swap(pageBuffer_);
     if (gone) return;
     if (errorStatusPage == page) {
         errorStatusPage = 0;
@@ -86,6 +99,7 @@ void EmulatedPrinter::endPage() {
                                       .errorInfo2 = errorStatusInfo2}));
         return;
     }
+    printed.push_back(std::move(bytes));
     queuePrintCycle(true);
 }
 

@@ -34,6 +34,10 @@ struct ControlAnswer {
 struct EmulatedPrinter {
     PrinterPort portKind = PrinterPort::Other;
     std::vector<u8> received;  // every byte written to the port
+    // What came out of the printer: each page whose page end arrived and that
+    // printed without an error status, as the bytes since the last page end
+    // or reset sequence (status requests left out).
+    std::vector<std::vector<u8>> printed;
     std::deque<u8> toHost;     // bytes queued for ReadPort
 
     // Most bytes one ReadPort delivers (0: as many as asked for).
@@ -91,6 +95,7 @@ struct EmulatedPrinter {
 
 private:
     u32 requestMatched_ = 0;  // bytes of ESC i S matched so far
+    std::vector<u8> pageBuffer_;  // the page being received
     void answerStatusRequest();
     void endPage();
 };

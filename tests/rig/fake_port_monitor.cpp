@@ -16,7 +16,15 @@ struct CallGate {
     bool fail = false;
     bool leave = false;
     DWORD error = 0;
-    CallGate(FakePortMonitor* monitor, PortOp op) { fail = monitor->takeFault(op, leave, error); }
+    FaultEffect effect = FaultEffect::Error;
+    CallGate(FakePortMonitor* monitor, PortOp op) {
+        FaultRule rule = monitor->takeFault(op);
+        effect = rule.effect;
+        if (effect != FaultEffect::Error) return;
+        fail = rule.fail;
+        leave = !rule.fail && rule.lastError != 0;
+        error = rule.lastError;
+    }
     // Sets the last error the way the rule asks; returns the call's result.
     BOOL finish(BOOL result) const {
         if (fail) {
@@ -92,6 +100,8 @@ WinBool QXL_WINAPI FakeWritePort(Handle handle, u8* buffer, u32 size, u32* writt
             taken = 0;
             --port.refusedWrites;
         }
+        if (gate.effect == FaultEffect::Half) taken = size / 2;
+        if (gate.effect == FaultEffect::Nothing) taken = 0;
         call.data.assign(buffer, buffer + taken);
         port.printer.receive(buffer, taken);
     }
@@ -118,8 +128,13 @@ WinBool QXL_WINAPI FakeReadPort(Handle handle, u8* buffer, u32 size, u32* read) 
         *read = 0;
         if (gate.fail) {
             result = gate.finish(FALSE);
+        } else if (gate.effect == FaultEffect::Garbage) {
+            for (u32 i = 0; i < size; ++i) buffer[i] = static_cast<u8>(0x30 + i % 64);
+            *read = size;
+            result = TRUE;
         } else {
-            result = port.printer.read(buffer, size, read, &error);
+            u32 asked = gate.effect == FaultEffect::Half ? (size + 1) / 2 : size;
+            result = port.printer.read(buffer, asked, read, &error);
             if (result) {
                 call.data.assign(buffer, buffer + *read);
                 result = gate.finish(TRUE);
@@ -264,16 +279,17 @@ void FakePortMonitor::setWriteLimit(const std::string& portName, long limit) {
     port(portName).writeLimit = limit;
 }
 
-bool FakePortMonitor::takeFault(PortOp op, bool& leaveError, DWORD& error) {
-    leaveError = false;
+FaultRule FakePortMonitor::takeFault(PortOp op) {
     auto it = faults_.find(op);
-    if (it == faults_.end()) return false;
+    if (it == faults_.end()) return {false, 0, 0};
     FaultRule& rule = it->second;
-    error = rule.lastError;
-    bool fail = rule.fail;
-    leaveError = !rule.fail;
+    if (rule.passFirst > 0) {
+        --rule.passFirst;
+        return {false, 0, 0};
+    }
+    FaultRule applied = rule;
     if (rule.times > 0 && --rule.times == 0) faults_.erase(it);
-    return fail;
+    return applied;
 }
 
 // A port monitor asked again and again (a long wait on a silent printer) must

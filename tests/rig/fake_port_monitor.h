@@ -40,11 +40,21 @@ struct PortCall {
     BOOL returned = FALSE;
 };
 
+// What a rule does to the call it applies to, besides a failure.
+enum class FaultEffect {
+    Error,    // FALSE with lastError, or (fail false) TRUE with lastError left behind
+    Half,     // WritePort takes half of what is offered; ReadPort brings half of what waits
+    Nothing,  // WritePort takes nothing and says so with TRUE
+    Garbage,  // ReadPort brings as many bytes as asked for, none of them a packet
+};
+
 // A failure, or a last error left behind after a call that succeeds.
 struct FaultRule {
     bool fail = true;   // FALSE is returned with lastError; else TRUE with lastError left
     DWORD lastError = ERROR_GEN_FAILURE;
     int times = 1;      // how many calls it applies to; -1 for all
+    int passFirst = 0;  // calls of the operation that go through before it applies
+    FaultEffect effect = FaultEffect::Error;
 };
 
 class FakePortMonitor;
@@ -98,8 +108,9 @@ public:
     // Internal: used by the table's static functions.
     static FakePortMonitor* current();
     std::recursive_mutex& mutex() { return mutex_; }
-    // Applies and consumes a matching rule: true when the call must fail.
-    bool takeFault(PortOp op, bool& leaveError, DWORD& error);
+    // The rule that applies to this call of op, consumed; Error with fail
+    // false and lastError 0 when none does.
+    FaultRule takeFault(PortOp op);
     void record(FakePort& port, PortCall call);
 
 private:

@@ -11,7 +11,8 @@
 //   neverexit    ignores the job end notification
 // QXSMON_LOG names the log (one line per event, "PID TICK EVENT ...",
 // appended, written at once),
-// QXSMON_SCRIPT the replies and misbehaviours (see script.h), QXSMON_LIFETIME (ms, default
+// QXSMON_SCRIPT the replies and misbehaviours (see script.h), replaced by
+// QXSMON_SCRIPT_<document name> where a job of that document sets one, QXSMON_LIFETIME (ms, default
 // 120000) the bound after which every mode exits, so no stand-in outlives a test.
 #include <windows.h>
 
@@ -149,6 +150,11 @@ void HandleNotification(HWND window, std::uint32_t code, LPARAM lParam) {
             std::uint32_t handle = 0;
             std::memcpy(&handle, bytes.data() + 260, 4);
             g_app.connectWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
+            // Jobs printing side by side each get the script named after their document.
+            std::string document(reinterpret_cast<const char*>(bytes.data() + 132),
+                                 strnlen(reinterpret_cast<const char*>(bytes.data() + 132), 127));
+            std::string own = Environment(("QXSMON_SCRIPT_" + document).c_str(), "");
+            if (!own.empty()) g_app.rules = ParseScript(own);
         }
     } else {
         Log("notify 0x%08x 0x%08x", code, number);
