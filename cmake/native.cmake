@@ -16,6 +16,8 @@ target_link_options(core_tests PRIVATE ${QXL_SANITIZE})
 target_link_libraries(core_tests PRIVATE qxlcore GTest::gtest GTest::gtest_main)
 add_test(NAME core_tests COMMAND core_tests)
 
+include(cmake/tools.cmake)
+
 # Each fuzzer runs for a bounded time as part of the suite.
 set(QXL_FUZZ_SECONDS 30 CACHE STRING "Seconds each fuzzer runs under ctest")
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")

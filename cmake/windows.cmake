@@ -21,6 +21,8 @@ set_target_properties(qxlmon PROPERTIES PREFIX "" OUTPUT_NAME qxlmon
 target_link_libraries(qxlmon PRIVATE qxlmon_lib)
 target_link_options(qxlmon PRIVATE ${QXL_STATIC_RUNTIME})
 
+include(cmake/tools.cmake)
+
 enable_testing()
 # The product's export and import tables (checked natively with objdump).
 add_test(NAME dll_tables COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check-dll-tables.sh
