@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
     for (png_uint_32 y = 0; y < image.height; ++y) {
         std::vector<unsigned char> row(rowBytes, 0);
         for (png_uint_32 x = 0; x < image.width; ++x)
-            if (grey[y * image.width + x] < 128) row[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
+            if (grey[y * image.width + x] < 128)
+                row[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
         std::fwrite(row.data(), 1, row.size(), out);
     }
     return std::fclose(out) == 0 ? 0 : 1;

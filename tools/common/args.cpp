@@ -30,6 +30,7 @@ bool Args::number(const std::string& option, long min, long max, long& out) {
     std::string text;
     if (!value(option, text)) return false;
     if (ParseNumber(text, min, max, out)) return true;
-    error = Format("%s: '%s' is not a number from %ld to %ld", option.c_str(), text.c_str(), min, max);
+    error =
+        Format("%s: '%s' is not a number from %ld to %ld", option.c_str(), text.c_str(), min, max);
     return false;
 }

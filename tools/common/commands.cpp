@@ -16,9 +16,9 @@ struct Entry {
 // ESC i commands and their lengths; ESC i z carries the media information,
 // which the monitor passes on without reading it.
 constexpr Entry ESC_I_COMMANDS[] = {
-    {'M', 4, "ESC i M"}, {'K', 4, "ESC i K"}, {'D', 4, "ESC i D"},  {'P', 3, "ESC i P"},
+    {'M', 4, "ESC i M"}, {'K', 4, "ESC i K"},  {'D', 4, "ESC i D"}, {'P', 3, "ESC i P"},
     {'L', 5, "ESC i L"}, {'A', 19, "ESC i A"}, {'R', 4, "ESC i R"}, {'B', 5, "ESC i B"},
-    {'C', 5, "ESC i C"}, {'a', 4, "ESC i a"}, {'d', 5, "ESC i d"},  {'c', 8, "ESC i c"},
+    {'C', 5, "ESC i C"}, {'a', 4, "ESC i a"},  {'d', 5, "ESC i d"}, {'c', 8, "ESC i c"},
     {'O', 4, "ESC i O"}, {'z', 13, "ESC i z"},
 };
 
@@ -33,8 +33,13 @@ constexpr Single SINGLE_COMMANDS[] = {
     {'8', 3, "8"},    {'x', 3, "x"},    {'Y', 3, "Y"},   {'I', 2, "I"},   {'7', 3, "7"},
 };
 
+// The name has a word per byte: "ESC i K" is three bytes, "G" one.
 Command Make(CommandKind kind, std::uint32_t length, size_t available, const char* name) {
-    return Command{kind, length, available < length, name};
+    std::uint8_t head = 1;
+    for (const char* c = name; *c != '\0'; ++c)
+        if (*c == ' ') ++head;
+    if (kind == CommandKind::Unknown) head = 1;
+    return Command{kind, length, available < length, name, head};
 }
 
 Command ReadEscape(const std::uint8_t* data, size_t available) {
@@ -61,7 +66,8 @@ Command ReadEscape(const std::uint8_t* data, size_t available) {
     }
     if (letter == 'S') return Make(CommandKind::StatusRequest, 3, available, "ESC i S");
     for (const Entry& entry : ESC_I_COMMANDS)
-        if (entry.letter == letter) return Make(CommandKind::Other, entry.length, available, entry.name);
+        if (entry.letter == letter)
+            return Make(CommandKind::Other, entry.length, available, entry.name);
     return Make(CommandKind::Unknown, 1, available, "ESC");
 }
 
@@ -82,7 +88,8 @@ Command ReadCommand(const std::uint8_t* data, size_t available) {
         default: break;
     }
     for (const Single& single : SINGLE_COMMANDS)
-        if (single.byte == data[0]) return Make(CommandKind::Other, single.length, available, single.name);
+        if (single.byte == data[0])
+            return Make(CommandKind::Other, single.length, available, single.name);
     return Make(CommandKind::Unknown, 1, available, "?");
 }
 
@@ -92,26 +99,22 @@ std::uint32_t RasterDataLength(const std::uint8_t* data, const Command& command)
 
 namespace {
 
-// Bytes of the command's name: ESC i x, ESC x, or one letter.
-std::uint32_t HeadLength(const Command& command) {
-    if (command.name[0] != 'E') return 1;
-    if (command.name[4] != 'i') return 2;
-    return command.name[6] == 'I' ? 4 : 3;
-}
-
 std::string Meaning(const std::uint8_t* data, const Command& command) {
     if (command.kind == CommandKind::Reset) return "  initialise";
-    if (command.kind == CommandKind::Compression) return data[1] != 0 ? "  compression on" : "  compression off";
+    if (command.kind == CommandKind::Compression)
+        return data[1] != 0 ? "  compression on" : "  compression off";
     if (command.kind == CommandKind::StatusRequest) return "  status request";
-    if (HeadLength(command) != 3 || command.length < 4) return "";
-    switch (command.name[6]) {
+    // ESC i commands with a parameter: the letter after ESC i says which.
+    if (command.head != 3 || command.length < 4 || data[0] != 0x1B) return "";
+    switch (data[2]) {
         case 'a': return Format("  raster mode %u", data[3]);
         case 'K': return Format("  cut parameter 0x%02x", data[3]);
         case 'M': return Format("  mode 0x%02x", data[3]);
         case 'd': return Format("  margin %u dots", data[3] | (data[4] << 8));
         case 'c': return Format("  first parameter 0x%02x", data[3]);
         case 'z': {
-            unsigned lines = data[7] | (data[8] << 8) | (data[9] << 16) | (static_cast<unsigned>(data[10]) << 24);
+            unsigned lines = data[7] | (data[8] << 8) | (data[9] << 16) |
+                             (static_cast<unsigned>(data[10]) << 24);
             return Format("  media information: type 0x%02x, width %u mm, %u raster lines", data[4],
                           data[5], lines);
         }
@@ -124,12 +127,13 @@ std::string Meaning(const std::uint8_t* data, const Command& command) {
 std::string DescribeCommand(const std::uint8_t* data, size_t available, const Command& command) {
     if (command.kind == CommandKind::Unknown) return Format("unknown byte 0x%02x", data[0]);
     std::string text = command.name;
-    const std::uint32_t head = HeadLength(command);
+    const std::uint32_t head = command.head;
     size_t shown = command.length < head + 12 ? command.length : head + 12;
     if (shown > available) shown = available;
     for (size_t i = head; i < shown; ++i) Appendf(text, " %02x", data[i]);
     if (command.cutShort) {
-        Appendf(text, "  cut short: the data ends after %zu of its %u bytes", available, command.length);
+        Appendf(text, "  cut short: the data ends after %zu of its %u bytes", available,
+                command.length);
         return text;
     }
     if (shown < command.length) text += " ...";

@@ -25,6 +25,7 @@ struct Command {
     std::uint32_t length;  // the whole command, even where the data ends sooner
     bool cutShort;         // the data ends inside the command
     const char* name;      // "ESC i K"
+    std::uint8_t head;     // bytes of the name: 1 (G), 2 (ESC @), 3 (ESC i K), 4 (ESC i I X)
 };
 
 // The command at data (available > 0 bytes from there to the end of the data).

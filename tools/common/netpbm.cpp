@@ -12,7 +12,9 @@ struct Reader {
     size_t at = 0;
 
     bool more() const { return at < file.size(); }
-    static bool IsSpace(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+    static bool IsSpace(std::uint8_t c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    }
 
     // Skips white space and '#' comments, which run to the end of the line.
     void skipSpace() {
@@ -59,7 +61,8 @@ bool ReadRawBits(Reader& in, Picture& picture) {
     std::uint32_t spare = RowBytes(picture.width) * 8 - picture.width;
     if (spare != 0) {
         for (std::uint32_t y = 0; y < picture.height; ++y)
-            PictureRow(picture, y)[RowBytes(picture.width) - 1] &= static_cast<std::uint8_t>(0xFF << spare);
+            PictureRow(picture, y)[RowBytes(picture.width) - 1] &=
+                static_cast<std::uint8_t>(0xFF << spare);
     }
     return true;
 }
@@ -123,7 +126,9 @@ bool ReadNetpbm(const std::vector<std::uint8_t>& file, Picture& picture, std::st
         return false;
     }
     picture = BlankPicture(width, height);
-    bool read = gray ? ReadGray(in, picture, maxValue, raw) : raw ? ReadRawBits(in, picture) : ReadPlainBits(in, picture);
+    bool read = gray  ? ReadGray(in, picture, maxValue, raw)
+                : raw ? ReadRawBits(in, picture)
+                      : ReadPlainBits(in, picture);
     if (!read) {
         error = Format("truncated or bad picture data (%u x %u dots expected)", width, height);
         return false;

@@ -31,7 +31,8 @@ bool WritePageFiles(const std::string& dir, const Rendering& rendering, PictureF
 #endif
         if (!png) written = WriteWholeFile(path, PbmBytes(picture), error);
         if (!written) {
-            if (error.empty()) error = Format("cannot write %s: no PNG support in this build", path.c_str());
+            if (error.empty())
+                error = Format("cannot write %s: no PNG support in this build", path.c_str());
             return false;
         }
         Appendf(report, "  %s: %u x %u dots\n", path.c_str(), picture.width, picture.height);
@@ -43,7 +44,9 @@ std::string DescribeRendering(const Rendering& rendering) {
     std::string text;
     Appendf(text, "the printer prints %zu label%s", rendering.pages.size(),
             rendering.pages.size() == 1 ? "" : "s");
-    if (rendering.resets != 0) Appendf(text, ", is initialised %u time%s", rendering.resets, rendering.resets == 1 ? "" : "s");
+    if (rendering.resets != 0)
+        Appendf(text, ", is initialised %u time%s", rendering.resets,
+                rendering.resets == 1 ? "" : "s");
     if (rendering.statusRequests != 0)
         Appendf(text, ", answers %u status request%s", rendering.statusRequests,
                 rendering.statusRequests == 1 ? "" : "s");
@@ -51,7 +54,9 @@ std::string DescribeRendering(const Rendering& rendering) {
     for (size_t i = 0; i < rendering.pages.size(); ++i) {
         const RenderedPage& page = rendering.pages[i];
         if (page.reprint)
-            Appendf(text, "  label %zu: no raster lines of its own; the label before printed again\n", i + 1);
+            Appendf(text,
+                    "  label %zu: no raster lines of its own; the label before printed again\n",
+                    i + 1);
         else
             Appendf(text, "  label %zu: %u raster lines, %u dots wide, ends at offset %zu\n", i + 1,
                     page.rasterLines, page.picture.width, page.endOffset);

@@ -6,8 +6,8 @@
 #include <vector>
 
 struct Picture {
-    std::uint32_t width = 0;   // dots
-    std::uint32_t height = 0;  // rows
+    std::uint32_t width = 0;         // dots
+    std::uint32_t height = 0;        // rows
     std::vector<std::uint8_t> bits;  // height rows of RowBytes(width) bytes each
 };
 

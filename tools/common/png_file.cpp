@@ -26,7 +26,8 @@ struct PngWriter {
 };
 
 // PNG's one-bit grey has 0 for black; the picture has 1 for black.
-void InvertedRows(const Picture& picture, std::vector<png_byte>& bits, std::vector<png_bytep>& rows) {
+void InvertedRows(const Picture& picture, std::vector<png_byte>& bits,
+                  std::vector<png_bytep>& rows) {
     bits.assign(picture.bits.begin(), picture.bits.end());
     for (png_byte& byte : bits) byte = static_cast<png_byte>(~byte);
     rows.resize(picture.height);

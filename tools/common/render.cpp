@@ -57,8 +57,10 @@ struct Printer {
         if (!compressed) {
             line.assign(at + 3, at + 3 + n);
         } else if (!UnpackBits(at + 3, n, line, LINE_LIMIT)) {
-            out.notes.push_back(Format("offset %zu: a compressed raster line whose PackBits data is "
-                                       "cut short or too long; drawn as far as it goes", offset));
+            out.notes.push_back(
+                Format("offset %zu: a compressed raster line whose PackBits data is "
+                       "cut short or too long; drawn as far as it goes",
+                       offset));
         }
         page.add(line.data(), line.size());
     }
@@ -70,7 +72,8 @@ struct Printer {
             done.reprint = true;
         }
         if (page.tooLarge)
-            out.notes.push_back(Format("page %zu is too large to draw (%u raster lines)", out.pages.size() + 1, page.lines));
+            out.notes.push_back(Format("page %zu is too large to draw (%u raster lines)",
+                                       out.pages.size() + 1, page.lines));
         out.pages.push_back(std::move(done));
         page = PageInProgress();
     }
@@ -79,8 +82,10 @@ struct Printer {
         ++out.resets;
         compressed = false;
         if (page.lines != 0)
-            out.notes.push_back(Format("offset %zu: ESC @ initialised the printer; the %u raster lines "
-                                       "of the page in progress were dropped", offset, page.lines));
+            out.notes.push_back(
+                Format("offset %zu: ESC @ initialised the printer; the %u raster lines "
+                       "of the page in progress were dropped",
+                       offset, page.lines));
         page = PageInProgress();
     }
 };
@@ -93,7 +98,8 @@ Rendering RenderStream(const std::uint8_t* data, size_t length) {
     while (at < length) {
         const Command command = ReadCommand(data + at, length - at);
         if (command.cutShort) {
-            printer.out.notes.push_back(Format("offset %zu: the data ends inside %s", at, command.name));
+            printer.out.notes.push_back(
+                Format("offset %zu: the data ends inside %s", at, command.name));
             break;
         }
         switch (command.kind) {
@@ -109,7 +115,7 @@ Rendering RenderStream(const std::uint8_t* data, size_t length) {
         at += command.length;
     }
     if (printer.page.lines != 0)
-        printer.out.notes.push_back(Format("%u raster lines after the last page end were never printed",
-                                           printer.page.lines));
+        printer.out.notes.push_back(Format(
+            "%u raster lines after the last page end were never printed", printer.page.lines));
     return std::move(printer.out);
 }

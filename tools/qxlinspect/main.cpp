@@ -41,7 +41,8 @@ bool Parse(Args& args, InspectOptions& options) {
             options.format = option == "--png" ? PictureFormat::Png : PictureFormat::Pbm;
             if (!args.value(option, options.pictureDir)) return false;
             if (!CanWrite(options.format)) {
-                args.error = "--png is not in this build (libpng is linked natively only); use --pbm";
+                args.error =
+                    "--png is not in this build (libpng is linked natively only); use --pbm";
                 return false;
             }
         } else if (option == "--port-bytes") {
@@ -71,9 +72,11 @@ int Fail(int status, const std::string& message) {
 }
 
 std::string Heading(const InspectOptions& options, const Bytes& job) {
-    if (options.port) return Format("%s: %zu bytes that reached a port\n\n", options.file.c_str(), job.size());
+    if (options.port)
+        return Format("%s: %zu bytes that reached a port\n\n", options.file.c_str(), job.size());
     if (IsSpoolFile(job))
-        return Format("%s: a ':' multi-copy spool file of %zu bytes\n\n", options.file.c_str(), job.size());
+        return Format("%s: a ':' multi-copy spool file of %zu bytes\n\n", options.file.c_str(),
+                      job.size());
     return Format("%s: a command stream of %zu bytes\n\n", options.file.c_str(), job.size());
 }
 
@@ -94,7 +97,8 @@ int main(int argc, char** argv) {
     if (!ReadWholeFile(options.file, job, error)) return Fail(EXIT_INPUT, error);
     if (job.size() > LARGEST_FILE) return Fail(EXIT_INPUT, options.file + ": larger than 1 GB");
     // A port capture is judged by what the printer makes of it; a job must be one.
-    std::string problem = options.port ? (job.empty() ? "the file is empty" : "") : FindProblem(job);
+    std::string problem =
+        options.port ? (job.empty() ? "the file is empty" : "") : FindProblem(job);
     if (problem == "the file is empty") return Fail(EXIT_INPUT, options.file + ": " + problem);
 
     std::string out = Heading(options, job);

@@ -18,11 +18,14 @@ struct Recorder {
     size_t bufferOffset;  // where it starts in the stream
     bool jobEnded = false;
 
-    static SendResult Send(void* context, PortSession& session, ScanCursor& cursor, SegmentKind kind) {
+    static SendResult Send(void* context, PortSession& session, ScanCursor& cursor,
+                           SegmentKind kind) {
         auto* self = static_cast<Recorder*>(context);
-        self->scan->segments.push_back({self->bufferOffset + cursor.consumed, cursor.pos, kind, self->jobEnded});
+        self->scan->segments.push_back(
+            {self->bufferOffset + cursor.consumed, cursor.pos, kind, self->jobEnded});
         if (!self->jobEnded)
-            self->scan->portBytes.insert(self->scan->portBytes.end(), cursor.base(), cursor.base() + cursor.pos);
+            self->scan->portBytes.insert(self->scan->portBytes.end(), cursor.base(),
+                                         cursor.base() + cursor.pos);
         if (kind == SEG_LAST_PAGE) self->jobEnded = true;
         cursor.consumed += cursor.pos;
         cursor.pos = 0;
@@ -57,7 +60,8 @@ MonitorScan ScanAsMonitor(const Bytes& stream) {
     PortSession session{};
     session.lastPageEnd = 0x0C;  // as at the job start
     Recorder recorder{&scan, buffer.data(), 0};
-    ScanSender sender{&recorder, Recorder::Send, Recorder::Take, Recorder::Store, Recorder::StoreFailed};
+    ScanSender sender{&recorder, Recorder::Send, Recorder::Take, Recorder::Store,
+                      Recorder::StoreFailed};
     ScanMode mode = ScanMode::Normal;
     // Each pass finishes bytes or ends; the end of the stream is scanned as the
     // job end flushes it, until nothing more can be finished.
@@ -86,7 +90,8 @@ MonitorScan ScanAsMonitor(const Bytes& stream) {
 size_t PageEndsSent(const MonitorScan& scan) {
     size_t count = 0;
     for (const ScanSegment& segment : scan.segments)
-        if (!segment.afterJobEnd && (segment.kind == SEG_PAGE_END || segment.kind == SEG_LAST_PAGE)) ++count;
+        if (!segment.afterJobEnd && (segment.kind == SEG_PAGE_END || segment.kind == SEG_LAST_PAGE))
+            ++count;
     return count;
 }
 
@@ -111,18 +116,21 @@ std::string RecordProblem(const Bytes& spool) {
     for (size_t record = 1; offset < spool.size(); ++record) {
         const size_t left = spool.size() - offset;
         if (left < SPOOL_HEADER_SIZE)
-            return Format("spool record %zu at offset %zu: only %zu bytes left, a record header has 58",
-                          record, offset, left);
+            return Format(
+                "spool record %zu at offset %zu: only %zu bytes left, a record header has 58",
+                record, offset, left);
         SpoolRecordHeader header = ReadSpoolHeader(spool.data(), static_cast<u32>(offset));
         if (header.headerSize != SPOOL_HEADER_SIZE)
-            return Format("spool record %zu at offset %zu: headerSize is %u, not 58", record, offset,
-                          header.headerSize);
+            return Format("spool record %zu at offset %zu: headerSize is %u, not 58", record,
+                          offset, header.headerSize);
         if (header.recordSize < SPOOL_HEADER_SIZE)
-            return Format("spool record %zu at offset %zu: recordSize %u is below 58", record, offset,
-                          header.recordSize);
+            return Format("spool record %zu at offset %zu: recordSize %u is below 58", record,
+                          offset, header.recordSize);
         if (header.recordSize > left)
-            return Format("spool record %zu at offset %zu: recordSize %u reaches past the end of the "
-                          "file (%zu bytes left)", record, offset, header.recordSize, left);
+            return Format(
+                "spool record %zu at offset %zu: recordSize %u reaches past the end of the "
+                "file (%zu bytes left)",
+                record, offset, header.recordSize, left);
         offset += header.recordSize;
     }
     return "not a spooled job";
@@ -133,18 +141,23 @@ std::string StreamProblem(const Bytes& stream, const char* where) {
     for (size_t at = 0; at < stream.size();) {
         const Command command = ReadCommand(stream.data() + at, stream.size() - at);
         if (command.kind == CommandKind::Unknown)
-            return Format("unknown byte 0x%02x at offset %zu%s: no command of the printer begins with it",
-                          stream[at], at, where);
+            return Format(
+                "unknown byte 0x%02x at offset %zu%s: no command of the printer begins with it",
+                stream[at], at, where);
         if (command.cutShort && command.kind == CommandKind::JobInfo)
-            return Format("job information block cut short at offset %zu%s: the file ends after %zu of "
-                          "its 92 bytes", at, where, stream.size() - at);
+            return Format(
+                "job information block cut short at offset %zu%s: the file ends after %zu of "
+                "its 92 bytes",
+                at, where, stream.size() - at);
         if (command.cutShort)
-            return Format("the data ends inside %s at offset %zu%s (%zu of its %u bytes)", command.name, at,
-                          where, stream.size() - at, command.length);
-        if (command.kind == CommandKind::PageEnd || command.kind == CommandKind::LastPageEnd) ++pageEnds;
+            return Format("the data ends inside %s at offset %zu%s (%zu of its %u bytes)",
+                          command.name, at, where, stream.size() - at, command.length);
+        if (command.kind == CommandKind::PageEnd || command.kind == CommandKind::LastPageEnd)
+            ++pageEnds;
         at += command.length;
     }
-    if (pageEnds == 0) return Format("no page end (FF or SUB)%s: the printer would print nothing", where);
+    if (pageEnds == 0)
+        return Format("no page end (FF or SUB)%s: the printer would print nothing", where);
     return "";
 }
 
@@ -167,22 +180,25 @@ MonitorRebuild RebuildAsMonitor(const Bytes& spool, size_t outputLimit) {
 
 bool IsSpoolFile(const Bytes& job) { return !job.empty() && job[0] == SPOOL_JOB_MARK; }
 
-std::string FindProblem(const Bytes& job) {
+std::string FindProblem(const Bytes& job, size_t outputLimit) {
     if (job.empty()) return "the file is empty";
     if (!IsSpoolFile(job)) return StreamProblem(job, "");
     if (CountSpoolRecords(job.data(), static_cast<u32>(job.size())) == 0) return RecordProblem(job);
-    MonitorRebuild rebuild = RebuildAsMonitor(job, REBUILD_OUTPUT_LIMIT);
+    MonitorRebuild rebuild = RebuildAsMonitor(job, outputLimit);
     if (!rebuild.rebuilt)
-        return Format("the monitor's rebuild gives up on this spooled job (more than %zu MB, or too many records)",
-                      REBUILD_OUTPUT_LIMIT >> 20);
+        return Format(
+            "the monitor's rebuild gives up on this spooled job (more than %zu bytes, or too many "
+            "records)",
+            outputLimit);
     if (rebuild.stream.size() <= 1)
-        return "the rebuilt job has no page: copies 0 or less, or a paperId the tape table does not know";
+        return "the rebuilt job has no page: copies 0 or less, or a paperId the tape table does "
+               "not know";
     return StreamProblem(rebuild.stream, " of the rebuilt job");
 }
 
-Bytes PortBytesOf(const Bytes& job, size_t* pageEnds) {
+Bytes PortBytesOf(const Bytes& job, size_t* pageEnds, size_t outputLimit) {
     // A spool file the rebuild gives up on sends nothing but the job end's reset.
-    const Bytes stream = IsSpoolFile(job) ? RebuildAsMonitor(job, REBUILD_OUTPUT_LIMIT).stream : job;
+    const Bytes stream = IsSpoolFile(job) ? RebuildAsMonitor(job, outputLimit).stream : job;
     MonitorScan scan = ScanAsMonitor(stream);
     if (pageEnds != nullptr) *pageEnds = PageEndsSent(scan);
     return scan.portBytes;

@@ -12,7 +12,7 @@
 using Bytes = std::vector<std::uint8_t>;
 
 struct ScanSegment {
-    size_t start;   // offset in the stream
+    size_t start;  // offset in the stream
     size_t length;
     SegmentKind kind;
     bool afterJobEnd;  // after the SUB: sent only when it comes in the SUB's write
@@ -63,8 +63,10 @@ bool IsSpoolFile(const Bytes& job);
 // none: an empty file, a spool file that is not whole valid records, a byte
 // that no command begins with, a command cut short by the end of the file, no
 // page end at all.
-std::string FindProblem(const Bytes& job);
+// A spool file whose rebuilt job would pass outputLimit bytes counts as one
+// the rebuild gives up on.
+std::string FindProblem(const Bytes& job, size_t outputLimit = REBUILD_OUTPUT_LIMIT);
 
 // The bytes the monitor sends for the job (status requests left out), with
 // the number of page ends among them.
-Bytes PortBytesOf(const Bytes& job, size_t* pageEnds);
+Bytes PortBytesOf(const Bytes& job, size_t* pageEnds, size_t outputLimit = REBUILD_OUTPUT_LIMIT);

@@ -65,7 +65,9 @@ std::string RecordsListing(const Bytes& spool) {
         MeasureCommands(spool.data() + offset + SPOOL_HEADER_SIZE, dataLength, &control, &raster);
         Appendf(out, "record %zu at offset %zu:\n", record, offset);
         out += SpoolHeaderFields(spool.data() + offset, "    ");
-        Appendf(out, "    data           %u bytes: %u of control commands, %u of raster (as the rebuild measures them)\n",
+        Appendf(out,
+                "    data           %u bytes: %u of control commands, %u of raster (as the rebuild "
+                "measures them)\n",
                 dataLength, control, raster);
         offset += header.recordSize;
     }
@@ -75,7 +77,8 @@ std::string RecordsListing(const Bytes& spool) {
 std::string PagesListing(const MonitorRebuild& rebuild, const MonitorScan& scan, u32 recordCount) {
     const std::vector<Piece> pieces = IndexPieces(rebuild.image, recordCount);
     const size_t pages = scan.blocks.size();
-    const bool match = static_cast<std::uint64_t>(pages) * std::max<size_t>(pieces.size(), 1) <= MATCH_LIMIT;
+    const bool match =
+        static_cast<std::uint64_t>(pages) * std::max<size_t>(pieces.size(), 1) <= MATCH_LIMIT;
     const bool manyPieces = pieces.size() > recordCount;
     std::vector<size_t> copiesSoFar(pieces.size(), 0);
     std::vector<std::string> perCopy;
@@ -88,7 +91,8 @@ std::string PagesListing(const MonitorRebuild& rebuild, const MonitorScan& scan,
         std::memcpy(&block, rebuild.stream.data() + scan.blocks[i], sizeof block);
         size_t found = pieces.size();
         for (size_t j = 0; j < pieces.size() && found == pieces.size(); ++j)
-            if (Carries(rebuild.stream.data() + start, end - start, rebuild.image, pieces[j])) found = j;
+            if (Carries(rebuild.stream.data() + start, end - start, rebuild.image, pieces[j]))
+                found = j;
         const bool again = found == pieces.size();
         if (again) found = last;
         if (found == pieces.size()) {
@@ -97,11 +101,13 @@ std::string PagesListing(const MonitorRebuild& rebuild, const MonitorScan& scan,
         }
         const size_t copy = ++copiesSoFar[found];
         const Piece& piece = pieces[found];
-        std::string name = manyPieces ? Format("%zu.%zu", piece.record, piece.piece) : Format("%zu", piece.record);
+        std::string name =
+            manyPieces ? Format("%zu.%zu", piece.record, piece.piece) : Format("%zu", piece.record);
         if (i < PAGES_LISTED)
-            Appendf(out, "  page %zu: record %s, copy %zu; pageBytes %u, checkFlags 0x%04x%s\n", i + 1, name.c_str(),
-                    copy, block.pageBytes, block.checkFlags,
-                    again ? "; control commands and a form feed only: the printer prints the raster it holds again"
+            Appendf(out, "  page %zu: record %s, copy %zu; pageBytes %u, checkFlags 0x%04x%s\n",
+                    i + 1, name.c_str(), copy, block.pageBytes, block.checkFlags,
+                    again ? "; control commands and a form feed only: the printer prints the "
+                            "raster it holds again"
                           : "");
         if (perCopy.size() < copy) perCopy.resize(copy);
         perCopy[copy - 1] += " " + name;
@@ -112,24 +118,28 @@ std::string PagesListing(const MonitorRebuild& rebuild, const MonitorScan& scan,
     if (pages > PAGES_LISTED && match) Appendf(out, "  ... %zu pages in all\n", pages);
     for (size_t c = 0; c < perCopy.size() && c < PAGES_LISTED; ++c)
         Appendf(out, "  copy %zu:%s\n", c + 1, perCopy[c].c_str());
-    if (match) Appendf(out, "  page order:%s\n", order.size() > 4000 ? " (too long to show)" : order.c_str());
+    if (match)
+        Appendf(out, "  page order:%s\n",
+                order.size() > 4000 ? " (too long to show)" : order.c_str());
     return out;
 }
 
 }  // namespace
 
-std::string SpoolListing(const Bytes& spool, bool withRebuilt) {
+std::string SpoolListing(const Bytes& spool, bool withRebuilt, size_t outputLimit) {
     const u32 recordCount = CountSpoolRecords(spool.data(), static_cast<u32>(spool.size()));
     if (recordCount == 0) return "";
     std::string out = RecordsListing(spool);
-    const MonitorRebuild rebuild = RebuildAsMonitor(spool, REBUILD_OUTPUT_LIMIT);
+    const MonitorRebuild rebuild = RebuildAsMonitor(spool, outputLimit);
     if (!rebuild.rebuilt) {
-        out += "\nthe rebuild gives up: the monitor prints nothing of this job and sends NotifySystemError\n";
+        out +=
+            "\nthe rebuild gives up: the monitor prints nothing of this job and sends "
+            "NotifySystemError\n";
         return out;
     }
     const MonitorScan scan = ScanAsMonitor(rebuild.stream);
-    Appendf(out, "\nthe monitor's rebuild at the job end: %zu pages, %zu bytes\n", scan.blocks.size(),
-            rebuild.stream.size());
+    Appendf(out, "\nthe monitor's rebuild at the job end: %zu pages, %zu bytes\n",
+            scan.blocks.size(), rebuild.stream.size());
     out += PagesListing(rebuild, scan, recordCount);
     if (withRebuilt) out += "\nthe rebuilt stream:\n" + StreamListing(rebuild.stream, scan);
     out += "\nthe rebuilt stream through the monitor's scanner, ";

@@ -7,4 +7,5 @@
 #include "qxlinspect/monitor_view.h"
 
 // withRebuilt adds the rebuilt stream's full listing.
-std::string SpoolListing(const Bytes& spool, bool withRebuilt);
+std::string SpoolListing(const Bytes& spool, bool withRebuilt,
+                         size_t outputLimit = REBUILD_OUTPUT_LIMIT);

@@ -29,7 +29,8 @@ void AppendRaster(Bytes& out, const Picture& picture, bool compress) {
             continue;
         }
         Bytes data = compress ? PackBits(row, rowBytes) : Bytes(row, row + rowBytes);
-        Append(out, {'G', static_cast<std::uint8_t>(data.size() & 0xFF), static_cast<std::uint8_t>(data.size() >> 8)});
+        Append(out, {'G', static_cast<std::uint8_t>(data.size() & 0xFF),
+                     static_cast<std::uint8_t>(data.size() >> 8)});
         out.insert(out.end(), data.begin(), data.end());
     }
 }
@@ -38,15 +39,17 @@ void AppendRaster(Bytes& out, const Picture& picture, bool compress) {
 // each page with FF (the rebuild makes the job's very last byte SUB, whatever
 // the order) and leave out the media information, which the rebuild's walkers
 // do not step over.
-Bytes PageBody(const Picture& picture, const JobLayout& layout, size_t index, bool last, bool forSpool) {
+Bytes PageBody(const Picture& picture, const JobLayout& layout, size_t index, bool last,
+               bool forSpool) {
     Bytes body;
     Append(body, {ESC, 'i', 'a', 0x01});  // raster mode
     if (!forSpool) {
         const std::uint32_t lines = picture.height;
-        Append(body, {ESC, 'i', 'z', 0x86, layout.mediaType, layout.mediaWidth, 0x00,
-                      static_cast<std::uint8_t>(lines), static_cast<std::uint8_t>(lines >> 8),
-                      static_cast<std::uint8_t>(lines >> 16), static_cast<std::uint8_t>(lines >> 24),
-                      static_cast<std::uint8_t>(index == 0 ? 0 : 1), 0x00});
+        Append(body,
+               {ESC, 'i', 'z', 0x86, layout.mediaType, layout.mediaWidth, 0x00,
+                static_cast<std::uint8_t>(lines), static_cast<std::uint8_t>(lines >> 8),
+                static_cast<std::uint8_t>(lines >> 16), static_cast<std::uint8_t>(lines >> 24),
+                static_cast<std::uint8_t>(index == 0 ? 0 : 1), 0x00});
     }
     Append(body, {ESC, 'i', 'M', 0x40});        // mode
     Append(body, {ESC, 'i', 'K', 0x08});        // cut parameter
@@ -99,7 +102,8 @@ bool PaperIdFor(const JobLayout& layout, std::int16_t& paperId) {
     for (std::int16_t candidate : CANDIDATES) {
         std::uint32_t pieces = 0;
         std::uint8_t width = LookupTapeWidth(layout.mediaType, candidate, &pieces);
-        if (pieces == 1 && (width == layout.mediaWidth || layout.mediaType == MEDIA_TYPE_EXPLICIT_WIDTH)) {
+        if (pieces == 1 &&
+            (width == layout.mediaWidth || layout.mediaType == MEDIA_TYPE_EXPLICIT_WIDTH)) {
             paperId = candidate;
             return true;
         }

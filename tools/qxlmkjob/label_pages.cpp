@@ -45,15 +45,17 @@ bool TextPicture(const std::string& text, std::uint32_t width, std::uint32_t sca
         }
     }
     if (TextWidth(columns, scale) > width) {
-        error = Format("--text: %zu characters at size %u need %u dots; a line has %u", columns, scale,
-                       TextWidth(columns, scale), width);
+        error = Format("--text: %zu characters at size %u need %u dots; a line has %u", columns,
+                       scale, TextWidth(columns, scale), width);
         return false;
     }
     const std::uint32_t margin = 4 * scale;
-    const std::uint32_t height = 2 * margin + static_cast<std::uint32_t>(lines.size()) * FONT_CELL_HEIGHT * scale - scale;
+    const std::uint32_t height =
+        2 * margin + static_cast<std::uint32_t>(lines.size()) * FONT_CELL_HEIGHT * scale - scale;
     out = BlankPicture(width, height);
     for (size_t i = 0; i < lines.size(); ++i)
-        DrawText(out, margin, margin + static_cast<std::uint32_t>(i) * FONT_CELL_HEIGHT * scale, lines[i], scale);
+        DrawText(out, margin, margin + static_cast<std::uint32_t>(i) * FONT_CELL_HEIGHT * scale,
+                 lines[i], scale);
     return true;
 }
 

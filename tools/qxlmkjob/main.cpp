@@ -97,9 +97,12 @@ bool Parse(Args& args, MakeOptions& options) {
             return false;
         }
     }
-    if (options.output.empty()) args.error = "no output file: -o FILE is needed";
-    else if (options.pages.empty()) args.error = "no page: give --text, --image or --pattern";
-    else if (options.pages.size() > 20000) args.error = "more than 20000 pages";
+    if (options.output.empty())
+        args.error = "no output file: -o FILE is needed";
+    else if (options.pages.empty())
+        args.error = "no page: give --text, --image or --pattern";
+    else if (options.pages.size() > 20000)
+        args.error = "more than 20000 pages";
     return args.error.empty();
 }
 
@@ -111,7 +114,8 @@ bool MakePictures(const MakeOptions& options, std::vector<Picture>& pictures, st
             picture = PatternPicture(width, static_cast<std::uint32_t>(page.lines),
                                      static_cast<std::uint32_t>(pictures.size() + 1));
         } else if (page.kind == PageSource::Text) {
-            if (!TextPicture(page.text, width, static_cast<std::uint32_t>(options.scale), picture, error))
+            if (!TextPicture(page.text, width, static_cast<std::uint32_t>(options.scale), picture,
+                             error))
                 return false;
         } else if (!ImagePicture(page.text, width, picture, error)) {
             return false;
@@ -148,8 +152,8 @@ int main(int argc, char** argv) {
     std::vector<Picture> pictures;
     std::string error;
     if (!MakePictures(options, pictures, error)) return Fail(EXIT_INPUT, error);
-    std::vector<std::uint8_t> job =
-        spool ? SpoolFile(pictures, options.layout, paperId) : CommandStream(pictures, options.layout);
+    std::vector<std::uint8_t> job = spool ? SpoolFile(pictures, options.layout, paperId)
+                                          : CommandStream(pictures, options.layout);
     if (!WriteWholeFile(options.output, job, error)) return Fail(EXIT_INPUT, error);
     return 0;
 }
