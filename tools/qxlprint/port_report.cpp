@@ -91,7 +91,7 @@ struct PortReporter {
                            static_cast<unsigned>(call.timeouts.readTotalTimeoutConstant),
                            static_cast<unsigned>(call.timeouts.writeTotalTimeoutConstant));
         out.item(Format("%s -> %s", text.c_str(), call.returned ? "TRUE" : "FALSE"),
-                 JsonLine("port")
+                 JsonLine("port-call")
                      .add("call", PortOpName(call.op))
                      .flag("result", call.returned != FALSE));
     }
