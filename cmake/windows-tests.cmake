@@ -56,28 +56,25 @@ if(TARGET qxsmon)
     add_dependencies(blackbox_tests qxsmon)
 endif()
 
-# The timing harness: the spooler's side only, loading the real DLL.
-add_executable(qxltiming ${CMAKE_SOURCE_DIR}/bench/wine/timing.cpp)
-target_link_libraries(qxltiming PRIVATE qxlrig)
-target_link_options(qxltiming PRIVATE ${QXL_STATIC_RUNTIME})
-set_target_properties(qxltiming PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QXL_BIN})
-add_dependencies(qxltiming qxlmon)
-if(TARGET qxsmon)
-    add_dependencies(qxltiming qxsmon)
-endif()
-
-# qxlprint, the spooler as a command, loading the real DLL. Its directory holds
-# no QXSMON.EXE, so the monitor's search goes on to the current directory,
-# which qxlprint sets to the application of its choice.
+# qxlprint (the spooler as a command) and the timing harness: the spooler's
+# side only, loading the real DLL.
 file(GLOB QXL_QXLPRINT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/qxlprint/*.cpp)
 add_executable(qxlprint ${QXL_QXLPRINT_SOURCES})
-target_link_libraries(qxlprint PRIVATE qxltools qxlrig)
-target_link_options(qxlprint PRIVATE ${QXL_STATIC_RUNTIME})
+target_link_libraries(qxlprint PRIVATE qxltools)
+add_executable(qxltiming ${CMAKE_SOURCE_DIR}/bench/wine/timing.cpp)
+foreach(program qxlprint qxltiming)
+    target_link_libraries(${program} PRIVATE qxlrig)
+    target_link_options(${program} PRIVATE ${QXL_STATIC_RUNTIME})
+    set_target_properties(${program} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QXL_BIN})
+    add_dependencies(${program} qxlmon)
+    if(TARGET qxsmon)
+        add_dependencies(${program} qxsmon)
+    endif()
+endforeach()
+# qxlprint's directory holds no QXSMON.EXE, so the monitor's search goes on to
+# the current directory, which qxlprint sets to the application of its choice.
 set_target_properties(qxlprint PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/qxlprint)
-add_dependencies(qxlprint qxlmon nxportmon)
-if(TARGET qxsmon)
-    add_dependencies(qxlprint qxsmon)
-endif()
+add_dependencies(qxlprint nxportmon)
 
 # qxlprint and the .exe tools, one test per row of their case table, so that
 # the rows, which mostly wait on the printer, run side by side.

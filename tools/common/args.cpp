@@ -2,6 +2,7 @@
 #include "common/args.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "common/text.h"
@@ -33,4 +34,14 @@ bool Args::number(const std::string& option, long min, long max, long& out) {
     error =
         Format("%s: '%s' is not a number from %ld to %ld", option.c_str(), text.c_str(), min, max);
     return false;
+}
+
+bool WantsHelp(int argc, char** argv) {
+    return argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help");
+}
+
+int Fail(const char* program, int status, const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s\n", program, message.c_str());
+    return status;
 }

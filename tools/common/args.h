@@ -22,3 +22,9 @@ struct Args {
 
 // text as a whole number from min to max (decimal, or hex with 0x).
 bool ParseNumber(const std::string& text, long min, long max, long& out);
+
+// A lone -h or --help.
+bool WantsHelp(int argc, char** argv);
+
+// Prints "program: message" as the one line on standard error; returns status.
+int Fail(const char* program, int status, const std::string& message);

@@ -14,6 +14,7 @@
 
 namespace {
 
+constexpr char PROGRAM[] = "qxlinspect";
 constexpr int EXIT_INPUT = 1;
 constexpr int EXIT_USAGE = 2;
 constexpr size_t LARGEST_FILE = 1u << 30;
@@ -65,12 +66,6 @@ bool Parse(Args& args, InspectOptions& options) {
     return args.error.empty();
 }
 
-int Fail(int status, const std::string& message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "qxlinspect: %s\n", message.c_str());
-    return status;
-}
-
 std::string Heading(const InspectOptions& options, const Bytes& job) {
     if (options.port)
         return Format("%s: %zu bytes that reached a port\n\n", options.file.c_str(), job.size());
@@ -84,22 +79,25 @@ std::string Heading(const InspectOptions& options, const Bytes& job) {
 
 int main(int argc, char** argv) {
     BinaryStdout();
-    if (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help")) {
+    if (WantsHelp(argc, argv)) {
         std::fputs(USAGE, stdout);
         return 0;
     }
     Args args(argc, argv);
     InspectOptions options;
-    if (!Parse(args, options)) return Fail(EXIT_USAGE, args.error + " (--help lists the options)");
+    if (!Parse(args, options))
+        return Fail(PROGRAM, EXIT_USAGE, args.error + " (--help lists the options)");
 
     Bytes job;
     std::string error;
-    if (!ReadWholeFile(options.file, job, error)) return Fail(EXIT_INPUT, error);
-    if (job.size() > LARGEST_FILE) return Fail(EXIT_INPUT, options.file + ": larger than 1 GB");
+    if (!ReadWholeFile(options.file, job, error)) return Fail(PROGRAM, EXIT_INPUT, error);
+    if (job.size() > LARGEST_FILE)
+        return Fail(PROGRAM, EXIT_INPUT, options.file + ": larger than 1 GB");
     // A port capture is judged by what the printer makes of it; a job must be one.
     std::string problem =
         options.port ? (job.empty() ? "the file is empty" : "") : FindProblem(job);
-    if (problem == "the file is empty") return Fail(EXIT_INPUT, options.file + ": " + problem);
+    if (problem == "the file is empty")
+        return Fail(PROGRAM, EXIT_INPUT, options.file + ": " + problem);
 
     std::string out = Heading(options, job);
     Bytes sent = job;
@@ -120,10 +118,10 @@ int main(int argc, char** argv) {
         std::string report;
         bool written = WritePageFiles(options.pictureDir, rendering, options.format, report, error);
         if (options.portBytes != "-") std::fputs(report.c_str(), stdout);
-        if (!written) return Fail(EXIT_INPUT, error);
+        if (!written) return Fail(PROGRAM, EXIT_INPUT, error);
     }
     if (!options.portBytes.empty() && !WriteWholeFile(options.portBytes, sent, error))
-        return Fail(EXIT_INPUT, error);
-    if (!problem.empty()) return Fail(EXIT_INPUT, options.file + ": " + problem);
+        return Fail(PROGRAM, EXIT_INPUT, error);
+    if (!problem.empty()) return Fail(PROGRAM, EXIT_INPUT, options.file + ": " + problem);
     return 0;
 }

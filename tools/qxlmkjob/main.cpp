@@ -12,6 +12,7 @@
 
 namespace {
 
+constexpr char PROGRAM[] = "qxlmkjob";
 constexpr int EXIT_INPUT = 1;
 constexpr int EXIT_USAGE = 2;
 
@@ -125,35 +126,32 @@ bool MakePictures(const MakeOptions& options, std::vector<Picture>& pictures, st
     return true;
 }
 
-int Fail(int status, const std::string& message) {
-    std::fprintf(stderr, "qxlmkjob: %s\n", message.c_str());
-    return status;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help")) {
+    if (WantsHelp(argc, argv)) {
         std::fputs(USAGE, stdout);
         return 0;
     }
     Args args(argc, argv);
     MakeOptions options;
-    if (!Parse(args, options)) return Fail(EXIT_USAGE, args.error + " (--help lists the options)");
+    if (!Parse(args, options))
+        return Fail(PROGRAM, EXIT_USAGE, args.error + " (--help lists the options)");
 
     const bool spool = options.layout.copies > 0;
     if (spool && !options.mediaWidthGiven) options.layout.mediaWidth = 36;
     std::int16_t paperId = 0;
     if (spool && !PaperIdFor(options.layout, paperId))
-        return Fail(EXIT_USAGE, Format("no tape of %u mm for media type 0x%02x in the tape table "
-                                       "(6, 9, 12, 18, 24 or 36 mm; any width with media type 8)",
-                                       options.layout.mediaWidth, options.layout.mediaType));
+        return Fail(PROGRAM, EXIT_USAGE,
+                    Format("no tape of %u mm for media type 0x%02x in the tape table "
+                           "(6, 9, 12, 18, 24 or 36 mm; any width with media type 8)",
+                           options.layout.mediaWidth, options.layout.mediaType));
 
     std::vector<Picture> pictures;
     std::string error;
-    if (!MakePictures(options, pictures, error)) return Fail(EXIT_INPUT, error);
+    if (!MakePictures(options, pictures, error)) return Fail(PROGRAM, EXIT_INPUT, error);
     std::vector<std::uint8_t> job = spool ? SpoolFile(pictures, options.layout, paperId)
                                           : CommandStream(pictures, options.layout);
-    if (!WriteWholeFile(options.output, job, error)) return Fail(EXIT_INPUT, error);
+    if (!WriteWholeFile(options.output, job, error)) return Fail(PROGRAM, EXIT_INPUT, error);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/args.h"
 #include "common/file_io.h"
 #include "common/text.h"
 #include "monitor/port_name.h"
@@ -17,6 +18,7 @@
 
 namespace {
 
+constexpr char PROGRAM[] = "qxlprint";
 DWORD g_timeoutMs = 0;
 bool g_json = false;
 
@@ -31,12 +33,6 @@ DWORD WINAPI Watchdog(void*) {
     std::fprintf(stderr, "qxlprint: no end after %lu s\n", g_timeoutMs / 1000);
     std::fflush(stdout);
     ExitProcess(EXIT_FAILED);
-}
-
-int Fail(int status, const std::string& message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "qxlprint: %s\n", message.c_str());
-    return status;
 }
 
 const char* PortKindName(i16 portType) {
@@ -110,24 +106,25 @@ void Header(const Transcript& out, const PrintOptions& options, const Bytes& job
 
 int main(int argc, char** argv) {
     BinaryStdout();
-    if (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help")) {
+    if (WantsHelp(argc, argv)) {
         std::fputs(PRINT_USAGE, stdout);
         return EXIT_PRINTED;
     }
     PrintOptions options;
     std::string error;
     if (!ParsePrintOptions(argc, argv, options, error))
-        return Fail(EXIT_USAGE, error + " (--help lists the options)");
+        return Fail(PROGRAM, EXIT_USAGE, error + " (--help lists the options)");
     ResolvePaths(options);
 
     Bytes job, expected;
-    if (!ReadWholeFile(options.job, job, error)) return Fail(EXIT_USAGE, error);
+    if (!ReadWholeFile(options.job, job, error)) return Fail(PROGRAM, EXIT_USAGE, error);
     const std::string problem = FindProblem(job);
     if (job.empty() || (!problem.empty() && !options.raw))
-        return Fail(EXIT_USAGE, options.job + ": " + problem +
-                                    (job.empty() ? "" : " (--raw prints it anyway)"));
+        return Fail(
+            PROGRAM, EXIT_USAGE,
+            options.job + ": " + problem + (job.empty() ? "" : " (--raw prints it anyway)"));
     if (!options.expect.empty() && !ReadWholeFile(options.expect, expected, error))
-        return Fail(EXIT_USAGE, error);
+        return Fail(PROGRAM, EXIT_USAGE, error);
     u8 width = 0, type = 0, extra = 0;
     if (!options.mediaGiven && FirstPageMedia(job, width, type, extra)) {
         options.mediaWidth = width;
@@ -136,16 +133,16 @@ int main(int argc, char** argv) {
     }
 
     std::string appDir;
-    if (!ApplicationDirectory(options, appDir, error)) return Fail(EXIT_USAGE, error);
-    if (!WriteDriverSettings(options, error)) return Fail(EXIT_FAILED, error);
+    if (!ApplicationDirectory(options, appDir, error)) return Fail(PROGRAM, EXIT_USAGE, error);
+    if (!WriteDriverSettings(options, error)) return Fail(PROGRAM, EXIT_FAILED, error);
     const bool network = options.network || options.port.rfind("NX", 0) == 0;
     if (!RegisterNetworkPortMonitor(options.nxportmon))
-        return Fail(EXIT_FAILED,
+        return Fail(PROGRAM, EXIT_FAILED,
                     "cannot register the network port monitor stand-in " + options.nxportmon);
     if (network) SetNetworkPorts(options.port);
     const i16 portType = ClassifyPortName(options.port.c_str(), network).portType;
     if (!SetCurrentDirectoryA(appDir.c_str()))
-        return Fail(EXIT_FAILED, "cannot change to " + appDir);
+        return Fail(PROGRAM, EXIT_FAILED, "cannot change to " + appDir);
 
     g_timeoutMs = static_cast<DWORD>(options.timeoutSeconds) * 1000;
     g_json = options.json;
@@ -156,8 +153,9 @@ int main(int argc, char** argv) {
     Header(out, options, job, portType, appDir);
     LoadedMonitor monitor;
     if (!LoadMonitorDll(options.dll.c_str(), monitor))
-        return Fail(EXIT_FAILED, Format("cannot load %s and call InitializeMonitorEx (error %lu)",
-                                        options.dll.c_str(), GetLastError()));
+        return Fail(PROGRAM, EXIT_FAILED,
+                    Format("cannot load %s and call InitializeMonitorEx (error %lu)",
+                           options.dll.c_str(), GetLastError()));
     size_t pageEnds = 0;
     PortBytesOf(job, &pageEnds);
     return PrintJob(out, &monitor.table, options, job, EmulatedKind(portType), pageEnds, expected);
