@@ -29,14 +29,14 @@ struct PortReporter {
 
     void flushData(bool endsPage) {
         if (groupWrites == 0) return;
-        std::string what = endsPage ? Format(", ends page %zu", ++pagesEnded) : "";
+        std::string what = endsPage ? Format(", then page end %zu at the port", ++pagesEnded) : "";
         out.item(Format("page data: %zu bytes in %zu write%s%s", groupBytes, groupWrites,
                         groupWrites == 1 ? "" : "s", what.c_str()),
                  JsonLine("write")
                      .add("what", "page data")
                      .add("bytes", static_cast<long long>(groupBytes))
                      .add("writes", static_cast<long long>(groupWrites))
-                     .add("endsPage", endsPage ? static_cast<long long>(pagesEnded) : 0));
+                     .add("pageEnd", endsPage ? static_cast<long long>(pagesEnded) : 0));
         groupWrites = groupBytes = 0;
     }
 

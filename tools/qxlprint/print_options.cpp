@@ -1,6 +1,7 @@
 // Option parsing for qxlprint.
 #include "qxlprint/print_options.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "common/args.h"
@@ -42,41 +43,37 @@ const char PRINT_USAGE[] =
 
 namespace {
 
+// "NAME@PAGE", "error@PAGE:BITS" or "slow:MS".
 bool ParseFault(const std::string& item, FaultScript& faults, std::string& error) {
-    const size_t at = item.find_first_of("@:");
-    const std::string name = item.substr(0, at);
-    const std::string rest = at == std::string::npos ? "" : item.substr(at + 1);
-    long page = 0, bits = 0;
-    const std::string pageText = rest.substr(0, rest.find(':'));
-    const bool hasPage =
-        at != std::string::npos && item[at] == '@' && ParseNumber(pageText, 1, 65535, page);
-    if ((name == "cover-open" || name == "media-out") && hasPage && pageText == rest) {
-        const std::uint8_t bit = name == "cover-open" ? 0x02 : 0x01;
-        if (faults.stopBeforePage != 0 &&
-            faults.stopBeforePage != static_cast<std::uint32_t>(page)) {
+    const size_t at = item.find('@');
+    const size_t colon = item.find(':', at == std::string::npos ? 0 : at);
+    const std::string name = item.substr(0, std::min(at, colon));
+    const std::string pageText = at == std::string::npos ? "" : item.substr(at + 1, colon - at - 1);
+    const bool hasValue = colon != std::string::npos;
+    const std::string valueText = hasValue ? item.substr(colon + 1) : "";
+    long page = 0, value = 0;
+    const bool hasPage = ParseNumber(pageText, 1, 65535, page);
+    const std::uint32_t pageNumber = static_cast<std::uint32_t>(page);
+    if ((name == "cover-open" || name == "media-out") && hasPage && !hasValue) {
+        if (faults.stopBeforePage != 0 && faults.stopBeforePage != pageNumber) {
             error = "--fault: cover-open and media-out must be on the same page";
             return false;
         }
-        faults.stopBeforePage = static_cast<std::uint32_t>(page);
-        faults.stopBits |= bit;
+        faults.stopBeforePage = pageNumber;
+        faults.stopBits |= name == "cover-open" ? 0x02 : 0x01;
         return true;
     }
-    if (name == "error" && hasPage) {
-        faults.errorWhilePage = static_cast<std::uint32_t>(page);
-        if (pageText == rest) return true;
-        if (ParseNumber(rest.substr(pageText.size() + 1), 1, 255, bits)) {
-            faults.errorBits = static_cast<std::uint8_t>(bits);
-            return true;
-        }
-    }
-    if (name == "gone" && hasPage && pageText == rest) {
-        faults.gonePage = static_cast<std::uint32_t>(page);
+    if (name == "error" && hasPage && (!hasValue || ParseNumber(valueText, 1, 255, value))) {
+        faults.errorWhilePage = pageNumber;
+        if (hasValue) faults.errorBits = static_cast<std::uint8_t>(value);
         return true;
     }
-    long ms = 0;
-    if (name == "slow" && at != std::string::npos && item[at] == ':' &&
-        ParseNumber(rest, 1, 600000, ms)) {
-        faults.slowMs = static_cast<std::uint32_t>(ms);
+    if (name == "gone" && hasPage && !hasValue) {
+        faults.gonePage = pageNumber;
+        return true;
+    }
+    if (name == "slow" && at == std::string::npos && ParseNumber(valueText, 1, 600000, value)) {
+        faults.slowMs = static_cast<std::uint32_t>(value);
         return true;
     }
     error = "--fault: cannot read '" + item +
