@@ -1,6 +1,6 @@
 # make test: installs what is missing, builds the native and Windows targets,
 # creates the private Wine prefix and runs every test.
-# make demo: runs a whole job through the real DLL under Wine.
+# make demo: runs the bundled sample jobs through the real DLL under Wine (qxlprint).
 # make bench: prints timings of the real DLL under Wine and of the native core.
 # make dist: both architectures' products and the install files in
 # dist/qxlmon-VERSION/ and its zip.
@@ -87,7 +87,7 @@ test-windows: windows prefix
 test: test-native test-windows
 
 demo: windows prefix
-	$(RUN_WINE) qxldemo.exe; status=$$?; $(STOP_WINE); exit $$status
+	QXL_BUILD=$(BUILD) $(XVFB) tools/demo.sh; status=$$?; $(STOP_WINE); exit $$status
 
 # Timings are printed, never checked. The native benchmarks run when
 # `make native` has built them.

@@ -16,6 +16,8 @@ target_link_options(core_tests PRIVATE ${QXL_SANITIZE})
 target_link_libraries(core_tests PRIVATE qxlcore GTest::gtest GTest::gtest_main)
 add_test(NAME core_tests COMMAND core_tests)
 
+include(cmake/tools.cmake)
+
 # Each fuzzer runs for a bounded time as part of the suite.
 set(QXL_FUZZ_SECONDS 30 CACHE STRING "Seconds each fuzzer runs under ctest")
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
@@ -26,11 +28,17 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
         add_library(${name}_core STATIC ${QXL_CORE_SOURCES})
         target_include_directories(${name}_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
         target_compile_options(${name}_core PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
-        add_executable(${name} ${fuzzer})
+        add_executable(${name} ${fuzzer} ${QXL_FUZZ_SOURCES_${name}})
+        target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tools)
         target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
         target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
         target_link_libraries(${name} PRIVATE ${name}_core)
-        add_test(NAME ${name} COMMAND ${name} -max_total_time=${QXL_FUZZ_SECONDS}
+        # A fuzzer may name sources of its own and a time of its own.
+        set(seconds ${QXL_FUZZ_SECONDS})
+        if(DEFINED QXL_FUZZ_SECONDS_${name})
+            set(seconds ${QXL_FUZZ_SECONDS_${name}})
+        endif()
+        add_test(NAME ${name} COMMAND ${name} -max_total_time=${seconds}
                  -rss_limit_mb=2048 -print_final_stats=0)
     endforeach()
 endif()

@@ -56,10 +56,13 @@ if(TARGET qxsmon)
     add_dependencies(blackbox_tests qxsmon)
 endif()
 
-# The demo and the timing harness: the spooler's side only, loading the real DLL.
-add_executable(qxldemo ${CMAKE_SOURCE_DIR}/tools/demo/demo.cpp)
+# qxlprint (the spooler as a command) and the timing harness: the spooler's
+# side only, loading the real DLL.
+file(GLOB QXL_QXLPRINT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/qxlprint/*.cpp)
+add_executable(qxlprint ${QXL_QXLPRINT_SOURCES})
+target_link_libraries(qxlprint PRIVATE qxltools)
 add_executable(qxltiming ${CMAKE_SOURCE_DIR}/bench/wine/timing.cpp)
-foreach(program qxldemo qxltiming)
+foreach(program qxlprint qxltiming)
     target_link_libraries(${program} PRIVATE qxlrig)
     target_link_options(${program} PRIVATE ${QXL_STATIC_RUNTIME})
     set_target_properties(${program} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QXL_BIN})
@@ -67,6 +70,22 @@ foreach(program qxldemo qxltiming)
     if(TARGET qxsmon)
         add_dependencies(${program} qxsmon)
     endif()
+endforeach()
+# qxlprint's directory holds no QXSMON.EXE, so the monitor's search goes on to
+# the current directory, which qxlprint sets to the application of its choice.
+set_target_properties(qxlprint PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/qxlprint)
+add_dependencies(qxlprint nxportmon)
+
+# qxlprint and the .exe tools, one test per row of their case table, so that
+# the rows, which mostly wait on the printer, run side by side.
+string(REPLACE ";" " " QXL_WINE "${CMAKE_CROSSCOMPILING_EMULATOR}")
+file(STRINGS ${CMAKE_SOURCE_DIR}/tests/tools/wine_cases.txt QXL_WINE_CASES REGEX "^[a-z]")
+foreach(row ${QXL_WINE_CASES})
+    string(REGEX MATCH "^[a-z_]+" name "${row}")
+    add_test(NAME tools_${name} COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools/run_cases.sh
+             ${CMAKE_SOURCE_DIR}/tests/tools/wine_cases.txt ${name})
+    set_tests_properties(tools_${name} PROPERTIES TIMEOUT 300 ENVIRONMENT
+        "QXLPRINT=${QXL_WINE} $<TARGET_FILE:qxlprint>;MKJOB_EXE=${QXL_WINE} $<TARGET_FILE:qxlmkjob>;INSPECT_EXE=${QXL_WINE} $<TARGET_FILE:qxlinspect>;SAMPLES=${CMAKE_SOURCE_DIR}/samples;DATA=${CMAKE_SOURCE_DIR}/tests/tools/data")
 endforeach()
 
 # Shards let ctest run the slow, waiting tests side by side.

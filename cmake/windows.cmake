@@ -25,6 +25,8 @@ set_target_properties(qxlmon PROPERTIES PREFIX "" OUTPUT_NAME qxlmon
 target_link_libraries(qxlmon PRIVATE qxlmon_lib)
 target_link_options(qxlmon PRIVATE ${QXL_STATIC_RUNTIME})
 
+include(cmake/tools.cmake)
+
 enable_testing()
 # The products' tables and version resources, checked natively (label
 # "native": make test runs them in both builds, outside Wine).

@@ -18,6 +18,7 @@ have zip || need="$need zip"
 [ -f /usr/src/googletest/CMakeLists.txt ] || need="$need googletest"
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
 [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"
+[ -f /usr/include/png.h ] || need="$need libpng-dev"
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
     need="$need libclang-rt-dev"
 [ -x /usr/lib/wine/wine64 ] || need="$need wine wine64"

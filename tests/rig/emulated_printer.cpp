@@ -36,7 +36,25 @@ void EmulatedPrinter::receive(const u8* data, u32 size) {
         }
         if (byte == 0x40 && EndsWithReset(pageBuffer_)) pageBuffer_.clear();
     }
-    if (autoPageCycle && size != 0 && (data[size - 1] == 0x0C || data[size - 1] == 0x1A)) endPage();
+    if (autoPageCycle && size != 0 && (data[size - 1] == 0x0C || data[size - 1] == 0x1A)) {
+        size_t queuedBefore = toHost.size();
+        endPage();
+        holdWhilePrinting(queuedBefore);
+    }
+}
+
+// A slow printer's page: what the page end queued comes only pageMs later.
+void EmulatedPrinter::holdWhilePrinting(size_t queuedBefore) {
+    if (pageMs == 0 || toHost.size() <= queuedBefore) return;
+    printing_.insert(printing_.end(), toHost.begin() + static_cast<long>(queuedBefore), toHost.end());
+    toHost.resize(queuedBefore);
+    printedTick_ = GetTickCount() + pageMs;
+}
+
+void EmulatedPrinter::releasePrinted() {
+    if (printing_.empty() || static_cast<LONG>(GetTickCount() - printedTick_) < 0) return;
+    toHost.insert(toHost.end(), printing_.begin(), printing_.end());
+    printing_.clear();
 }
 
 void EmulatedPrinter::queue(const u8* data, u32 size) { toHost.insert(toHost.end(), data, data + size); }
@@ -104,6 +122,7 @@ void EmulatedPrinter::endPage() {
 }
 
 BOOL EmulatedPrinter::read(u8* buffer, u32 size, u32* count, DWORD* error) {
+    releasePrinted();
     if (readErrorTimes != 0) {
         if (readErrorTimes > 0) --readErrorTimes;
         *count = 0;
@@ -131,6 +150,7 @@ u32 EmulatedPrinter::serialWord() const {
 
 ControlAnswer EmulatedPrinter::control(u32 controlId, const char* in, u32 inSize, char* out,
                                        u32 outSize, u32* returned) {
+    releasePrinted();
     if (returned != nullptr) *returned = 0;
     auto answer = [&](u32 value, u32 size) -> ControlAnswer {
         if (out == nullptr || outSize < size) return {FALSE, ERROR_INSUFFICIENT_BUFFER};

@@ -62,6 +62,7 @@ struct EmulatedPrinter {
     u8 errorStatusInfo2 = 0;
     u32 gonePage = 0;  // from this page's request on the printer is gone
     bool gone = false;  // gone: requests get a type 3 packet, USB status 0
+    u32 pageMs = 0;     // a slow printer: a page's print cycle arrives this long after its end
     std::vector<u8> noise;  // put in front of every packet queued
     std::vector<u8> babble;  // queued again whenever the queue runs dry: a port that never goes quiet
     DWORD readError = 0;    // the next readErrorTimes reads fail with it (-1: all)
@@ -96,6 +97,10 @@ struct EmulatedPrinter {
 private:
     u32 requestMatched_ = 0;  // bytes of ESC i S matched so far
     std::vector<u8> pageBuffer_;  // the page being received
+    std::deque<u8> printing_;  // the print cycle of a slow printer's page, held back
+    DWORD printedTick_ = 0;    // when it is due
+    void holdWhilePrinting(size_t queuedBefore);
+    void releasePrinted();
     void answerStatusRequest();
     void endPage();
 };

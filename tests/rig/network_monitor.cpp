@@ -10,10 +10,10 @@ std::string ProgramDirectory() {
     return dir.substr(0, dir.find_last_of("\\/") + 1);
 }
 
-bool RegisterNetworkPortMonitor() {
+bool RegisterNetworkPortMonitor(const std::string& dllPath) {
     static bool done = false;
     if (done) return true;
-    std::string driver = ProgramDirectory() + "nxportmon.dll";
+    std::string driver = dllPath.empty() ? ProgramDirectory() + "nxportmon.dll" : dllPath;
     HKEY key;
     LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE,
                               "System\\CurrentControlSet\\Control\\Print\\Monitors\\"

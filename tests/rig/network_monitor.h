@@ -4,8 +4,9 @@
 
 #include <string>
 
-// Registers nxportmon.dll (next to the test program) once; false on failure.
-bool RegisterNetworkPortMonitor();
+// Registers nxportmon.dll (next to the test program, or at dllPath) once;
+// false on failure.
+bool RegisterNetworkPortMonitor(const std::string& dllPath = "");
 // Ports the stand-in reports from now on in this process (comma-separated).
 void SetNetworkPorts(const std::string& ports);
 // Makes the stand-in's EnumPorts fail (or succeed again).

@@ -1,0 +1,20 @@
+// The spooler's side of one job: the monitor's table driven through
+// OpenPortEx, StartDocPort, WritePort in chunks, EndDocPort and ClosePort,
+// over the port monitor stand-in, each call shown as it returns.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "monitor/monitor_table.h"
+#include "qxlprint/print_options.h"
+#include "qxlprint/transcript.h"
+#include "rig/fake_port_monitor.h"
+
+struct SpoolerResult {
+    bool callsSucceeded = true;
+    std::string failedCall;
+};
+
+SpoolerResult RunSpooler(const Transcript& out, MonitorTable* table, FakePortMonitor& lower,
+                         const PrintOptions& options, const std::vector<u8>& job);
