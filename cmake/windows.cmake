@@ -26,6 +26,8 @@ enable_testing()
 add_test(NAME dll_tables COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check-dll-tables.sh
     ${QXL_OBJDUMP} $<TARGET_FILE:qxlmon>)
 
+include(cmake/app.cmake)
+
 option(QXL_BUILD_TESTS "Build the stand-ins and the Wine tests" ON)
 if(QXL_BUILD_TESTS)
     include(cmake/windows-tests.cmake)
