@@ -63,7 +63,7 @@ Look StateLook(const App& app) {
     }
     look.icon = IDI_WARNING;
     if (app.connectWindow == nullptr) {
-        look.advice = Text(IDS_CANNOT_ANSWER_ADVICE);
+        look.advice += " " + Text(IDS_CANNOT_ANSWER_ADVICE);
         return look;
     }
     look.canContinue = true;
@@ -78,10 +78,13 @@ Look StateLook(const App& app) {
 
 Look PhaseLook(const App& app) {
     Look look;
+    // Without a connect window nothing can be answered; only a state that
+    // awaits an answer is cancelled by closing the window.
+    bool canAnswer = app.connectWindow != nullptr;
+    look.canCancel = canAnswer;
     switch (app.phase) {
         case JobPhase::Connecting:
             look.headline = Text(IDS_CONNECTING);
-            look.canCancel = false;
             return look;
         case JobPhase::Printing:
         case JobPhase::Waiting:
@@ -89,12 +92,12 @@ Look PhaseLook(const App& app) {
             look.advice = Text(app.noticeShown                      ? IDS_NOTICE_ADVICE
                                : app.phase == JobPhase::Waiting     ? IDS_WAITING_ADVICE
                                                                     : IDS_PRINTING_ADVICE);
-            look.canPause = true;
+            look.canPause = canAnswer;
             return look;
         case JobPhase::Paused:
             look.headline = Text(IDS_PAUSED);
             look.advice = Text(IDS_PAUSED_ADVICE);
-            look.canPause = true;
+            look.canPause = canAnswer;
             look.pauseLabel = IDS_RESUME;
             return look;
         case JobPhase::Resuming:

@@ -85,6 +85,9 @@ TEST_P(AppWithoutConnectWindow, OffersOnlyToClose) {
         u32 handle = static_cast<u32>(reinterpret_cast<uintptr_t>(named));
         link.notifyBlock(NotifyJobStart, JobStartBytes("QX Link Printer", "Gone Doc", handle));
     }
+    link.notify(NotifyPrinting);
+    EXPECT_FALSE(ItemEnabled(link.appWindow, IDC_PAUSE));
+    EXPECT_FALSE(ItemEnabled(link.appWindow, IDC_CANCEL_JOB));
     link.notify(0x20005);
     EXPECT_EQ(link.text(IDC_STATE), "Cover open");
     EXPECT_FALSE(ItemEnabled(link.appWindow, IDC_CONTINUE));
