@@ -4,6 +4,8 @@
 # make bench: prints timings of the real DLL under Wine and of the native core.
 # make dist: both architectures' products and the install files in
 # dist/qxlmon-VERSION/ and its zip.
+# make screenshots: pictures of QXSMON.EXE during a job, as PNG in build/screenshots/
+# (make demo takes them too).
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -39,7 +41,7 @@ XVFB = xvfb-run -a -n $$(( $$$$ % 400 + 100 )) -s "-screen 0 1280x1024x24"
 
 VERSION := $(shell cat VERSION)
 
-.PHONY: all deps native win32 win64 windows prefix test test-native test-windows demo bench dist clean
+.PHONY: all deps native win32 win64 windows prefix test test-native test-windows demo bench dist screenshots clean
 
 all: native windows
 
@@ -87,7 +89,8 @@ test-windows: windows prefix
 test: test-native test-windows
 
 demo: windows prefix
-	QXL_BUILD=$(BUILD) $(XVFB) tools/demo.sh; status=$$?; $(STOP_WINE); exit $$status
+	QXL_BUILD=$(BUILD) $(XVFB) tools/demo.sh; status=$$?; $(STOP_WINE); [ $$status = 0 ] || exit $$status
+	tools/app-screenshots $(BUILD)/screenshots $(TESTDIR)/app $(PREFIX) $(LOADER)
 
 # Timings are printed, never checked. The native benchmarks run when
 # `make native` has built them.
@@ -98,6 +101,10 @@ bench: windows prefix
 
 dist: windows
 	tools/make-dist.sh $(VERSION) $(WIN32DIR) $(WIN64DIR) dist
+
+# The status monitor application printing, paused and waiting for an answer.
+screenshots: windows prefix
+	tools/app-screenshots $(BUILD)/screenshots $(TESTDIR)/app $(PREFIX) $(LOADER)
 
 clean:
 	rm -rf $(BUILD) dist

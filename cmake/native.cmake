@@ -55,3 +55,12 @@ if(benchmark_FOUND)
         target_link_libraries(core_bench PRIVATE qxlcore_bench benchmark::benchmark_main)
     endif()
 endif()
+
+# The status monitor application's platform-free part and its tests.
+include(${CMAKE_SOURCE_DIR}/src/qxsmon/sources.cmake)
+add_executable(app_core_tests ${QXS_CORE_SOURCES} ${CMAKE_SOURCE_DIR}/tests/app/core/app_core_test.cpp)
+target_include_directories(app_core_tests PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(app_core_tests PRIVATE ${QXL_SANITIZE})
+target_link_options(app_core_tests PRIVATE ${QXL_SANITIZE})
+target_link_libraries(app_core_tests PRIVATE GTest::gtest GTest::gtest_main)
+add_test(NAME app_core_tests COMMAND app_core_tests)

@@ -99,3 +99,21 @@ endforeach()
 add_test(NAME blackbox COMMAND blackbox_tests WORKING_DIRECTORY ${QXL_BIN})
 set_tests_properties(blackbox PROPERTIES TIMEOUT 600)
 
+
+# The status monitor application's tests and screenshots: programs in app/,
+# beside the product QXSMON.EXE, that load the DLL from bin/.
+add_library(qxsmon_testrig STATIC ${CMAKE_SOURCE_DIR}/tests/app/app_rig.cpp)
+target_link_libraries(qxsmon_testrig PUBLIC qxlrig)
+file(GLOB QXL_APP_TEST_SOURCES CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/tests/app/*_test.cpp ${CMAKE_SOURCE_DIR}/tests/app/core/*.cpp)
+add_executable(app_tests ${QXL_APP_TEST_SOURCES})
+target_link_libraries(app_tests PRIVATE qxsmon_core qxsmon_testrig gtest_main comctl32)
+add_executable(qxlshots ${CMAKE_SOURCE_DIR}/tools/screenshots/screenshots.cpp)
+target_link_libraries(qxlshots PRIVATE qxsmon_testrig gdiplus ole32)
+foreach(program app_tests qxlshots)
+    target_link_options(${program} PRIVATE ${QXL_STATIC_RUNTIME})
+    set_target_properties(${program} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QXL_APP})
+    add_dependencies(${program} qxsmon_app qxlmon)
+endforeach()
+add_test(NAME app COMMAND app_tests WORKING_DIRECTORY ${QXL_APP})
+set_tests_properties(app PROPERTIES TIMEOUT 600)

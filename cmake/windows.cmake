@@ -37,6 +37,8 @@ add_test(NAME dll_version_info COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check-versio
     ${QXL_STRINGS} $<TARGET_FILE:qxlmon> ${QXL_VERSION} qxlmon.dll)
 set_tests_properties(dll_tables dll_version_info PROPERTIES LABELS native)
 
+include(cmake/app.cmake)
+
 option(QXL_BUILD_TESTS "Build the stand-ins and the Wine tests" ON)
 if(QXL_BUILD_TESTS)
     include(cmake/windows-tests.cmake)

@@ -22,6 +22,8 @@ have zip || need="$need zip"
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
     need="$need libclang-rt-dev"
 [ -x /usr/lib/wine/wine64 ] || need="$need wine wine64"
+# Wine's own dialog and caption fonts, for the status monitor's screenshots.
+[ -f /usr/share/wine/fonts/marlett.ttf ] || need="$need fonts-wine"
 
 # 32-bit Wine only where the kernel runs 32-bit code; elsewhere the Windows tests
 # run the x86_64 build under 64-bit Wine (see README).

@@ -74,6 +74,7 @@ StatusPacket EmulatedPrinter::statusReply() const {
 void EmulatedPrinter::clearErrors() {
     errorInfo1 = errorInfo2 = 0;
     errorPage = errorStatusPage = gonePage = 0;
+    clearingReplies = 0;
     gone = false;
     usbStatus = 0x03;
 }
@@ -93,6 +94,10 @@ void EmulatedPrinter::answerStatusRequest() {
         reply.errorInfo1 |= pageErrorInfo1;
         reply.errorInfo2 |= pageErrorInfo2;
         errorPage = 0;
+    }
+    if (clearingReplies != 0) {
+        reply.errorInfo1 |= clearingErrorInfo1;
+        --clearingReplies;
     }
     queuePacket(reply);
 }

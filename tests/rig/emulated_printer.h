@@ -60,6 +60,10 @@ struct EmulatedPrinter {
     u32 errorStatusPage = 0;  // an error status (type 2) while this page prints, once
     u8 errorStatusInfo1 = 0x01;
     u8 errorStatusInfo2 = 0;
+    // An error someone clears at the printer (a cover closed, media loaded):
+    // its bits are in the next clearingReplies status replies, then gone.
+    u8 clearingErrorInfo1 = 0;
+    u32 clearingReplies = 0;
     u32 gonePage = 0;  // from this page's request on the printer is gone
     bool gone = false;  // gone: requests get a type 3 packet, USB status 0
     u32 pageMs = 0;     // a slow printer: a page's print cycle arrives this long after its end

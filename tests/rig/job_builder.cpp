@@ -69,6 +69,7 @@ BuiltJob BuildJob(const std::vector<PageLayout>& pages) {
                                         static_cast<u32>(atPort.size())));
         if (i == 0) Append(job.stream, prologue);
         Append(job.stream, body);
+        job.pageStreamEnds.push_back(job.stream.size());
         Append(job.portBytes, atPort);
         job.pages.push_back(atPort);
     }

@@ -25,6 +25,7 @@ struct BuiltJob {
     std::vector<u8> stream;     // what the spooler hands over
     std::vector<u8> portBytes;  // what the port should receive, blocks taken out, edits made
     std::vector<std::vector<u8>> pages;  // per page, the bytes the port receives for it
+    std::vector<size_t> pageStreamEnds;  // per page, where it ends in the stream
 };
 
 // A 92-byte job information block.

@@ -1,0 +1,71 @@
+// Decoding the notification blocks.
+#include "qxsmon/blocks.h"
+
+#include <cstring>
+
+#include "statmon/statmon_interface.h"
+
+namespace {
+
+constexpr size_t NAME_FIELD = 128;
+constexpr size_t CAPTION_FIELD = 64;
+
+std::string FieldText(const u8* field, size_t size) {
+    const void* end = std::memchr(field, 0, size);
+    size_t length = end != nullptr ? static_cast<size_t>(static_cast<const u8*>(end) - field) : size;
+    return std::string(reinterpret_cast<const char*>(field), length);
+}
+
+u16 ReadU16(const u8* at) { return static_cast<u16>(at[0] | (at[1] << 8)); }
+
+u32 ReadU32(const u8* at) {
+    return static_cast<u32>(at[0]) | (static_cast<u32>(at[1]) << 8) |
+           (static_cast<u32>(at[2]) << 16) | (static_cast<u32>(at[3]) << 24);
+}
+
+}  // namespace
+
+u32 BlockSizeOf(u32 code) {
+    switch (code) {
+        case NotifyJobStart: return JOB_START_BLOCK_SIZE;
+        case NotifyMediaSettings: return MEDIA_SETTINGS_BLOCK_SIZE;
+        case NotifyProgress: return PROGRESS_BLOCK_SIZE;
+        case NotifyMediaStatus: return MEDIA_STATUS_BLOCK_SIZE;
+        default: return 0;
+    }
+}
+
+bool DecodeJobStart(const u8* bytes, size_t size, JobStartBlock& out) {
+    if (size < JOB_START_BLOCK_SIZE) return false;
+    out.jobId = ReadU32(bytes);
+    out.printer = FieldText(bytes + 4, NAME_FIELD);
+    out.document = FieldText(bytes + 132, NAME_FIELD);
+    out.connectWindow = ReadU32(bytes + 260);
+    return true;
+}
+
+bool DecodeMediaSettings(const u8* bytes, size_t size, MediaSettingsBlock& out) {
+    if (size < MEDIA_SETTINGS_BLOCK_SIZE) return false;
+    out.caption = FieldText(bytes, CAPTION_FIELD);
+    out.width = bytes[67];
+    out.type = bytes[68];
+    out.extra = bytes[69];
+    out.pageTotal = ReadU16(bytes + 71);
+    return true;
+}
+
+bool DecodeProgress(const u8* bytes, size_t size, ProgressBlock& out) {
+    if (size < PROGRESS_BLOCK_SIZE) return false;
+    out.page = ReadU16(bytes + 4);
+    u16 percent = ReadU16(bytes + 6);
+    out.percent = percent > 100 ? 100 : percent;
+    return true;
+}
+
+bool DecodeMediaStatus(const u8* bytes, size_t size, MediaStatusBlock& out) {
+    if (size < MEDIA_STATUS_BLOCK_SIZE) return false;
+    out.width = bytes[2];
+    out.type = bytes[3];
+    out.extra = bytes[4];
+    return true;
+}

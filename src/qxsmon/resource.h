@@ -1,0 +1,97 @@
+// Resource ids of the status monitor application: the dialog, its controls and
+// its texts. Shared by the resource script, the program and its tests.
+#pragma once
+
+#define IDD_STATUS 100
+
+// Controls of the status dialog.
+#define IDC_PRINTER 1001
+#define IDC_DOCUMENT 1002
+#define IDC_MEDIA 1003
+#define IDC_PAGE 1004
+#define IDC_PROGRESS 1005
+#define IDC_STATE_ICON 1006
+#define IDC_STATE 1007
+#define IDC_ADVICE 1008
+#define IDC_CONTINUE 1010
+#define IDC_PAUSE 1011
+#define IDC_CANCEL_JOB 1012
+
+// General texts.
+#define IDS_APP_TITLE 1
+#define IDS_WINDOW_TITLE 2
+#define IDS_NOT_STARTED_BY_MONITOR 3
+#define IDS_CONNECTING 10
+#define IDS_PRINTING 11
+#define IDS_PRINTING_ADVICE 12
+#define IDS_WAITING_ADVICE 13
+#define IDS_PAUSED 14
+#define IDS_PAUSED_ADVICE 15
+#define IDS_RESUMING 16
+#define IDS_RESUMING_ADVICE 17
+#define IDS_NOTICE_ADVICE 18
+#define IDS_MONITOR_GONE 19
+#define IDS_MONITOR_GONE_ADVICE 20
+#define IDS_CANNOT_ANSWER_ADVICE 21
+#define IDS_AUTO_CONTINUE 22
+#define IDS_PAGE_OF 30
+#define IDS_PAGE 31
+#define IDS_MEDIA_FORMAT 32
+#define IDS_MEDIA_CAPTION_FORMAT 33
+#define IDS_MEDIA_NONE 34
+#define IDS_MEDIA_CONTINUOUS 35
+#define IDS_MEDIA_DIE_CUT 36
+#define IDS_MEDIA_TYPE 37
+#define IDS_JOB_MEDIA_UNKNOWN 38
+#define IDS_CONTINUE 39
+#define IDS_PAUSE 40
+#define IDS_RESUME 41
+#define IDS_CANCEL 42
+#define IDS_CLOSE 43
+#define IDS_UNKNOWN_ERROR 50
+#define IDS_UNKNOWN_ERROR_ADVICE 51
+#define IDS_UNKNOWN_FATAL 52
+#define IDS_UNKNOWN_FATAL_ADVICE 53
+
+// The state table's texts: a headline and what to do, per state pair.
+#define IDS_MEDIA_EMPTY 200
+#define IDS_MEDIA_EMPTY_ADVICE 201
+#define IDS_COVER_OPEN 202
+#define IDS_COVER_OPEN_ADVICE 203
+#define IDS_CUTTER_JAM 204
+#define IDS_CUTTER_JAM_ADVICE 205
+#define IDS_BATTERY_LOW 206
+#define IDS_BATTERY_LOW_ADVICE 207
+#define IDS_PRINTER_BUSY 208
+#define IDS_PRINTER_BUSY_ADVICE 209
+#define IDS_HARDWARE_FAULT 210
+#define IDS_HARDWARE_FAULT_ADVICE 211
+#define IDS_FEED_JAM 212
+#define IDS_FEED_JAM_ADVICE 213
+#define IDS_ROLL_ENDED 214
+#define IDS_ROLL_ENDED_ADVICE 215
+#define IDS_BUFFER_FULL 216
+#define IDS_BUFFER_FULL_ADVICE 217
+#define IDS_TRANSFER_ERROR 218
+#define IDS_TRANSFER_ERROR_ADVICE 219
+#define IDS_HEAD_HOT 220
+#define IDS_HEAD_HOT_ADVICE 221
+#define IDS_FEED_ERROR 222
+#define IDS_FEED_ERROR_ADVICE 223
+#define IDS_PRINTER_STOPPED 224
+#define IDS_PRINTER_STOPPED_ADVICE 225
+#define IDS_WRONG_PRINTER 226
+#define IDS_WRONG_PRINTER_ADVICE 227
+#define IDS_WRONG_MEDIA 228
+#define IDS_WRONG_MEDIA_ADVICE 229
+#define IDS_WRONG_MEDIA_KIND 230
+#define IDS_WRONG_MEDIA_KIND_ADVICE 231
+#define IDS_NOT_RESPONDING 232
+#define IDS_NOT_RESPONDING_ADVICE 233
+#define IDS_PORT_FAILED 234
+#define IDS_PORT_FAILED_ADVICE 235
+#define IDS_SYSTEM_ERROR 236
+#define IDS_SYSTEM_ERROR_ADVICE 237
+
+// The status window's class, so that instances and tests can find it.
+#define STATUS_WINDOW_CLASS "QXSMON Status"
