@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # x64/. QXSMON.EXE is the application's own build (app/), never the test
 # stand-in in bin/. Optional files are skipped with a warning when missing.
 arch_files="bin/qxlmon.dll bin/qxlsetup.exe app/QXSMON.EXE"
-optional_files="app/QXSMON.EXE"
+optional_files=""
 # Text files of the source tree: source and name in the release.
 text_files="install/qxlmon.inf:qxlmon.inf install/README.txt:README.txt"
 
