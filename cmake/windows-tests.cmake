@@ -10,7 +10,7 @@ set(QXL_BIN ${CMAKE_BINARY_DIR}/bin)
 file(GLOB QXL_RIG_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/rig/*.cpp)
 add_library(qxlrig STATIC ${QXL_RIG_SOURCES})
 target_include_directories(qxlrig PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(qxlrig PUBLIC gtest user32 gdi32 advapi32 winspool)
+target_link_libraries(qxlrig PUBLIC gtest user32 gdi32 advapi32 winspool psapi)
 
 # The status monitor application stand-in, found by the monitor as QXSMON.EXE.
 file(GLOB QXL_QXSMON_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/qxsmon/*.cpp)
@@ -96,8 +96,22 @@ foreach(shard RANGE ${last_shard})
     set_tests_properties(whitebox_${shard} PROPERTIES TIMEOUT 600 ENVIRONMENT
         "GTEST_TOTAL_SHARDS=${QXL_WHITEBOX_SHARDS};GTEST_SHARD_INDEX=${shard}")
 endforeach()
-add_test(NAME blackbox COMMAND blackbox_tests WORKING_DIRECTORY ${QXL_BIN})
-set_tests_properties(blackbox PROPERTIES TIMEOUT 600)
+foreach(shard 0 1)
+    add_test(NAME blackbox_${shard} COMMAND blackbox_tests WORKING_DIRECTORY ${QXL_BIN})
+    set_tests_properties(blackbox_${shard} PROPERTIES TIMEOUT 600 ENVIRONMENT
+        "GTEST_TOTAL_SHARDS=2;GTEST_SHARD_INDEX=${shard}")
+endforeach()
+
+# The fault matrix: whole jobs through the real DLL with one fault each. A
+# sample runs with the tests; `make faults` runs the whole matrix and the soak.
+file(GLOB QXL_FAULTS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/faults/*.cpp)
+add_executable(faults ${QXL_FAULTS_SOURCES})
+target_link_libraries(faults PRIVATE qxlrig)
+target_link_options(faults PRIVATE ${QXL_STATIC_RUNTIME})
+set_target_properties(faults PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QXL_BIN})
+add_dependencies(faults qxlmon nxportmon qxsmon)
+add_test(NAME faults_sample COMMAND faults --sample --jobs 3 WORKING_DIRECTORY ${QXL_BIN})
+set_tests_properties(faults_sample PROPERTIES TIMEOUT 600)
 
 
 # The status monitor application's tests and screenshots: programs in app/,

@@ -10,6 +10,7 @@
 #include "rig/import_hook.h"
 #include "rig/job_case.h"
 #include "rig/message_box_watcher.h"
+#include "rig/resources.h"
 #include "rig/spool_file_builder.h"
 #include "statmon/statmon_interface.h"
 
@@ -159,20 +160,6 @@ TEST(TroubleLaunch, UnansweredMessageBoxDoesNotHoldTheJob) {
     EXPECT_TRUE(run.received().empty());
 }
 
-// Files the monitor leaves in the temporary directory.
-size_t TemporaryFiles() {
-    char directory[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, directory);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(directory) + "QXTF*.tmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    size_t count = 0;
-    do ++count;
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-    return count;
-}
-
 BOOL WINAPI DiskFullWrite(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED) {
     if (written != nullptr) *written = 0;
     SetLastError(ERROR_DISK_FULL);
@@ -208,7 +195,7 @@ TEST(TroubleSpoolFile, FailuresAreReportedAndLeaveNoFile) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        size_t filesBefore = TemporaryFiles();
+        size_t filesBefore = TemporaryFileCount();
         JobRun run(Dll(), "QXUSB89");
         std::vector<u8> spool = MultiCopyJob();
         ASSERT_TRUE(run.start());
@@ -226,7 +213,7 @@ TEST(TroubleSpoolFile, FailuresAreReportedAndLeaveNoFile) {
         EXPECT_TRUE(run.received().empty() || run.received() == ResetSequenceBytes());
         std::vector<u32> codes = run.notifications();
         EXPECT_EQ(std::count(codes.begin(), codes.end(), NotifySystemError), c.systemError ? 1 : 0);
-        EXPECT_EQ(TemporaryFiles(), filesBefore);
+        EXPECT_EQ(TemporaryFileCount(), filesBefore);
     }
 }
 

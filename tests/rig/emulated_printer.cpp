@@ -114,7 +114,7 @@ void EmulatedPrinter::endPage() {
     u32 page = ++pagesEnded;
     std::vector<u8> bytes;
     bytes.swap(pageBuffer_);
-    if (gone) return;
+    if (gone || (silentFromPage != 0 && page >= silentFromPage)) return;
     if (errorStatusPage == page) {
         errorStatusPage = 0;
         queuePacket(PhasePacket(1, 0));

@@ -65,6 +65,7 @@ struct EmulatedPrinter {
     u8 clearingErrorInfo1 = 0;
     u32 clearingReplies = 0;
     u32 gonePage = 0;  // from this page's request on the printer is gone
+    u32 silentFromPage = 0;  // from this page's end on the printer says nothing more
     bool gone = false;  // gone: requests get a type 3 packet, USB status 0
     u32 pageMs = 0;     // a slow printer: a page's print cycle arrives this long after its end
     std::vector<u8> noise;  // put in front of every packet queued
@@ -85,6 +86,8 @@ struct EmulatedPrinter {
     u32 pagesEnded = 0;
 
     void receive(const u8* data, u32 size);
+    // What the printer holds of a page whose end has not come.
+    const std::vector<u8>& pending() const { return pageBuffer_; }
     // ReadPort: TRUE with the bytes, or FALSE with ERROR_COUNTER_TIMEOUT when none wait.
     BOOL read(u8* buffer, u32 size, u32* count, DWORD* error);
     ControlAnswer control(u32 controlId, const char* in, u32 inSize, char* out, u32 outSize,

@@ -171,7 +171,7 @@ void HandleNotification(HWND window, std::uint32_t code, LPARAM lParam) {
     if (stateClass == 3 && g_app.mode != "neverexit")
         SetTimer(window, CLOSE_AFTER_CANCEL_TIMER, 500, nullptr);
     for (ReplyRule& rule : g_app.rules) {
-        if (rule.code != code || (rule.once && rule.used)) continue;
+        if (!RuleMatches(rule, code) || (rule.once && rule.used)) continue;
         rule.used = true;
         if (rule.action == RuleAction::Exit && rule.afterMs == 0) {
             Log("exit on 0x%08x", code);

@@ -18,9 +18,9 @@ bool ReadNumber(const std::string& word, std::uint32_t& value) {
 bool ParseRule(const std::string& text, ReplyRule& rule) {
     std::istringstream words(text);
     std::string word, code, state;
-    if (!(words >> word) || word != "on" || !(words >> code) || !ReadNumber(code, rule.code)) {
-        return false;
-    }
+    if (!(words >> word) || word != "on" || !(words >> code)) return false;
+    if (code == "error") rule.code = ANY_ERROR_CODE;
+    else if (!ReadNumber(code, rule.code)) return false;
     if (!(words >> word)) return false;
     if (word == "exit") {
         rule.action = RuleAction::Exit;
@@ -44,6 +44,10 @@ bool ParseRule(const std::string& text, ReplyRule& rule) {
 }
 
 }  // namespace
+
+bool RuleMatches(const ReplyRule& rule, std::uint32_t code) {
+    return rule.code == code || (rule.code == ANY_ERROR_CODE && code >> 16 == 2);
+}
 
 std::vector<ReplyRule> ParseScript(const std::string& script) {
     std::vector<ReplyRule> rules;

@@ -1,4 +1,5 @@
-// The stand-in's script: rules "on CODE ACTION", separated by ';', where ACTION
+// The stand-in's script: rules "on CODE ACTION", separated by ';', where CODE
+// is a notification code or "error" (any state notification of class 2), ACTION
 // is "reply STATE [after MS] [send] [once]", "exit [after MS]" (ends the
 // process abruptly, as a crash would) or "hang MS" (stops handling messages
 // for MS ms).
@@ -9,6 +10,8 @@
 #include <vector>
 
 enum class RuleAction { Reply, Exit, Hang };
+
+constexpr std::uint32_t ANY_ERROR_CODE = 0xFFFFFFFF;
 
 struct ReplyRule {
     RuleAction action = RuleAction::Reply;
@@ -23,3 +26,4 @@ struct ReplyRule {
 
 // Rules that cannot be read are skipped; the rest of the script still counts.
 std::vector<ReplyRule> ParseScript(const std::string& script);
+bool RuleMatches(const ReplyRule& rule, std::uint32_t code);

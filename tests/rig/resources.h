@@ -1,0 +1,23 @@
+// What a process holds, for the tests that check a job gives everything back.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+struct Resources {
+    size_t handles = 0;
+    size_t heapBytes = 0;     // busy bytes of every heap of the process
+    size_t threads = 0;
+    size_t privateBytes = 0;
+    size_t temporaryFiles = 0;  // the monitor's QXTF*.tmp in the temporary directory
+};
+
+Resources MeasureResources();
+size_t ThreadCount();  // this process's threads, alone (cheap)
+
+// The monitor's temporary files now in the temporary directory.
+size_t TemporaryFileCount();
+
+// Whether a named object of the session still exists.
+bool MappingExists(const std::string& name);
+bool MutexExists(const std::string& name);
