@@ -4,6 +4,7 @@
 # make bench: prints timings of the real DLL under Wine and of the native core.
 # make dist: both architectures' products and the install files in
 # dist/qxlmon-VERSION/ and its zip.
+# make faults: the whole fault matrix and the soak (long; make test runs a sample).
 # make screenshots: pictures of QXSMON.EXE during a job, as PNG in build/screenshots/
 # (make demo takes them too).
 
@@ -41,7 +42,7 @@ XVFB = xvfb-run -a -n $$(( $$$$ % 400 + 100 )) -s "-screen 0 1280x1024x24"
 
 VERSION := $(shell cat VERSION)
 
-.PHONY: all deps native win32 win64 windows prefix test test-native test-windows demo bench dist screenshots clean
+.PHONY: all deps native win32 win64 windows prefix test test-native test-windows demo bench dist screenshots faults clean
 
 all: native windows
 
@@ -98,6 +99,13 @@ bench: windows prefix
 	$(RUN_WINE) qxltiming.exe; status=$$?; $(STOP_WINE); exit $$status
 	@if [ -x $(NATIVE)/core_bench ]; then $(NATIVE)/core_bench; \
 	    else echo "no $(NATIVE)/core_bench: make native builds it (needs Google Benchmark)"; fi
+
+# The whole fault matrix (every case, four workers side by side) and the soak:
+# long runs, outside make test, which runs a sample of the matrix.
+faults: windows prefix
+	$(RUN_WINE) faults.exe --jobs 4; matrix=$$?; \
+	$(RUN_WINE) faults.exe --soak; soak=$$?; \
+	$(STOP_WINE); [ $$matrix = 0 ] && [ $$soak = 0 ]
 
 dist: windows
 	tools/make-dist.sh $(VERSION) $(WIN32DIR) $(WIN64DIR) dist

@@ -26,6 +26,15 @@ Recovery Stop(PortSession& session) {
     return Recovery::Stopped;
 }
 
+// The user cancelled: the printer is reset now, not only by the writes that
+// may still come. There may be none: the answer can come to the job's last
+// write, and the job end of a stopped job sends nothing.
+Recovery StopCancelled(PortSession& session) {
+    session.flags |= PSF_RESET_ON_STOP;
+    SendResetSequence(session);
+    return Stop(session);
+}
+
 // Feeds one stored segment to the scanner in pieces; its last piece is the end
 // of what was scanned before, so unknown bytes there are stepped over. A piece
 // that yields nothing (a command longer than a piece) grows to the node's rest.
@@ -78,10 +87,7 @@ Recovery ResumeAfterError(PortSession& session) {
         if (session.stateClass == STATE_NONE || session.stateClass == STATE_READY)
             SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
         if (session.stateClass == STATE_FATAL && session.stateCode == 0) return Stop(session);
-        if (GetReplyState(session) == REPLY_CANCEL) {
-            session.flags |= PSF_RESET_ON_STOP;
-            return Stop(session);
-        }
+        if (GetReplyState(session) == REPLY_CANCEL) return StopCancelled(session);
         if (session.stateClass == STATE_GONE) {
             SendNotify(session, NotifyJobEnd);
             return Stop(session);
@@ -95,10 +101,7 @@ Recovery ResumeAfterError(PortSession& session) {
 
         u32 reply = 0;
         WaitForReply(session, reply);
-        if (reply == REPLY_CANCEL) {
-            session.flags |= PSF_RESET_ON_STOP;
-            return Stop(session);
-        }
+        if (reply == REPLY_CANCEL) return StopCancelled(session);
 
         session.restoreCutParam = 1;
         session.resumeAfterReply = 1;

@@ -84,6 +84,13 @@ const JobCase kCases[] = {
          return nullptr;
      },
      .print = {0, RESET}},
+    // The user cancels at the job's last write: nothing more comes to reset
+    // the printer later, so the cancel resets it.
+    {.name = "CancelAtTheLastWriteResetsThePrinter",
+     .port = "QXUSB88",
+     .script = "on 0x20005 reply 3",
+     .arrange = CoverOpenOnPage2,
+     .print = {0, RESET}},
     // It hangs in its handler past the bound (3 s here): it is taken as gone.
     {.name = "HungApplicationIsTakenAsGone", .port = "QXUSB96", .script = "on 0x50022 hang 6000",
      .print = {0, RESET}},
