@@ -2,6 +2,7 @@
 # Win32 sources to QXL_WIN_SOURCES.
 list(APPEND QXL_CORE_SOURCES
     monitor/port_name.cpp
+    monitor/trace_format.cpp
 )
 list(APPEND QXL_WIN_SOURCES
     monitor/entry_points.cpp
