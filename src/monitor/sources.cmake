@@ -14,4 +14,6 @@ list(APPEND QXL_WIN_SOURCES
     monitor/port_calls.cpp
     monitor/wait_bounds.cpp
     monitor/process_state.cpp
+    monitor/trace_events.cpp
+    monitor/trace_sink.cpp
 )
