@@ -61,6 +61,7 @@ struct TraceState {
     u32 on;      // the port's last job start found the driver's "Trace" set
     Handle file; // null: lines go to the debug output
     u32 jobEnd;  // how the job ended, for its last line
+    i16 shownClass, shownCode;  // the state pair the trace showed last
     // A port monitor call that failed, with its error: the same failure again,
     // with no other line between, is counted rather than written.
     const char* failedCall;

@@ -23,23 +23,24 @@ struct TraceLockGuard {
     TraceLockGuard& operator=(const TraceLockGuard&) = delete;
 };
 
-bool IsReadTimedOut(i16 stateClass, i16 stateCode) {
-    return stateClass == STATE_ERROR && stateCode == CODE_TIMED_OUT;
-}
-
-// The readers' read-timed-out marker is replaced at once and never reported:
-// it would only double every quiet read.
+// A quiet read leaves the readers' timed-out marker (2,-1), which the wait
+// loop clears to (0,0) at once and never reports; showing both would only
+// double every read that found nothing. Changes are shown from the pair the
+// trace showed last, so that the lines read as one story.
 void TraceStateChange(PortSession& session, i16 stateClass, i16 stateCode) {
-    if (session.stateClass == stateClass && session.stateCode == stateCode) return;
-    if (IsReadTimedOut(session.stateClass, session.stateCode) || IsReadTimedOut(stateClass, stateCode))
-        return;
+    bool quietRead = (stateClass == STATE_ERROR && stateCode == CODE_TIMED_OUT) ||
+                     (stateClass == STATE_NONE && stateCode == 0);
+    TraceState& trace = session.trace;
+    if (quietRead || (trace.shownClass == stateClass && trace.shownCode == stateCode)) return;
     LastErrorKeeper keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "state: ");
-    TraceAppendState(line, session.stateClass, session.stateCode);
+    TraceAppendState(line, trace.shownClass, trace.shownCode);
     TraceAppend(line, " -> ");
     TraceAppendState(line, stateClass, stateCode);
+    trace.shownClass = stateClass;
+    trace.shownCode = stateCode;
     TraceWriteLine(session, line);
 }
 
@@ -88,6 +89,8 @@ void SwitchTrace(PortSession& session, const TraceSettings& settings) {
     CloseTraceFile(session);
     session.trace = TraceState{};
     session.trace.on = settings.on != 0 ? 1 : 0;
+    session.trace.shownClass = session.stateClass;
+    session.trace.shownCode = session.stateCode;
     if (!session.trace.on) return;
     g_stateTraceHook = TraceStateChange;
     if (settings.file[0] == '\0') return;
