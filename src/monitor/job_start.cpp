@@ -164,7 +164,8 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
         CommTimeouts timeouts = JOB_COMM_TIMEOUTS;
         if (!lower.SetPortTimeOuts(session->lowerPort, &timeouts, 0)) {
             DWORD error = GetLastError();
-            TraceJobRefused(*session, ReadJobSettings(printerName).trace, "SetPortTimeOuts failed", error);
+            TraceJobRefused(*session, ReadJobSettings(printerName).trace, "SetPortTimeOuts failed",
+                            error);
             LowerEndDocPort(*session);
             ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
             session->flags &= ~PSF_BUSY;

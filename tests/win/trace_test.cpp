@@ -16,14 +16,13 @@
 namespace {
 
 constexpr u8 COVER_OPEN = 0x02;  // errorInfo1 bit 1: state (2, 5)
-constexpr DWORD NO_VALUE = ~0u;
 
 enum class Sink { DebugOutput, File, MissingDirectory };
 
 struct TraceCase {
     std::string name;
     std::string port;  // a second port, opened and closed after the job, is port + "9"
-    DWORD trace = 1;   // the driver's "Trace", or NO_VALUE
+    DWORD trace = 1;   // the driver's "Trace"
     Sink sink = Sink::File;
     std::function<void(JobRun&)> arrange = nullptr;
     std::vector<int> print = {};          // pages of a three-page job and RESETs
@@ -51,9 +50,7 @@ struct TraceRegistry {
     TraceRegistry(const std::string& name, DWORD trace, Sink sink)
         : registry("QX Trace " + name, "QX Trace Driver " + name) {
         EXPECT_TRUE(registry.setDriver());
-        if (trace != NO_VALUE) {
-            EXPECT_TRUE(registry.setDword("Trace", trace));
-        }
+        EXPECT_TRUE(registry.setDword("Trace", trace));
         if (sink == Sink::File) file = TempTracePath(("qxtrace-" + name + ".log").c_str());
         if (sink == Sink::MissingDirectory) file = TempTracePath("qx-no-such-dir\\trace.log");
         if (!file.empty()) {
@@ -154,8 +151,6 @@ const TraceCase kCases[] = {
                "job 7 end: printed", "QXUSB2329 open"}},
     {.name = "OffWritesNothing", .port = "QXUSB233", .trace = 0, .arrange = CoverOpenOnPage2,
      .print = {0, RESET, 1, 2}},
-    {.name = "NoTraceValueWritesNothing", .port = "QXUSB234", .trace = NO_VALUE,
-     .sink = Sink::DebugOutput, .print = {0, 1, 2}},
     // The lines go to the debug output instead; the printer sees the same job.
     {.name = "UnwritableFileChangesNothing", .port = "QXUSB235", .sink = Sink::MissingDirectory,
      .arrange = CoverOpenOnPage2, .print = {0, RESET, 1, 2},
