@@ -6,6 +6,7 @@
 #include "monitor/monitor_ops.h"
 #include "monitor/port_calls.h"
 #include "monitor/process_state.h"
+#include "monitor/trace.h"
 #include "monitor/wait_bounds.h"
 #include "statmon/launch.h"
 #include "statmon/notify.h"
@@ -94,5 +95,6 @@ WinBool QXL_WINAPI EndDocPort(Handle port) {
     LowerEndDocPort(session);
     session.flags &= ~PSF_BUSY;
     if (session.openPortMutex != nullptr) ReleaseMutex(session.openPortMutex);
+    TraceJobEnd(session);
     return TRUE;
 }

@@ -10,6 +10,7 @@
 #include "monitor/port_calls.h"
 #include "monitor/port_monitor.h"
 #include "monitor/process_state.h"
+#include "monitor/trace.h"
 #include "stream/segment_list.h"
 
 namespace {
@@ -23,6 +24,7 @@ struct JobSettings {
     u32 statusTimeout = 5;  // seconds
     u32 printTimeout = 60;  // seconds
     u32 lanSleep = 0;       // milliseconds
+    TraceSettings trace;
 };
 
 // Opens HKLM\<format with name> for reading; false when the path does not fit
@@ -63,6 +65,8 @@ JobSettings ReadJobSettings(const char* printerName) {
     ReadSetting(settingsKey, "Status Timeout", settings.statusTimeout);
     ReadSetting(settingsKey, "Print Timeout", settings.printTimeout);
     ReadSetting(settingsKey, "LanSleep", settings.lanSleep);
+    ReadSetting(settingsKey, "Trace", settings.trace.on);
+    ReadTraceFile(settingsKey, settings.trace);
     RegCloseKey(settingsKey);
     return settings;
 }
@@ -122,6 +126,8 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
         return FALSE;
     }
     if (!LowerTableCanRunJobs(*session)) {
+        TraceJobRefused(*session, ReadJobSettings(printerName).trace,
+                        "the port monitor lacks an operation this port needs", ERROR_NOT_SUPPORTED);
         SetLastError(ERROR_NOT_SUPPORTED);
         return FALSE;
     }
@@ -147,6 +153,7 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
         started = false;
     if (!started) {
         DWORD error = GetLastError();  // the port monitor's reason stays for the spooler
+        TraceJobRefused(*session, ReadJobSettings(printerName).trace, "StartDocPort failed", error);
         ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
         session->flags &= ~PSF_BUSY;
         SetLastError(error);
@@ -157,6 +164,8 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
         CommTimeouts timeouts = JOB_COMM_TIMEOUTS;
         if (!lower.SetPortTimeOuts(session->lowerPort, &timeouts, 0)) {
             DWORD error = GetLastError();
+            TraceJobRefused(*session, ReadJobSettings(printerName).trace, "SetPortTimeOuts failed",
+                            error);
             LowerEndDocPort(*session);
             ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
             session->flags &= ~PSF_BUSY;
@@ -202,6 +211,7 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
     session->windowTitle = MakeWindowTitle(printerName, documentName);
 
     JobSettings settings = ReadJobSettings(printerName);
+    StartTrace(*session, settings.trace);
 
     // Every user of the port mutex expects it for the whole job, so it is made
     // whether or not the driver's settings were found.
@@ -222,5 +232,6 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
     session->resumeAfterReply = 0;
     session->cutParamSeen = 0;
     session->lastPageEnd = 0x0C;
+    TraceJobStart(*session);
     return TRUE;
 }

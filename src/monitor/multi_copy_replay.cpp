@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "monitor/job_end.h"
+#include "monitor/trace.h"
 #include "rebuild/rebuild_file.h"
 #include "statmon/notify.h"
 #include "stream/write_path.h"
@@ -53,7 +54,9 @@ void ReplaySpooledJob(PortSession& session) {
     HANDLE rebuilt = CreateRebuildFile();
     if (rebuilt != INVALID_HANDLE_VALUE) {
         SetFilePointer(session.spoolFile, 0, nullptr, FILE_BEGIN);
-        if (RebuildMultiCopyJob(session.spoolFile, rebuilt)) {
+        BOOL rebuiltJob = RebuildMultiCopyJob(session.spoolFile, rebuilt);
+        TraceRebuild(session, session.spoolFile, rebuilt, rebuiltJob);
+        if (rebuiltJob) {
             ReplayFile(session, rebuilt, ReplayWrite);
         } else if (session.monitorWindow != nullptr) {
             // Not a job that can be printed: the user learns why nothing came out.

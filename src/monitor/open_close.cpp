@@ -11,6 +11,7 @@
 #include "monitor/port_monitor.h"
 #include "monitor/port_name.h"
 #include "monitor/process_state.h"
+#include "monitor/trace.h"
 
 namespace {
 
@@ -90,12 +91,14 @@ WinBool QXL_WINAPI OpenPortEx(char* portName, char* /*printerName*/, Handle* por
     PortClass kind = ClassifyPortName(portName, IsNetworkPort(portName));
     record->portType = kind.portType;
     record->lptNumber = kind.lptNumber;
+    InheritTrace(*record);
 
     bool opened = lowerMonitor->OpenPort != nullptr;
     if (!opened) SetLastError(ERROR_NOT_SUPPORTED);
     if (opened && !lowerMonitor->OpenPort(portName, &record->lowerPort)) opened = false;
     if (!opened) {
         DWORD error = GetLastError();  // the port monitor's reason stays for the caller
+        TracePortOpenFailed(*record, error);
         UnlinkPort(record);
         FreeBlock(record);
         SetLastError(error);
@@ -104,12 +107,14 @@ WinBool QXL_WINAPI OpenPortEx(char* portName, char* /*printerName*/, Handle* por
     *port = record;
     record->lowerMonitor = *lowerMonitor;
     record->openPortMutex = CreateOpenPortMutex(portName);
+    TracePortOpened(*record);
     return TRUE;
 }
 
 WinBool QXL_WINAPI ClosePort(Handle port) {
     auto* record = static_cast<PortSession*>(port);
     LowerClosePort(*record);
+    TracePortClosed(*record);
 
     MonitorLockGuard lock;
     if (record->openPortMutex != nullptr) {

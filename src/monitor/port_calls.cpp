@@ -3,46 +3,52 @@
 
 #include <windows.h>
 
+#include "monitor/trace.h"
+
 namespace {
 
-WinBool NotSupported(u32* count) {
+WinBool NotSupported(PortSession& session, const char* call, u32* count) {
     if (count != nullptr) *count = 0;
     SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
+    return TraceIfFailed(session, call, FALSE);
 }
 
 }  // namespace
 
 WinBool LowerWritePort(PortSession& session, const u8* data, u32 size, u32* written) {
     WritePortFn write = session.lowerMonitor.WritePort;
-    if (write == nullptr) return NotSupported(written);
+    if (write == nullptr) return NotSupported(session, "WritePort", written);
     // The port monitor's prototype is not const-correct; it only reads the bytes.
-    return write(session.lowerPort, const_cast<u8*>(data), size, written);
+    return TraceIfFailed(session, "WritePort",
+                         write(session.lowerPort, const_cast<u8*>(data), size, written));
 }
 
 WinBool LowerReadPort(PortSession& session, u8* buffer, u32 size, u32* read) {
     ReadPortFn readPort = session.lowerMonitor.ReadPort;
-    if (readPort == nullptr) return NotSupported(read);
-    return readPort(session.lowerPort, buffer, size, read);
+    if (readPort == nullptr) return NotSupported(session, "ReadPort", read);
+    return TraceIfFailed(session, "ReadPort", readPort(session.lowerPort, buffer, size, read));
 }
 
 WinBool LowerGetPrinterData(PortSession& session, u32 controlId, char* valueName, const void* in,
                             u32 inSize, void* out, u32 outSize, u32* returned) {
     GetPrinterDataFromPortFn request = session.lowerMonitor.GetPrinterDataFromPort;
-    if (request == nullptr) return NotSupported(returned);
-    return request(session.lowerPort, controlId, valueName,
-                   const_cast<char*>(static_cast<const char*>(in)), inSize,
-                   static_cast<char*>(out), outSize, returned);
+    if (request == nullptr) return NotSupported(session, "GetPrinterDataFromPort", returned);
+    return TraceIfFailed(session, "GetPrinterDataFromPort",
+                         request(session.lowerPort, controlId, valueName,
+                                 const_cast<char*>(static_cast<const char*>(in)), inSize,
+                                 static_cast<char*>(out), outSize, returned));
 }
 
 WinBool LowerEndDocPort(PortSession& session) {
     EndDocPortFn end = session.lowerMonitor.EndDocPort;
-    return end != nullptr ? end(session.lowerPort) : NotSupported(nullptr);
+    return end != nullptr ? TraceIfFailed(session, "EndDocPort", end(session.lowerPort))
+                          : NotSupported(session, "EndDocPort", nullptr);
 }
 
 WinBool LowerClosePort(PortSession& session) {
     ClosePortFn close = session.lowerMonitor.ClosePort;
-    return close != nullptr ? close(session.lowerPort) : NotSupported(nullptr);
+    return close != nullptr ? TraceIfFailed(session, "ClosePort", close(session.lowerPort))
+                            : NotSupported(session, "ClosePort", nullptr);
 }
 
 bool LowerTableCanRunJobs(const PortSession& session) {

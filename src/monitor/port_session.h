@@ -56,6 +56,19 @@ struct SegmentNode {
     SegmentNode* next;
 };
 
+// The diagnostic trace of a port (monitor/trace.h).
+struct TraceState {
+    u32 on;      // the port's last job start found the driver's "Trace" set
+    Handle file; // null: lines go to the debug output
+    u32 jobEnd;  // how the job ended, for its last line
+    i16 shownClass, shownCode;  // the state pair the trace showed last
+    // A port monitor call that failed, with its error: the same failure again,
+    // with no other line between, is counted rather than written.
+    const char* failedCall;
+    u32 failedError;
+    u32 failedRepeats;
+};
+
 struct PortSession {
     PortSession* next;
     char* portName;  // points at the copy in the record's tail
@@ -119,10 +132,17 @@ struct PortSession {
     // segment list (a segment stored, then held back), so they are stored once.
     u32 storedAhead;
 
+    TraceState trace;
+
     // The port name follows the record in the same heap block.
 };
 
+// Set by the trace once it is on; sees every state pair before it is stored.
+using StateTraceHook = void (*)(PortSession& session, i16 stateClass, i16 stateCode);
+extern StateTraceHook g_stateTraceHook;
+
 inline void SetState(PortSession& session, i16 stateClass, i16 stateCode) {
+    if (session.trace.on) g_stateTraceHook(session, stateClass, stateCode);
     session.stateClass = stateClass;
     session.stateCode = stateCode;
 }

@@ -2,6 +2,7 @@
 # Win32 sources to QXL_WIN_SOURCES.
 list(APPEND QXL_CORE_SOURCES
     monitor/port_name.cpp
+    monitor/trace_format.cpp
 )
 list(APPEND QXL_WIN_SOURCES
     monitor/entry_points.cpp
@@ -13,4 +14,6 @@ list(APPEND QXL_WIN_SOURCES
     monitor/port_calls.cpp
     monitor/wait_bounds.cpp
     monitor/process_state.cpp
+    monitor/trace_events.cpp
+    monitor/trace_sink.cpp
 )

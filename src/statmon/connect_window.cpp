@@ -4,6 +4,7 @@
 
 #include "monitor/monitor_ops.h"
 #include "monitor/process_state.h"
+#include "monitor/trace.h"
 #include "statmon/launch.h"
 #include "statmon/notify.h"
 
@@ -57,6 +58,7 @@ void TakeReply(HWND window, u32 state) {
         PortSession* session = WindowSession(window);
         if (session == nullptr) return;
         session->replyState = state;
+        TraceReply(*session, state);
         if (state == REPLY_CONTINUE) {
             target = session->monitorWindow;
             phase = PhaseToResend(*session);

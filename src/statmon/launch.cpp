@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "monitor/ticks.h"
+#include "monitor/trace.h"
 #include "monitor/wait_bounds.h"
 #include "statmon/notify.h"
 
@@ -41,6 +42,7 @@ void ShowLaunchFailure() {
 }
 
 int StopWithMessage(PortSession& session) {
+    TraceJobStopped(session, "QXSMON.EXE cannot be started or shows no window");
     session.flags |= PSF_STOPPED;
     ShowLaunchFailure();
     return 1;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "monitor/process_state.h"
+#include "monitor/trace.h"
 #include "monitor/wait_bounds.h"
 #include "statmon/launch.h"
 
@@ -77,6 +78,7 @@ bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool
         repeat = code == session.lastNotifyCode;
         if (!repeat) session.lastNotifyCode = code;
     }
+    TraceNotify(session, code, blockNumber, repeat);
     bool taken = true;
     if (!repeat) {
         // Reset first: a reply made while the application handles this sets it again.

@@ -5,6 +5,7 @@
 #include "monitor/port_calls.h"
 #include "monitor/port_monitor.h"
 #include "monitor/ticks.h"
+#include "monitor/trace.h"
 #include "statmon/notify.h"
 #include "status/port_wait.h"
 #include "status/status.h"
@@ -39,6 +40,7 @@ bool ReadTimedOut(const PortSession& session) {
 
 Step Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited, u8 phaseType,
               u16 phaseNumber) {
+    TraceStatus(session, packet);
     switch (packet.statusType) {
         case STATUS_REPLY: {
             bool good = DecodeStatus(session, packet);

@@ -3,6 +3,7 @@
 
 #include "monitor/port_calls.h"
 #include "monitor/process_state.h"
+#include "monitor/trace.h"
 #include "statmon/notify.h"
 #include "stream/transmit.h"
 
@@ -41,5 +42,6 @@ bool SendResetSequence(PortSession& session) {
     LowerWritePort(session, zeros, sizeof zeros, &written);
     static const u8 reset[2] = {0x1B, 0x40};  // ESC @
     LowerWritePort(session, reset, sizeof reset, &written);
+    TraceReset(session);
     return true;
 }

@@ -10,6 +10,7 @@
 #include "monitor/port_calls.h"
 #include "monitor/port_monitor.h"
 #include "monitor/ticks.h"
+#include "monitor/trace.h"
 #include "status/status.h"
 #include "statmon/notify.h"
 #include "stream/scanner.h"
@@ -137,6 +138,7 @@ bool PageEndHandshake(PortSession& session, SegmentKind kind) {
 // and the continuing scan must not send it a second time.
 SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kind) {
     u32 length = cursor.pos;
+    TraceSegment(session, kind, length);
     if (!WaitWhilePaused(session)) return SendResult::EndFalse;
 
     bool stored = !(session.flags & PSF_RESENDING);
@@ -194,6 +196,7 @@ SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kin
         session.rasterCount = 0;
         if (!(session.flags & PSF_RESENDING)) ReleaseSegments(session);
     } else if (kind == SEG_LAST_PAGE) {
+        TraceLastPage(session);
         SendNotify(session, NotifyJobEnd);
         session.flags |= PSF_STOPPED;
     }

@@ -8,6 +8,7 @@
 
 #include "monitor/monitor_ops.h"
 #include "monitor/process_state.h"
+#include "monitor/trace.h"
 #include "statmon/launch.h"
 #include "statmon/notify.h"
 #include "stream/scanner.h"
@@ -22,6 +23,7 @@ constexpr u8 MULTI_COPY_MARK = 0x3A;  // ':'
 enum class Recovery { Stopped, Resent };
 
 Recovery Stop(PortSession& session) {
+    TraceJobStopped(session, "the page is not sent again");
     session.flags |= PSF_STOPPED;
     return Recovery::Stopped;
 }
@@ -130,6 +132,7 @@ Recovery ResumeAfterError(PortSession& session) {
         if (session.pageCopy != nullptr) {
             if (ListMatchesCopy(session)) resendLimit = 0;
             SegmentNode* copy = session.pageCopy;
+            TraceResend(session, "page copy", copy->length);
             // The copy starts with its page's job information block; its page
             // number is cleared so that the page counts as new.
             if (copy->length >= JOB_INFO_PAGE_NUMBER_OFFSET + 2 &&
@@ -137,6 +140,7 @@ Recovery ResumeAfterError(PortSession& session) {
                 std::memcpy(copy->data + JOB_INFO_PAGE_NUMBER_OFFSET, &session.jobInfo.pageNumber, 2);
             resent = ResendNode(session, copy->data, copy->length);
         }
+        TraceResend(session, "segment list", resendLimit);
         for (SegmentNode* node = session.pageFirst; node != nullptr && resendLimit > 0 && resent;
              node = node->next) {
             u32 n = node->length < resendLimit ? node->length : resendLimit;
@@ -171,6 +175,7 @@ bool StallsForever(const PortSession& session, const u8* data, u32 n, u32 consum
 }
 
 void StopOverlongCommand(PortSession& session) {
+    TraceJobStopped(session, "a command longer than the carry buffer");
     SendNotify(session, NotifySystemError);
     SendResetSequence(session);
     session.flags |= PSF_STOPPED | PSF_RESET_ON_STOP;
@@ -190,6 +195,7 @@ bool DivertToSpoolFile(PortSession& session) {
     session.spoolFile = CreateFileA(session.spoolFilePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    TraceDivert(session);
     if (session.spoolFile == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         if (session.spoolFilePath[0] != '\0') DeleteFileA(session.spoolFilePath);
@@ -208,6 +214,7 @@ BOOL AppendToSpoolFile(PortSession& session, const u8* data, u32 n, u32& written
     BOOL ok = WriteFile(session.spoolFile, data, n, &stored, nullptr);
     if (ok && stored == n) return TRUE;
     DWORD error = ok ? ERROR_DISK_FULL : GetLastError();  // a short write is a full disk
+    TraceJobStopped(session, "the spool file cannot take the data");
     SendNotify(session, NotifySystemError);
     session.flags |= PSF_STOPPED;
     CloseHandle(session.spoolFile);  // deletes it: there is nothing left to print

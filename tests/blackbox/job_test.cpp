@@ -4,8 +4,10 @@
 #include <algorithm>
 
 #include "monitor/port_session.h"
+#include "rig/driver_registry.h"
 #include "rig/job_run.h"
 #include "rig/network_monitor.h"
+#include "rig/trace_capture.h"
 #include "statmon/statmon_interface.h"
 
 namespace {
@@ -57,6 +59,36 @@ TEST(DllRecovery, CoverOpenIsAnsweredAndThePageSentAgain) {
               Concat({job.pages[0], ResetSequenceBytes(), job.pages[1], job.pages[2]}));
     std::vector<u32> codes = run.notifications();
     EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x20005u), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The real DLL reads the driver's trace values and writes its lines.
+TEST(DllTrace, JobIsTracedToTheDriversFile) {
+    DriverRegistry registry("QX Dll Trace Printer", "QX Dll Trace Driver");
+    ASSERT_TRUE(registry.setDriver());
+    ASSERT_TRUE(registry.setDword("Trace", 1));
+    std::string file = TempTracePath("qxtrace-dll.log");
+    ASSERT_TRUE(registry.setText("TraceFile", file));
+    BuiltJob job = BuildSimpleJob(1);
+    {
+        JobRun run(DllTable(), "QXUSB83");
+        ASSERT_TRUE(run.spooler.startDoc(registry.printer.c_str(), 5, "Doc1"));
+        ASSERT_TRUE(run.write(job.stream, 4096));
+        ASSERT_TRUE(run.end());
+        EXPECT_EQ(WithoutStatusRequests(run.received()), job.portBytes);
+    }
+    EXPECT_EQ(MissingStep(ReadTraceLines(file), {"QXUSB83 job 5 start", "segment: last page",
+                                                 "job 5 end: printed", "QXUSB83 close"}),
+              "");
+    // Ports opened later trace as the last job start said: a job without the
+    // trace switches it off again for the tests that follow.
+    JobRun untraced(DllTable(), "QXUSB84");
+    EXPECT_TRUE(untraced.start());
+    EXPECT_TRUE(untraced.end());
+    DeleteFileA(file.c_str());
 }
 
 }  // namespace

@@ -7,45 +7,11 @@
 #include <string>
 
 #include "monitor/port_monitor.h"
+#include "rig/driver_registry.h"
 #include "rig/mutex_threads.h"
 #include "win/linked_monitor.h"
 
 namespace {
-
-constexpr char PRINTERS[] = "System\\CurrentControlSet\\control\\Print\\Printers\\";
-constexpr char SETTINGS[] = "SOFTWARE\\Quorvin\\Tavrik\\Driver\\3.0\\";
-constexpr char DRIVER[] = "QX Job Start Test Driver";
-
-// The printer's driver entry and the driver's settings, removed again at the end.
-struct DriverRegistry {
-    std::string printer;
-    explicit DriverRegistry(std::string printerName) : printer(std::move(printerName)) {}
-    ~DriverRegistry() {
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (PRINTERS + printer).c_str());
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (SETTINGS + std::string(DRIVER)).c_str());
-        // The parents go too when nothing else lives under them.
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvin\\Tavrik\\Driver\\3.0");
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvin\\Tavrik\\Driver");
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvin\\Tavrik");
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvin");
-    }
-    static bool set(const std::string& path, const char* name, DWORD type, const void* data,
-                    DWORD size) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                            &key, nullptr) != ERROR_SUCCESS)
-            return false;
-        LONG result = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-        RegCloseKey(key);
-        return result == ERROR_SUCCESS;
-    }
-    bool setDriver() {
-        return set(PRINTERS + printer, "Printer Driver", REG_SZ, DRIVER, sizeof DRIVER);
-    }
-    bool setSetting(const char* name, DWORD type, const void* data, DWORD size) {
-        return set(SETTINGS + std::string(DRIVER), name, type, data, size);
-    }
-};
 
 struct Setting {
     const char* name;

@@ -1,0 +1,29 @@
+// Where trace lines go, shared by the trace's event files.
+#pragma once
+
+#include <windows.h>
+
+#include "monitor/trace_format.h"
+
+// Keeps the thread's last error across the trace's own system calls.
+struct LastErrorKeeper {
+    DWORD error = GetLastError();
+    ~LastErrorKeeper() { SetLastError(error); }
+};
+
+// A line for the record: time, thread and port, then the text.
+void TraceStartLine(TraceLine& line, const PortSession& session);
+// Ends the line and writes it with one call, to the record's file or else the
+// debug output. A file that refuses a line is given up for the record.
+void TraceWriteLine(PortSession& session, TraceLine& line);
+// A port monitor failure like the one just written, with no other line
+// between: counted, and said with the next line.
+bool TraceRepeatedFailure(PortSession& session, const char* call, u32 error);
+// Writes the line of a port monitor failure and remembers it.
+void TraceWriteFailureLine(PortSession& session, const char* call, u32 error, TraceLine& line);
+// Both, with one formatted text.
+void TraceSay(PortSession& session, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// "error 5 (Access denied)", with the port monitor's own two errors by name.
+void TraceAppendError(TraceLine& line, u32 error);
+// The last line of a record, and the end of its trace file.
+void TraceLastLine(PortSession& session, TraceLine& line);
