@@ -77,14 +77,14 @@ AppHeard ReportApplication(const Transcript& out, const std::vector<StatmonRecor
     for (const StatmonRecord& r : records) {
         if (r.event == "reply") {
             heard.cancelled = heard.cancelled || r.code == REPLY_CANCEL;
-            out.item(Format("      and replied %u (%s)", r.code, ReplyName(r.code)),
-                     JsonLine("reply").add("state", r.code).add("name", ReplyName(r.code)));
+            out.item(Format("      and replied %u (%s)", r.code, ReplyText(r.code)),
+                     JsonLine("reply").add("state", r.code).add("name", ReplyText(r.code)));
         } else if (r.event == "notify") {
             JsonLine event("notify");
-            event.add("n", ++n).add("code", r.code).add("name", NotifyName(r.code));
+            event.add("n", ++n).add("code", r.code).add("name", NotifyText(r.code));
             std::string block = DecodeBlock(r, event);
             out.item(
-                Format("%3d  0x%05x  %s%s", n, r.code, NotifyName(r.code).c_str(), block.c_str()),
+                Format("%3d  0x%05x  %s%s", n, r.code, NotifyText(r.code).c_str(), block.c_str()),
                 event);
             if ((r.code >> 16) == 3 && heard.fatalCode == 0) heard.fatalCode = r.code;
             heard.jobEnd = heard.jobEnd || r.code == NotifyJobEnd;

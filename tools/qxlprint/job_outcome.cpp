@@ -49,11 +49,11 @@ Outcome Judge(const SpoolerResult& spooler, const AppHeard& heard,
     if (heard.cancelled)
         return {EXIT_CANCELLED, "cancelled", "cancelled: the application answered cancel"};
     if (heard.fatalCode != 0)
-        return {EXIT_STOPPED, "stopped", "stopped by " + NotifyName(heard.fatalCode)};
+        return {EXIT_STOPPED, "stopped", "stopped by " + NotifyText(heard.fatalCode)};
     if (pagesEnded >= pageEnds) return {EXIT_PRINTED, "printed", "printed"};
     return {EXIT_STOPPED, "stopped",
             Format("stopped: %zu of the job's %zu page ends reached the printer (state (3, 0): %s)",
-                   pagesEnded, pageEnds, StateName(3, 0).c_str())};
+                   pagesEnded, pageEnds, StateText(3, 0).c_str())};
 }
 
 void ReportApplicationSide(const Transcript& out, const PrintOptions& options,

@@ -41,13 +41,13 @@ constexpr StateEntry STATES[] = {
 
 }  // namespace
 
-std::string StateName(int stateClass, int stateCode) {
+std::string StateText(int stateClass, int stateCode) {
     for (const StateEntry& entry : STATES)
         if (entry.stateClass == stateClass && entry.stateCode == stateCode) return entry.name;
     return "";
 }
 
-std::string NotifyName(std::uint32_t code) {
+std::string NotifyText(std::uint32_t code) {
     switch (code) {
         case NotifyJobStart: return "NotifyJobStart";
         case NotifyMediaSettings: return "NotifyMediaSettings";
@@ -63,12 +63,12 @@ std::string NotifyName(std::uint32_t code) {
     }
     const int stateClass = static_cast<int>(code >> 16);
     const int stateCode = static_cast<int>(static_cast<std::int16_t>(code & 0xFFFF));
-    std::string name = StateName(stateClass, stateCode);
+    std::string name = StateText(stateClass, stateCode);
     return Format("state (%d, %d)%s%s", stateClass, stateCode, name.empty() ? "" : ": ",
                   name.c_str());
 }
 
-const char* ReplyName(std::uint32_t state) {
+const char* ReplyText(std::uint32_t state) {
     switch (state) {
         case REPLY_CONTINUE: return "continue";
         case REPLY_PAUSE: return "pause";
@@ -90,7 +90,7 @@ std::string DescribePacket(const StatusPacket& packet) {
             std::string state =
                 good ? "ready"
                      : Format("state (%d, %d) %s", session.stateClass, session.stateCode,
-                              StateName(session.stateClass, session.stateCode).c_str());
+                              StateText(session.stateClass, session.stateCode).c_str());
             return Format("%s: %s, %s",
                           packet.statusType == STATUS_REPLY ? "status reply" : "error status",
                           state.c_str(), media.c_str());

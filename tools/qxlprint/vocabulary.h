@@ -8,12 +8,12 @@
 #include "status/status_packet.h"
 
 // "NotifyJobStart", or "state (2, 5): cover open" for a state notification.
-std::string NotifyName(std::uint32_t code);
+std::string NotifyText(std::uint32_t code);
 
 // "cover open", "printer gone", "errorInfo1 0x04", ... for a state pair.
-std::string StateName(int stateClass, int stateCode);
+std::string StateText(int stateClass, int stateCode);
 
-const char* ReplyName(std::uint32_t state);
+const char* ReplyText(std::uint32_t state);
 
 // "status reply: ready, media 62 mm type 0x0a", "phase change: printing (1, 0)", ...
 std::string DescribePacket(const StatusPacket& packet);
