@@ -103,8 +103,8 @@ bench: windows prefix
 # The whole fault matrix (every case, four workers side by side) and the soak:
 # long runs, outside make test, which runs a sample of the matrix.
 faults: windows prefix
-	$(RUN_WINE) faults.exe --jobs 4; matrix=$$?; \
-	$(RUN_WINE) faults.exe --soak; soak=$$?; \
+	($(RUN_WINE) faults.exe --jobs 4); matrix=$$?; \
+	($(RUN_WINE) faults.exe --soak); soak=$$?; \
 	$(STOP_WINE); [ $$matrix = 0 ] && [ $$soak = 0 ]
 
 dist: windows
