@@ -8,6 +8,7 @@
 #include "rig/network_monitor.h"
 #include "rig/spool_file_builder.h"
 #include "rig/status_packets.h"
+#include "statmon/statmon_interface.h"
 
 namespace {
 
@@ -51,6 +52,23 @@ bool StartsWith(const std::vector<u8>& bytes, const std::vector<u8>& prefix) {
     return prefix.size() <= bytes.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
 }
 
+// Whether the application heard that the page printed at printedAt was done:
+// the end of a page's printing is told with NotifyPrinting after NotifyWaiting
+// (NotifyJobEnd after the last page), and a state notification comes first
+// when its handshake failed.
+bool ReportedPrinted(const std::vector<StatmonRecord>& log, DWORD printedAt) {
+    bool waiting = false;
+    for (const StatmonRecord& record : log) {
+        if (record.event != "notify" || static_cast<LONG>(record.tick - printedAt) < 0) continue;
+        u32 notifyClass = record.code >> 16;
+        if (notifyClass == 2 || notifyClass == 3) return false;
+        if (record.code == NotifyJobEnd) return true;
+        if (record.code == NotifyWaiting) waiting = true;
+        if (record.code == NotifyPrinting && waiting) return true;
+    }
+    return false;
+}
+
 // The application the job started is gone within the bound.
 bool ApplicationEnded(const std::vector<StatmonRecord>& log) {
     for (const StatmonRecord& record : log) {
@@ -68,6 +86,7 @@ bool ApplicationEnded(const std::vector<StatmonRecord>& log) {
 struct JobOutcome {
     bool started = false;
     Pages printed;
+    std::vector<DWORD> printedTicks;
     std::vector<u8> pending;  // what the printer holds of an unfinished page
     std::vector<StatmonRecord> application;
 };
@@ -95,6 +114,7 @@ JobOutcome RunJob(const FaultCase& c, int slot, JobVerdict& verdict) {
         verdict.milliseconds = GetTickCount() - start;
         run.lower.withLock([&] {
             outcome.printed = run.printer().printed;
+            outcome.printedTicks = run.printer().printedTicks;
             outcome.pending = run.printer().pending();
         });
         for (PortOp op : {PortOp::StartDocPort, PortOp::SetPortTimeOuts, PortOp::WritePort,
@@ -117,12 +137,27 @@ void JudgeJob(const FaultCase& c, const Pages& reference, const JobOutcome& outc
     // The monitor ends no other program: one told to hang on or never to exit is left alone.
     if (c.appExits && !ApplicationEnded(outcome.application)) breaks("1 the application did not exit");
 
-    size_t m = outcome.printed.size();
-    if (m > reference.size()) breaks("3 " + std::to_string(m) + " pages printed of " + std::to_string(reference.size()));
-    for (size_t i = 0; i < m && i < reference.size(); ++i)
-        if (outcome.printed[i] != reference[i]) breaks("3 page " + std::to_string(i + 1) + " printed wrong or twice");
-    if (!outcome.pending.empty() && (m >= reference.size() || !StartsWith(reference[m], outcome.pending)))
-        breaks("3 the printer holds " + std::to_string(outcome.pending.size()) + " bytes that are no page's start");
+    // A page prints again only after the reset of a recovery that took it for
+    // not printed: its print was never reported (a failure ended its handshake).
+    size_t page = 0;  // the page of the job the last print was
+    bool mayRepeat = false;
+    for (size_t i = 0; i < outcome.printed.size(); ++i) {
+        bool repeat = i > 0 && mayRepeat && outcome.printed[i] == reference[page];
+        if (i > 0 && !repeat) ++page;
+        if (page >= reference.size() || outcome.printed[i] != reference[page]) {
+            breaks("3 print " + std::to_string(i + 1) + " of " + std::to_string(outcome.printed.size()) +
+                   " is not the job's next page, or repeats one reported printed");
+            break;
+        }
+        mayRepeat = !ReportedPrinted(outcome.application, outcome.printedTicks[i]);
+    }
+    if (!outcome.pending.empty()) {
+        size_t next = outcome.printed.empty() ? 0 : page + 1;
+        bool startsNext = next < reference.size() && StartsWith(reference[next], outcome.pending);
+        bool startsAgain = mayRepeat && page < reference.size() && StartsWith(reference[page], outcome.pending);
+        if (!startsNext && !startsAgain)
+            breaks("3 the printer holds " + std::to_string(outcome.pending.size()) + " bytes that are no page's start");
+    }
 
     bool started = false, cancelled = false, heard = false;
     for (const StatmonRecord& record : outcome.application) {

@@ -123,6 +123,7 @@ void EmulatedPrinter::endPage() {
         return;
     }
     printed.push_back(std::move(bytes));
+    printedTicks.push_back(GetTickCount());
     queuePrintCycle(true);
 }
 

@@ -38,6 +38,7 @@ struct EmulatedPrinter {
     // printed without an error status, as the bytes since the last page end
     // or reset sequence (status requests left out).
     std::vector<std::vector<u8>> printed;
+    std::vector<DWORD> printedTicks;  // when each of them printed (GetTickCount)
     std::deque<u8> toHost;     // bytes queued for ReadPort
 
     // Most bytes one ReadPort delivers (0: as many as asked for).
