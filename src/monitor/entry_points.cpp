@@ -1,7 +1,7 @@
 // The exported entry points: the table the spooler receives, and the module handle.
 #include "monitor/monitor_ops.h"
-#include "monitor/process_state.h"
-#include "monitor/wait_bounds.h"
+#include "core/process_state.h"
+#include "core/wait_bounds.h"
 
 // The spooler calls this once after loading the library. The registry root is
 // not used: settings are read per printer at every job start.

@@ -4,10 +4,11 @@
 
 #include "monitor/job_end.h"
 #include "monitor/monitor_ops.h"
-#include "monitor/port_calls.h"
-#include "monitor/process_state.h"
-#include "monitor/trace.h"
-#include "monitor/wait_bounds.h"
+#include "core/port_calls.h"
+#include "core/port_mutex.h"
+#include "core/process_state.h"
+#include "core/trace.h"
+#include "core/wait_bounds.h"
 #include "statmon/launch.h"
 #include "statmon/notify.h"
 #include "stream/segment_list.h"
@@ -23,11 +24,13 @@ void CloseAndClear(Handle& handle) {
     }
 }
 
-// The application is expected to exit at once after the job end, and the
-// connect thread to end once its window is closed. A party that does not is
+// Tells an application that has not heard it yet that the job has ended and
+// resets the printer; then waits for the application to exit and the connect
+// thread to end. The application is expected to exit at once after the job
+// end, and the connect thread to end once its window is closed. A party that does not is
 // left behind rather than holding the spooler's thread for ever; the connect
 // window is detached first, so that nothing freed below is touched by it later.
-void EndStatusMonitor(PortSession& session) {
+void TellJobEndAndCloseLink(PortSession& session) {
     if (session.monitorProcess != nullptr) {
         if (!(session.flags & PSF_STOPPED)) {
             SendNotify(session, NotifyJobEnd);
@@ -59,33 +62,24 @@ void ClosePortMutex(PortSession& session) {
         session.portMutex = nullptr;
     }
     if (mutex == nullptr) return;
-    DWORD wait = WaitForSingleObject(mutex, g_waitBounds.portMutexEndMs);
-    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) ReleaseMutex(mutex);
+    if (TakeMutex(mutex, g_waitBounds.portMutexEndMs) == MutexWait::Owned) ReleaseMutex(mutex);
     CloseHandle(mutex);
 }
 
 }  // namespace
 
-WinBool QXL_WINAPI EndDocPort(Handle port) {
-    auto& session = *static_cast<PortSession*>(port);
-
-    ReplaySpooledJob(session);
-    FlushCarry(session);
-
-    EndStatusMonitor(session);
+void ReleaseJob(PortSession& session, bool ownsOpenPortMutex) {
+    DWORD error = GetLastError();
     ClosePortMutex(session);
-
     ReleaseSegments(session);
     ReleasePageCopy(session);
     session.storedAhead = 0;
-
     FreeText(session.windowTitle);
     session.windowTitle = nullptr;
     CloseAndClear(session.replyEvent);
     FreeBlock(session.carryBuffer);
     session.carryBuffer = nullptr;
     session.carryCount = 0;
-
     FreeText(session.documentName);
     session.documentName = nullptr;
     FreeText(session.printerName);
@@ -94,7 +88,18 @@ WinBool QXL_WINAPI EndDocPort(Handle port) {
 
     LowerEndDocPort(session);
     session.flags &= ~PSF_BUSY;
-    if (session.openPortMutex != nullptr) ReleaseMutex(session.openPortMutex);
+    if (ownsOpenPortMutex && session.openPortMutex != nullptr) ReleaseMutex(session.openPortMutex);
+    SetLastError(error);
+}
+
+// The named mutex is released whether or not the job's start got it: a
+// release of a mutex this thread does not own fails and changes nothing.
+WinBool QXL_WINAPI EndDocPort(Handle port) {
+    auto& session = *static_cast<PortSession*>(port);
+    ReplaySpooledJob(session);
+    FlushCarry(session);
+    TellJobEndAndCloseLink(session);
+    ReleaseJob(session, true);
     TraceJobEnd(session);
     return TRUE;
 }

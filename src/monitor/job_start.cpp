@@ -6,19 +6,20 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/driver_settings.h"
+#include "core/port_calls.h"
+#include "core/port_monitor.h"
+#include "core/process_state.h"
+#include "core/statmon_interface.h"
+#include "core/trace.h"
+#include "monitor/job_end.h"
 #include "monitor/monitor_ops.h"
-#include "monitor/port_calls.h"
-#include "monitor/port_monitor.h"
-#include "monitor/process_state.h"
-#include "monitor/trace.h"
 #include "stream/segment_list.h"
 
 namespace {
 
 constexpr DWORD OPEN_PORT_WAIT_MS = 60000;
 constexpr u32 DRIVER_NAME_SIZE = 260;
-constexpr char PRINTERS_KEY[] = "System\\CurrentControlSet\\control\\Print\\Printers\\%s";
-constexpr char SETTINGS_KEY[] = "SOFTWARE\\Quorvin\\Tavrik\\Driver\\3.0\\%s";
 
 struct JobSettings {
     u32 statusTimeout = 5;  // seconds
@@ -27,32 +28,11 @@ struct JobSettings {
     TraceSettings trace;
 };
 
-// Opens HKLM\<format with name> for reading; false when the path does not fit
-// a registry path or the key is missing.
-bool OpenKey(const char* format, const char* name, HKEY& key) {
-    char path[512];
-    int length = std::snprintf(path, sizeof path, format, name != nullptr ? name : "");
-    if (length < 0 || static_cast<size_t>(length) >= sizeof path) return false;
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
-}
-
-// A setting is a 4-byte value whatever its type; any other size, or a failed
-// read, keeps the default rather than part of the bytes.
-void ReadSetting(HKEY key, const char* name, u32& value) {
-    DWORD read = 0;
-    DWORD size = sizeof read;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size) ==
-            ERROR_SUCCESS &&
-        size == sizeof read) {
-        value = read;
-    }
-}
-
 // Missing keys and values are not failures: the defaults stay.
 JobSettings ReadJobSettings(const char* printerName) {
     JobSettings settings;
     HKEY printerKey = nullptr;
-    if (!OpenKey(PRINTERS_KEY, printerName, printerKey)) return settings;
+    if (!OpenSettingsKey(PRINTERS_KEY_FORMAT, printerName, printerKey)) return settings;
     char driver[DRIVER_NAME_SIZE + 1] = {};  // one spare byte keeps it terminated
     DWORD size = DRIVER_NAME_SIZE;
     LONG read = RegQueryValueExA(printerKey, "Printer Driver", nullptr, nullptr,
@@ -61,11 +41,11 @@ JobSettings ReadJobSettings(const char* printerName) {
     if (read != ERROR_SUCCESS) return settings;
 
     HKEY settingsKey = nullptr;
-    if (!OpenKey(SETTINGS_KEY, driver, settingsKey)) return settings;
-    ReadSetting(settingsKey, "Status Timeout", settings.statusTimeout);
-    ReadSetting(settingsKey, "Print Timeout", settings.printTimeout);
-    ReadSetting(settingsKey, "LanSleep", settings.lanSleep);
-    ReadSetting(settingsKey, "Trace", settings.trace.on);
+    if (!OpenSettingsKey(SETTINGS_KEY_FORMAT, driver, settingsKey)) return settings;
+    ReadFourByteSetting(settingsKey, "Status Timeout", settings.statusTimeout);
+    ReadFourByteSetting(settingsKey, "Print Timeout", settings.printTimeout);
+    ReadFourByteSetting(settingsKey, "LanSleep", settings.lanSleep);
+    ReadFourByteSetting(settingsKey, "Trace", settings.trace.on);
     ReadTraceFile(settingsKey, settings.trace);
     RegCloseKey(settingsKey);
     return settings;
@@ -93,26 +73,9 @@ void ReleaseOpenPortMutex(PortSession& session, bool owned) {
     if (owned && session.openPortMutex != nullptr) ReleaseMutex(session.openPortMutex);
 }
 
-// Gives back what this call made, ends the job below and frees the port for
-// the next job. The caller's last error survives the cleanup.
+// Gives back what this call made; see ReleaseJob.
 WinBool Unwind(PortSession& session, bool ownsOpenPortMutex) {
-    DWORD error = GetLastError();
-    FreeText(session.printerName);
-    session.printerName = nullptr;
-    FreeText(session.documentName);
-    session.documentName = nullptr;
-    FreeBlock(session.carryBuffer);
-    session.carryBuffer = nullptr;
-    if (session.replyEvent != nullptr) {
-        CloseHandle(session.replyEvent);
-        session.replyEvent = nullptr;
-    }
-    FreeText(session.windowTitle);
-    session.windowTitle = nullptr;
-    LowerEndDocPort(session);
-    session.flags &= ~PSF_BUSY;
-    ReleaseOpenPortMutex(session, ownsOpenPortMutex);
-    SetLastError(error);
+    ReleaseJob(session, ownsOpenPortMutex);
     return FALSE;
 }
 
@@ -201,7 +164,7 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
     session->monitorProcessId = 0;
     session->monitorThreadId = 0;
     session->monitorWindow = nullptr;
-    session->replyState = 1;
+    session->replyState = REPLY_CONTINUE;
     session->replyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (session->replyEvent == nullptr) return Unwind(*session, ownsOpenPortMutex);
 

@@ -2,8 +2,8 @@
 // and page order in a second temporary file, which is fed to the data path.
 #include <windows.h>
 
+#include "core/trace.h"
 #include "monitor/job_end.h"
-#include "monitor/trace.h"
 #include "rebuild/rebuild_file.h"
 #include "statmon/notify.h"
 #include "stream/write_path.h"
@@ -12,24 +12,12 @@ namespace {
 
 constexpr DWORD REPLAY_PIECE = 4096;
 
-// GetTempFileNameA creates the file: one that cannot then be opened is removed.
-HANDLE CreateRebuildFile() {
-    char directory[MAX_PATH] = {};
-    char path[MAX_PATH] = {};
-    if (GetTempPathA(MAX_PATH, directory) == 0) return INVALID_HANDLE_VALUE;
-    if (GetTempFileNameA(directory, "QXTF", 0, path) == 0) return INVALID_HANDLE_VALUE;
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) DeleteFileA(path);
-    return file;
-}
+}  // namespace
 
 // Feeds the rebuilt job to the data path in pieces of at most 4096 bytes, read
 // from the file as they go, so that a job of many copies never has to fit in
 // memory at once. A piece taken only in part is followed by its rest. A piece
 // refused outright ends the replay rather than being offered for ever.
-}  // namespace
-
 void ReplayFile(PortSession& session, HANDLE file, ReplayWriter writer) {
     u8 piece[REPLAY_PIECE];
     SetFilePointer(file, 0, nullptr, FILE_BEGIN);
@@ -51,7 +39,8 @@ void ReplaySpooledJob(PortSession& session) {
     if (!session.spoolToFile || session.spoolFile == INVALID_HANDLE_VALUE ||
         session.spoolFile == nullptr)
         return;
-    HANDLE rebuilt = CreateRebuildFile();
+    char path[SPOOL_PATH_SIZE] = {};
+    HANDLE rebuilt = OpenTemporaryFile(path);
     if (rebuilt != INVALID_HANDLE_VALUE) {
         SetFilePointer(session.spoolFile, 0, nullptr, FILE_BEGIN);
         BOOL rebuiltJob = RebuildMultiCopyJob(session.spoolFile, rebuilt);

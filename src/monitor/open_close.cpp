@@ -7,11 +7,11 @@
 #include <cstring>
 
 #include "monitor/monitor_ops.h"
-#include "monitor/port_calls.h"
-#include "monitor/port_monitor.h"
+#include "core/port_calls.h"
+#include "core/port_monitor.h"
 #include "monitor/port_name.h"
-#include "monitor/process_state.h"
-#include "monitor/trace.h"
+#include "core/process_state.h"
+#include "core/trace.h"
 
 namespace {
 

@@ -4,9 +4,10 @@
 #include <windows.h>
 
 #include "monitor/monitor_ops.h"
-#include "monitor/port_calls.h"
-#include "monitor/port_session.h"
-#include "monitor/process_state.h"
+#include "core/port_calls.h"
+#include "core/port_mutex.h"
+#include "core/port_session.h"
+#include "core/process_state.h"
 
 namespace {
 
@@ -17,8 +18,7 @@ constexpr DWORD PASS_THROUGH_WAIT_MS = 2000;
 struct UsbPortHold {
     HANDLE mutex = nullptr;
 
-    // Only a clean wait lets the request through. An abandoned mutex is now ours
-    // but the port's state is unknown: it is given back at once and the request fails.
+    // Only a clean wait lets the request through.
     bool take(PortSession& session) {
         if (session.portType != PORTTYPE_USB) return true;
         HANDLE own = nullptr;
@@ -30,12 +30,10 @@ struct UsbPortHold {
                                  FALSE, DUPLICATE_SAME_ACCESS))
                 return false;
         }
-        DWORD wait = WaitForSingleObject(own, PASS_THROUGH_WAIT_MS);
-        if (wait == WAIT_OBJECT_0) {
+        if (TakeMutex(own, PASS_THROUGH_WAIT_MS) == MutexWait::Owned) {
             mutex = own;
             return true;
         }
-        if (wait == WAIT_ABANDONED) ReleaseMutex(own);
         CloseHandle(own);
         return false;
     }

@@ -2,7 +2,7 @@
 // is made by the caller).
 #pragma once
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 struct PortClass {
     i16 portType;

@@ -2,7 +2,6 @@
 # Win32 sources to QXL_WIN_SOURCES.
 list(APPEND QXL_CORE_SOURCES
     monitor/port_name.cpp
-    monitor/trace_format.cpp
 )
 list(APPEND QXL_WIN_SOURCES
     monitor/entry_points.cpp
@@ -11,9 +10,5 @@ list(APPEND QXL_WIN_SOURCES
     monitor/job_start.cpp
     monitor/open_close.cpp
     monitor/passthrough.cpp
-    monitor/port_calls.cpp
-    monitor/wait_bounds.cpp
-    monitor/process_state.cpp
-    monitor/trace_events.cpp
-    monitor/trace_sink.cpp
+    monitor/trace_rebuild.cpp
 )

@@ -3,11 +3,11 @@
 
 #include <cstring>
 
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 
-constexpr size_t NAME_FIELD = 128;
+constexpr size_t NAME_FIELD = JOB_START_NAME_SIZE;
 constexpr size_t CAPTION_FIELD = 64;
 
 std::string FieldText(const u8* field, size_t size) {
@@ -38,9 +38,9 @@ u32 BlockSizeOf(u32 code) {
 bool DecodeJobStart(const u8* bytes, size_t size, JobStartBlock& out) {
     if (size < JOB_START_BLOCK_SIZE) return false;
     out.jobId = ReadU32(bytes);
-    out.printer = FieldText(bytes + 4, NAME_FIELD);
-    out.document = FieldText(bytes + 132, NAME_FIELD);
-    out.connectWindow = ReadU32(bytes + 260);
+    out.printer = FieldText(bytes + JOB_START_PRINTER_OFFSET, NAME_FIELD);
+    out.document = FieldText(bytes + JOB_START_DOCUMENT_OFFSET, NAME_FIELD);
+    out.connectWindow = ReadU32(bytes + JOB_START_WINDOW_OFFSET);
     return true;
 }
 
@@ -56,8 +56,8 @@ bool DecodeMediaSettings(const u8* bytes, size_t size, MediaSettingsBlock& out) 
 
 bool DecodeProgress(const u8* bytes, size_t size, ProgressBlock& out) {
     if (size < PROGRESS_BLOCK_SIZE) return false;
-    out.page = ReadU16(bytes + 4);
-    u16 percent = ReadU16(bytes + 6);
+    out.page = ReadU16(bytes + PROGRESS_PAGE_OFFSET);
+    u16 percent = ReadU16(bytes + PROGRESS_PERCENT_OFFSET);
     out.percent = percent > 100 ? 100 : percent;
     return true;
 }

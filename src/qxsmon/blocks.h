@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 struct JobStartBlock {
     u32 jobId = 0;

@@ -5,10 +5,9 @@
 
 #include <cstdio>
 
-namespace {
+#include "core/driver_settings.h"
 
-constexpr char PRINTERS_KEY[] = "System\\CurrentControlSet\\control\\Print\\Printers\\%s";
-constexpr char SETTINGS_KEY[] = "SOFTWARE\\Quorvin\\Tavrik\\Driver\\3.0\\%s";
+namespace {
 
 struct KeyGuard {
     HKEY key = nullptr;
@@ -18,21 +17,7 @@ struct KeyGuard {
 };
 
 bool OpenKey(const char* format, const std::string& name, KeyGuard& out) {
-    char path[512];
-    int length = std::snprintf(path, sizeof path, format, name.c_str());
-    if (length < 0 || static_cast<size_t>(length) >= sizeof path) return false;
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &out.key) == ERROR_SUCCESS;
-}
-
-// Read as the monitor reads its own settings: four bytes whatever the type.
-void ReadNumber(HKEY key, const char* name, u32& value) {
-    DWORD read = 0;
-    DWORD size = sizeof read;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size) ==
-            ERROR_SUCCESS &&
-        size == sizeof read) {
-        value = read;
-    }
+    return OpenSettingsKey(format, name.c_str(), out.key);
 }
 
 // A text value, with environment variables expanded when it is REG_EXPAND_SZ.
@@ -60,16 +45,16 @@ bool ReadText(HKEY key, const char* name, std::string& value) {
 AppSettings ReadAppSettings(const std::string& printerName) {
     AppSettings settings;
     KeyGuard printerKey;
-    if (!OpenKey(PRINTERS_KEY, printerName, printerKey)) return settings;
+    if (!OpenKey(PRINTERS_KEY_FORMAT, printerName, printerKey)) return settings;
     std::string driver;
     if (!ReadText(printerKey.key, "Printer Driver", driver)) return settings;
     KeyGuard settingsKey;
-    if (!OpenKey(SETTINGS_KEY, driver, settingsKey)) return settings;
+    if (!OpenKey(SETTINGS_KEY_FORMAT, driver, settingsKey)) return settings;
     u32 headless = 0, trace = 0;
-    ReadNumber(settingsKey.key, "Headless", headless);
-    ReadNumber(settingsKey.key, "HeadlessDelay", settings.headlessDelayMs);
-    ReadNumber(settingsKey.key, "HeadlessRetries", settings.headlessRetries);
-    ReadNumber(settingsKey.key, "Trace", trace);
+    ReadFourByteSetting(settingsKey.key, "Headless", headless);
+    ReadFourByteSetting(settingsKey.key, "HeadlessDelay", settings.headlessDelayMs);
+    ReadFourByteSetting(settingsKey.key, "HeadlessRetries", settings.headlessRetries);
+    ReadFourByteSetting(settingsKey.key, "Trace", trace);
     ReadText(settingsKey.key, "TraceFile", settings.traceFile);
     settings.headless = headless != 0;
     settings.trace = trace != 0;

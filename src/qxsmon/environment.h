@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 struct AppSettings {
     bool headless = false;          // "Headless": answer by the policy even where the window is seen

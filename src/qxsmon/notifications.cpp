@@ -9,7 +9,7 @@
 #include "qxsmon/app.h"
 #include "qxsmon/states.h"
 #include "qxsmon/trace.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include "qxsmon/states.h"
 
 #include "qxsmon/resource.h"
-#include "statmon/statmon_interface.h"
-#include "status/status_packet.h"
+#include "core/statmon_interface.h"
+#include "core/status_packet.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // the window. Platform-free.
 #pragma once
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 enum class StateKind {
     Fixable,      // someone at the printer can clear it; the job waits for an answer

@@ -10,7 +10,7 @@
 #include "qxsmon/resource.h"
 #include "qxsmon/states.h"
 #include "qxsmon/trace.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 

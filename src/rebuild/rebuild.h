@@ -3,7 +3,7 @@
 // order, each behind a generated job information block.
 #pragma once
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 // Where the rebuilt stream goes and where the rebuild's buffers come from, so
 // that the same core writes to a file under Win32 and to memory in tests.

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "monitor/process_state.h"
+#include "core/process_state.h"
 #include "rebuild/rebuild.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // header and its command stream, and the index of its records and pieces.
 #pragma once
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 constexpr u32 SPOOL_HEADER_SIZE = 58;
 constexpr u8 SPOOL_JOB_MARK = 0x3A;  // first byte of headerSize, and of the job

@@ -1,7 +1,7 @@
 // Tape width and pieces per record from a spooled job's media fields.
 #pragma once
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 // Returns the tape width in millimetres (0 where the table has none) and
 // stores the number of pieces each record's data holds (0 for an unknown

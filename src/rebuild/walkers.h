@@ -7,7 +7,7 @@
 // walker reads or writes outside [data, data + length). All return non-zero.
 #pragma once
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 constexpr u8 WALK_FORM_FEED = 0x0C;
 constexpr u8 WALK_END_OF_JOB = 0x1A;

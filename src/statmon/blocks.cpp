@@ -21,10 +21,11 @@ void PutText(u8* at, const char* text, size_t capacity) {
 bool SendJobStart(PortSession& session) {
     u8 block[JOB_START_BLOCK_SIZE] = {};
     PutU32(block, session.jobId);
-    PutText(block + 4, session.printerName, 128);
-    PutText(block + 132, session.documentName, 128);
+    PutText(block + JOB_START_PRINTER_OFFSET, session.printerName, JOB_START_NAME_SIZE);
+    PutText(block + JOB_START_DOCUMENT_OFFSET, session.documentName, JOB_START_NAME_SIZE);
     // Window handles are 32-bit values on every Windows, also in 64-bit processes.
-    PutU32(block + 260, static_cast<u32>(reinterpret_cast<uintptr_t>(session.connectWindow)));
+    PutU32(block + JOB_START_WINDOW_OFFSET,
+           static_cast<u32>(reinterpret_cast<uintptr_t>(session.connectWindow)));
     return SendNotify(session, NotifyJobStart, block, sizeof block, true);
 }
 
@@ -54,7 +55,7 @@ bool SendProgress(PortSession& session, i16 kind) {
         ComputeProgress(session.jobInfo, session.pageBytesSent, session.lastPercent, kind);
     if (!report.send) return true;
     u8 block[PROGRESS_BLOCK_SIZE] = {};
-    PutU16(block + 4, report.page);
-    PutU16(block + 6, report.percent);
+    PutU16(block + PROGRESS_PAGE_OFFSET, report.page);
+    PutU16(block + PROGRESS_PERCENT_OFFSET, report.percent);
     return SendNotify(session, NotifyProgress, block, sizeof block, true);
 }

@@ -2,9 +2,9 @@
 // application's replies come in.
 #include <windows.h>
 
-#include "monitor/monitor_ops.h"
-#include "monitor/process_state.h"
-#include "monitor/trace.h"
+#include "statmon/connect_window.h"
+#include "core/process_state.h"
+#include "core/trace.h"
 #include "statmon/launch.h"
 #include "statmon/notify.h"
 

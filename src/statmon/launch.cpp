@@ -6,9 +6,9 @@
 
 #include <cstdio>
 
-#include "monitor/ticks.h"
-#include "monitor/trace.h"
-#include "monitor/wait_bounds.h"
+#include "core/ticks.h"
+#include "core/trace.h"
+#include "core/wait_bounds.h"
 #include "statmon/notify.h"
 
 namespace {
@@ -41,11 +41,11 @@ void ShowLaunchFailure() {
     CloseHandle(thread);
 }
 
-int StopWithMessage(PortSession& session) {
+LaunchResult StopWithMessage(PortSession& session) {
     TraceJobStopped(session, "QXSMON.EXE cannot be started or shows no window");
     session.flags |= PSF_STOPPED;
     ShowLaunchFailure();
-    return 1;
+    return LAUNCH_DROPPED;
 }
 
 bool StartApplication(PortSession& session) {
@@ -76,11 +76,11 @@ bool StartApplication(PortSession& session) {
 
 }  // namespace
 
-int LaunchStatusMonitor(PortSession& session) {
+LaunchResult LaunchStatusMonitor(PortSession& session) {
     session.connectThread = CreateThread(nullptr, 0, ConnectThreadMain, &session, 0, nullptr);
     if (session.connectThread == nullptr) {
         session.flags |= PSF_STOPPED;
-        return 0;
+        return LAUNCH_NO_THREAD;
     }
     // The thread sets replyEvent once its window exists; it also ends at once
     // when no window can be made, which must not leave this wait hanging.
@@ -89,7 +89,7 @@ int LaunchStatusMonitor(PortSession& session) {
     ResetEvent(session.replyEvent);
     if (session.connectWindow == nullptr) {
         session.flags |= PSF_STOPPED;
-        return 0;
+        return LAUNCH_NO_THREAD;
     }
 
     if (!StartApplication(session)) return StopWithMessage(session);
@@ -108,10 +108,10 @@ int LaunchStatusMonitor(PortSession& session) {
     session.lastNotifyCode = 0;
     if (SendNotify(session, NotifyConnect) && SendJobStart(session)) {
         session.flags &= ~PSF_LAUNCH_STATMON;
-        if (SendNotify(session, NotifyPrinting)) return 2;
+        if (SendNotify(session, NotifyPrinting)) return LAUNCH_LINKED;
     }
     session.flags |= PSF_STOPPED;
-    return 1;
+    return LAUNCH_DROPPED;
 }
 
 bool WaitForReply(PortSession& session, u32& state) {

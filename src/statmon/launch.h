@@ -1,11 +1,18 @@
 // The status monitor application's process, its window and the connect thread.
 #pragma once
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 
-// Starts the application and its link at the job's first write:
-// 2 the link is up; 1 not made, job stopped, write succeeds; 0 no connect thread.
-int LaunchStatusMonitor(PortSession& session);
+// What the launch at the job's first write leaves for the write; the numbers
+// are the write's own results where it stops there.
+enum LaunchResult {
+    LAUNCH_NO_THREAD = 0,  // no connect thread: the job is stopped and the write fails
+    LAUNCH_DROPPED = 1,    // no link: the job is stopped, the write succeeds and drops its data
+    LAUNCH_LINKED = 2,     // the application is told; the write goes on
+};
+
+// Starts the application and its link at the job's first write.
+LaunchResult LaunchStatusMonitor(PortSession& session);
 
 // The application's top-level window (its primary thread's, without a parent);
 // stored in monitorWindow, null when there is none.

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "monitor/process_state.h"
-#include "monitor/trace.h"
-#include "monitor/wait_bounds.h"
+#include "core/process_state.h"
+#include "core/trace.h"
+#include "core/wait_bounds.h"
 #include "statmon/launch.h"
 
 namespace {
@@ -68,13 +68,14 @@ bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool
         blockNumber = number;
     }
 
-    u32 stateClass = code >> 16;
-    if (stateClass == 2 || stateClass == 3) {
+    u32 notifyClass = NotifyClass(code);
+    bool awaitsAnswer = notifyClass == NOTIFY_CLASS_ERROR || notifyClass == NOTIFY_CLASS_FATAL;
+    if (awaitsAnswer) {
         MonitorLockGuard lock;
         session.replyState = REPLY_AWAITED;  // also when the repeat is dropped below
     }
     bool repeat = false;
-    if (stateClass == 2 || stateClass == 3 || stateClass == 5) {
+    if (awaitsAnswer || notifyClass == NOTIFY_CLASS_PHASE) {
         repeat = code == session.lastNotifyCode;
         if (!repeat) session.lastNotifyCode = code;
     }

@@ -1,8 +1,8 @@
 // Notifications to the status monitor application and their shared-memory blocks.
 #pragma once
 
-#include "monitor/port_session.h"
-#include "statmon/statmon_interface.h"
+#include "core/port_session.h"
+#include "core/statmon_interface.h"
 
 // Sends one WM_STATMON notification; with withBlock the data travels in a named
 // mapping made for this message. FALSE (with (3, 0) and resetNeeded) when the

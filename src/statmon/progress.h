@@ -1,7 +1,7 @@
 // Progress of a page as the status monitor application is told it.
 #pragma once
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 
 struct ProgressReport {
     bool send;

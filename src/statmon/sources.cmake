@@ -7,4 +7,5 @@ list(APPEND QXL_WIN_SOURCES
     statmon/notify.cpp
     statmon/connect_window.cpp
     statmon/launch.cpp
+    statmon/reply_check.cpp
 )

@@ -16,7 +16,7 @@ constexpr BitState ERROR_INFO1[] = {
     {0x40, STATE_FATAL, 24}, {0x80, STATE_ERROR, 8},
 };
 
-bool Fail(PortSession& session, i16 stateClass, i16 stateCode) {
+bool BadStatus(PortSession& session, i16 stateClass, i16 stateCode) {
     SetState(session, stateClass, stateCode);
     return false;
 }
@@ -27,35 +27,35 @@ bool DecodeStatus(PortSession& session, const StatusPacket& packet) {
     SetState(session, STATE_READY, 0);
 
     if (packet.printerId[0] != 0x30 || packet.printerId[1] != 0x35)
-        return Fail(session, STATE_ERROR, CODE_WRONG_PRINTER);
+        return BadStatus(session, STATE_ERROR, CODE_WRONG_PRINTER);
 
     for (const BitState& entry : ERROR_INFO1) {
         if ((packet.errorInfo1 & entry.bit) == 0) continue;
         if (entry.bit == 0x80) session.resendMode = 1;
-        return Fail(session, entry.stateClass, entry.stateCode);
+        return BadStatus(session, entry.stateClass, entry.stateCode);
     }
 
     // Two values of errorInfo2 are compared whole, so 0x0C matches neither of
     // them and falls through to the bits above.
     u8 info2 = packet.errorInfo2;
-    if (info2 & 0x01) return Fail(session, STATE_ERROR, 13);
-    if (info2 & 0x02) return Fail(session, STATE_ERROR, 9);
-    if (info2 == 0x04) return Fail(session, STATE_FATAL, 27);
-    if (info2 == 0x08) return Fail(session, STATE_ERROR, 9);
-    if (info2 & 0x10) return Fail(session, STATE_ERROR, 20);
-    if (info2 & 0x20) return Fail(session, STATE_GONE, 0);
-    if (info2 & 0x40) return Fail(session, STATE_ERROR, 22);
+    if (info2 & 0x01) return BadStatus(session, STATE_ERROR, 13);
+    if (info2 & 0x02) return BadStatus(session, STATE_ERROR, 9);
+    if (info2 == 0x04) return BadStatus(session, STATE_FATAL, 27);
+    if (info2 == 0x08) return BadStatus(session, STATE_ERROR, 9);
+    if (info2 & 0x10) return BadStatus(session, STATE_ERROR, 20);
+    if (info2 & 0x20) return BadStatus(session, STATE_GONE, 0);
+    if (info2 & 0x40) return BadStatus(session, STATE_ERROR, 22);
 
-    if (packet.statusType == STATUS_ERROR) return Fail(session, STATE_FATAL, CODE_ERROR_STATUS);
-    if (packet.mediaWidth == 0) return Fail(session, STATE_ERROR, 1);
+    if (packet.statusType == STATUS_ERROR) return BadStatus(session, STATE_FATAL, CODE_ERROR_STATUS);
+    if (packet.mediaWidth == 0) return BadStatus(session, STATE_ERROR, 1);
 
     const JobInfoBlock& job = session.jobInfo;
     u8 checks = static_cast<u8>(job.checkFlags & 0xFF);
     if ((checks & JIB_CHECK_MEDIA_TYPE) && packet.mediaType != job.mediaType)
-        return Fail(session, STATE_ERROR, job.mediaType == 9 ? CODE_MEDIA_TYPE_9 : CODE_MEDIA_MISMATCH);
+        return BadStatus(session, STATE_ERROR, job.mediaType == 9 ? CODE_MEDIA_TYPE_9 : CODE_MEDIA_MISMATCH);
     if ((checks & JIB_CHECK_MEDIA_WIDTH) && packet.mediaWidth != job.mediaWidth)
-        return Fail(session, STATE_ERROR, CODE_MEDIA_MISMATCH);
+        return BadStatus(session, STATE_ERROR, CODE_MEDIA_MISMATCH);
     if ((checks & JIB_CHECK_MEDIA_EXTRA) && packet.mediaExtra != job.mediaExtra)
-        return Fail(session, STATE_ERROR, CODE_MEDIA_MISMATCH);
+        return BadStatus(session, STATE_ERROR, CODE_MEDIA_MISMATCH);
     return true;
 }

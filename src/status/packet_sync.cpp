@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // packet, the byte-wise header match and the receive buffer's moves.
 #pragma once
 
-#include "status/status_packet.h"
+#include "core/status_packet.h"
 
 // What a packet starts with: network and USB ports 0x80 0x20, serial 0x80.
 enum class PacketStart { Pair, Single };

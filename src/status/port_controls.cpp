@@ -2,8 +2,8 @@
 // page's status exchanges, through the port monitor's GetPrinterDataFromPort.
 #include <windows.h>
 
-#include "monitor/port_calls.h"
-#include "monitor/port_monitor.h"
+#include "core/port_calls.h"
+#include "core/port_monitor.h"
 #include "status/port_wait.h"
 #include "status/status.h"
 
@@ -32,25 +32,25 @@ BOOL Request(PortSession& session, u32 controlId, void* in, u32 inSize, void* ou
     return LowerGetPrinterData(session, controlId, nullptr, in, inSize, out, outSize, returned);
 }
 
-int Fail(PortSession& session, int result) {
+PollResult SerialFailure(PortSession& session, PollResult result) {
     SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
     return result;
 }
 
-int PollNetworkPort(PortSession& session) {
+PollResult PollNetworkPort(PortSession& session) {
     u32 waiting = 0;
     u32 returned = 0;
     BOOL ok = Request(session, CONTROL_NETWORK_QUEUED, nullptr, 0, &waiting, sizeof waiting, &returned);
     return ok && returned == sizeof waiting && waiting >= STATUS_PACKET_SIZE ? POLL_READ : POLL_NOTHING;
 }
 
-int PollSerialPort(PortSession& session) {
+PollResult PollSerialPort(PortSession& session) {
     if (session.statusBufferCount != 0) return POLL_READ;  // part of a packet is already here
     u32 word = 0;
     if (!Request(session, CONTROL_SERIAL_STATUS, nullptr, 0, nullptr, 0, &word))
-        return Fail(session, POLL_STOP);
-    if ((word & SERIAL_READY) == 0) return Fail(session, (word & SERIAL_DATA) ? POLL_READ : POLL_STOP);
-    if (word & SERIAL_FAULTS) return Fail(session, POLL_STOP);
+        return SerialFailure(session, POLL_STOP);
+    if ((word & SERIAL_READY) == 0) return SerialFailure(session, (word & SERIAL_DATA) ? POLL_READ : POLL_STOP);
+    if (word & SERIAL_FAULTS) return SerialFailure(session, POLL_STOP);
     session.portReady = (word & SERIAL_BUSY) ? PORT_BUSY : PORT_READY;
     if ((word & SERIAL_DATA) == 0) {
         session.stateCode = 0;
@@ -76,7 +76,7 @@ i16 ClassifyParallelStatus(u8 status) {
 
 }  // namespace
 
-int PollPortReady(PortSession& session) {
+PollResult PollPortReady(PortSession& session) {
     switch (session.portType) {
         case PORTTYPE_NETWORK:
             return PollNetworkPort(session);
@@ -122,7 +122,7 @@ bool PollUsbPort(PortSession& session) {
             return false;
         case MutexWait::Failed: return false;
     }
-    PortMutexGuard guard{session};
+    MutexGuard guard{session.portMutex};
     u32 status = 0;
     u32 returned = 0;
     if (!Request(session, CONTROL_USB_STATUS, nullptr, 0, &status, sizeof status, &returned)) return false;
@@ -133,7 +133,7 @@ bool PollUsbPort(PortSession& session) {
 bool SetPortValue(PortSession& session, u32 value) {
     u32 controlId = session.portType == PORTTYPE_NETWORK ? CONTROL_NETWORK_VALUE : CONTROL_PORT_VALUE;
     if (TakePortMutex(session, CONTROL_MUTEX_WAIT_MS) != MutexWait::Owned) return false;
-    PortMutexGuard guard{session};
+    MutexGuard guard{session.portMutex};
     u32 returned = 0;
     return Request(session, controlId, &value, sizeof value, nullptr, 0, &returned) != FALSE;
 }

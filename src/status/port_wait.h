@@ -1,29 +1,10 @@
-// The port mutex as the status code takes it, and the port errors every
-// status routine classifies the same way.
+// What the status code does between tries, and the port errors every status
+// routine classifies the same way.
 #pragma once
 
 #include <windows.h>
 
-#include "monitor/port_session.h"
-
-enum class MutexWait { Owned, TimedOut, Failed };
-
-// Waits for portMutex. A mutex left behind by an owner that ended counts as a
-// failed wait; the ownership so gained is given back at once, so the next
-// user does not wait on a mutex nobody will release.
-inline MutexWait TakePortMutex(PortSession& session, DWORD milliseconds) {
-    DWORD result = WaitForSingleObject(static_cast<HANDLE>(session.portMutex), milliseconds);
-    if (result == WAIT_OBJECT_0) return MutexWait::Owned;
-    if (result == WAIT_TIMEOUT) return MutexWait::TimedOut;
-    if (result == WAIT_ABANDONED) ReleaseMutex(static_cast<HANDLE>(session.portMutex));
-    return MutexWait::Failed;
-}
-
-// Releases portMutex on every way out of the scope that took it.
-struct PortMutexGuard {
-    PortSession& session;
-    ~PortMutexGuard() { ReleaseMutex(static_cast<HANDLE>(session.portMutex)); }
-};
+#include "core/port_mutex.h"
 
 // Before a port monitor is asked again after a read or poll that brought
 // nothing: one whose ReadPort returns at once when no data waits would
@@ -32,5 +13,9 @@ struct PortMutexGuard {
 constexpr DWORD EMPTY_READ_PAUSE_MS = 5;
 inline void PauseAfterEmptyRead() { Sleep(EMPTY_READ_PAUSE_MS); }
 
+// Which status call of the port failed: the status request takes a "gone" port
+// only on USB ports, and resets the printer only on a fatal error.
+enum class FailedCall { StatusRead, StatusRequest };
+
 // A port call that failed with error: the state pair it leaves. Always false.
-bool PortFailure(PortSession& session, DWORD error);
+bool PortFailure(PortSession& session, DWORD error, FailedCall call);

@@ -2,9 +2,9 @@
 // packet, serial ports in blocks of up to 640 bytes, the others byte by byte.
 #include <windows.h>
 
-#include "monitor/port_calls.h"
-#include "monitor/port_monitor.h"
-#include "monitor/ticks.h"
+#include "core/port_calls.h"
+#include "core/port_monitor.h"
+#include "core/ticks.h"
 #include "status/packet_sync.h"
 #include "status/port_wait.h"
 #include "status/status.h"
@@ -14,7 +14,7 @@ namespace {
 constexpr u32 HEADER_SIZE = sizeof STATUS_HEADER;
 constexpr u32 BODY_SIZE = STATUS_PACKET_SIZE - HEADER_SIZE;
 
-bool TimedOut(PortSession& session) {
+bool MarkReadTimedOut(PortSession& session) {
     SetState(session, STATE_ERROR, CODE_TIMED_OUT);
     return false;
 }
@@ -50,22 +50,23 @@ bool ReadBlocks(PortSession& session, StatusPacket& out, u32 start, u32 timeout,
         session.statusBufferCount = static_cast<u16>(count);
         if (whole) return true;
         if (!read.ok && read.count == 0 && read.error != ERROR_COUNTER_TIMEOUT_CODE)
-            return PortFailure(session, read.error);
-        if (DeadlinePassed(start, timeout)) return TimedOut(session);
+            return PortFailure(session, read.error, FailedCall::StatusRead);
+        if (DeadlinePassed(start, timeout)) return MarkReadTimedOut(session);
         if (read.count == 0) PauseAfterEmptyRead();
     }
 }
 
 }  // namespace
 
-bool PortFailure(PortSession& session, DWORD error) {
+bool PortFailure(PortSession& session, DWORD error, FailedCall call) {
+    bool request = call == FailedCall::StatusRequest;
     if (error == PORTERR_FATAL) {
         session.resetNeeded = 1;
         SetState(session, STATE_FATAL, CODE_PORT_FATAL);
-    } else if (error == PORTERR_GONE) {
+    } else if (error == PORTERR_GONE && (!request || session.portType == PORTTYPE_USB)) {
         SetState(session, STATE_GONE, 0);
     } else {
-        session.resetNeeded = 1;
+        if (!request) session.resetNeeded = 1;
         SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
     }
     return false;
@@ -80,8 +81,8 @@ bool ReadStatusNetwork(PortSession& session, StatusPacket& out, u32 start, u32 t
 // had is, to the wait loop, a read that brought nothing: contention for the
 // port is not a printer error.
 bool ReadStatusUsb(PortSession& session, StatusPacket& out, u32 start, u32 timeout) {
-    if (TakePortMutex(session, timeout) != MutexWait::Owned) return TimedOut(session);
-    PortMutexGuard guard{session};
+    if (TakePortMutex(session, timeout) != MutexWait::Owned) return MarkReadTimedOut(session);
+    MutexGuard guard{session.portMutex};
     return ReadBlocks(session, out, start, timeout, STATUS_PACKET_SIZE, PacketStart::Pair);
 }
 
@@ -96,14 +97,14 @@ bool ReadStatusBytewise(PortSession& session, StatusPacket& out, u32 start, u32 
     u32 matched = 0;
     while (matched < HEADER_SIZE) {
         PortRead read = ReadPortOnce(session, packet + matched, 1);
-        if (!read.ok && read.error != ERROR_COUNTER_TIMEOUT_CODE) return PortFailure(session, read.error);
+        if (!read.ok && read.error != ERROR_COUNTER_TIMEOUT_CODE) return PortFailure(session, read.error, FailedCall::StatusRead);
         if (read.count == 1) {
             matched = MatchHeaderByte(matched, packet[matched]);
             // Bytes that start no header would otherwise hold the reader past
             // its deadline for as long as a babbling port keeps sending them.
             if (matched != 0) continue;
         }
-        if (DeadlinePassed(start, timeout)) return TimedOut(session);
+        if (DeadlinePassed(start, timeout)) return MarkReadTimedOut(session);
         if (read.count == 0) PauseAfterEmptyRead();
     }
     for (u32 i = 0; i < HEADER_SIZE; ++i) packet[i] = STATUS_HEADER[i];
@@ -111,10 +112,10 @@ bool ReadStatusBytewise(PortSession& session, StatusPacket& out, u32 start, u32 
     u32 got = 0;
     for (;;) {
         PortRead read = ReadPortOnce(session, packet + HEADER_SIZE + got, BODY_SIZE - got);
-        if (!read.ok && read.error != ERROR_COUNTER_TIMEOUT_CODE) return PortFailure(session, read.error);
+        if (!read.ok && read.error != ERROR_COUNTER_TIMEOUT_CODE) return PortFailure(session, read.error, FailedCall::StatusRead);
         got += read.count;
         if (got == BODY_SIZE) return true;
-        if (DeadlinePassed(start, timeout)) return TimedOut(session);
+        if (DeadlinePassed(start, timeout)) return MarkReadTimedOut(session);
         if (read.count == 0) PauseAfterEmptyRead();
     }
 }

@@ -1,7 +1,7 @@
 // Printer status: decode, packet readers, port polls and controls, the wait loop.
 #pragma once
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 
 // Turns a status reply or error status into the state pair; true when good.
 bool DecodeStatus(PortSession& session, const StatusPacket& packet);
@@ -13,14 +13,16 @@ bool ReadStatusUsb(PortSession& session, StatusPacket& out, u32 start, u32 timeo
 bool ReadStatusSerial(PortSession& session, StatusPacket& out, u32 start, u32 timeout);
 bool ReadStatusBytewise(PortSession& session, StatusPacket& out, u32 start, u32 timeout);
 
-// Poll results
-constexpr int POLL_STOP = 0;
-constexpr int POLL_READ = 1;
-constexpr int POLL_NOTHING = 2;
-constexpr int POLL_USB_PRESENT = 3;
-constexpr int POLL_SERIAL_FEW = 4;
+// What a port's readiness poll tells the status wait loop.
+enum PollResult {
+    POLL_STOP = 0,         // the printer is gone or the port failed; the state pair says why
+    POLL_READ = 1,         // there may be a packet: read now
+    POLL_NOTHING = 2,      // nothing to read yet
+    POLL_USB_PRESENT = 3,  // USB: the printer is there; whether data waits is not said
+    POLL_SERIAL_FEW = 4,   // serial: data flagged, fewer than 3 bytes counted
+};
 
-int PollPortReady(PortSession& session);
+PollResult PollPortReady(PortSession& session);
 bool PollParallelPort(PortSession& session);
 bool PollUsbPort(PortSession& session);
 bool SetPortValue(PortSession& session, u32 value);

@@ -2,14 +2,14 @@
 // before the data of a new page is sent.
 #include <windows.h>
 
-#include "monitor/port_calls.h"
-#include "monitor/port_monitor.h"
-#include "monitor/ticks.h"
-#include "monitor/trace.h"
+#include "core/port_calls.h"
+#include "core/port_monitor.h"
+#include "core/ticks.h"
+#include "core/trace.h"
 #include "statmon/notify.h"
 #include "status/port_wait.h"
 #include "status/status.h"
-#include "stream/transmit.h"
+#include "statmon/reply_check.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ bool WaitForStatus(PortSession& session, u8 statusType, u8 phaseType, u16 phaseN
     u32 start = TickNow();
     bool awaitingError = statusType == STATUS_ERROR;
     for (;;) {
-        int poll = PollPortReady(session);
+        PollResult poll = PollPortReady(session);
         if (poll == POLL_STOP) return false;
         if (poll == POLL_USB_PRESENT && awaitingError) return true;
         bool gotPacket = false;
@@ -155,16 +155,7 @@ bool RequestStatus(PortSession& session) {
     if (usb) ReleaseMutex(static_cast<HANDLE>(session.portMutex));
 
     if (ok && written == sizeof request) return WaitForStatus(session, STATUS_REPLY, 0, 0, false);
-
-    if (error == PORTERR_FATAL) {
-        session.resetNeeded = 1;
-        SetState(session, STATE_FATAL, CODE_PORT_FATAL);
-    } else if (error == PORTERR_GONE && usb) {
-        SetState(session, STATE_GONE, 0);
-    } else {
-        SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
-    }
-    return false;
+    return PortFailure(session, error, FailedCall::StatusRequest);
 }
 
 // On USB ports the packets the printer queued before the request are thrown

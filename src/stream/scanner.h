@@ -3,7 +3,7 @@
 // three in-place edits. Platform-free; the sender is passed in.
 #pragma once
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 
 // The working values of one scan, shared with the sender.
 struct ScanCursor {

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "monitor/process_state.h"
+#include "core/process_state.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // page copy. Nodes and their data are zero-initialised global-heap blocks.
 #pragma once
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 
 // Appends a copy of the bytes. On a failed allocation the whole list is
 // released (the page's earlier segments are lost too) and FALSE returned.

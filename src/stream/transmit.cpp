@@ -1,16 +1,18 @@
 // The sender: each segment the scanner hands over is stored for a resend,
 // preceded at a new page by a status check, written under the port mutex and
 // reported as progress; at page ends the printer is followed through printing.
+#include "statmon/reply_check.h"
 #include "stream/transmit.h"
 
 #include <windows.h>
 
 #include <cstring>
 
-#include "monitor/port_calls.h"
-#include "monitor/port_monitor.h"
-#include "monitor/ticks.h"
-#include "monitor/trace.h"
+#include "core/port_calls.h"
+#include "core/port_mutex.h"
+#include "core/port_monitor.h"
+#include "core/ticks.h"
+#include "core/trace.h"
 #include "status/status.h"
 #include "statmon/notify.h"
 #include "stream/scanner.h"
@@ -25,7 +27,9 @@ constexpr DWORD STALLED_WRITE_PAUSE_MS = 10;
 
 bool IsNetwork(const PortSession& session) { return session.portType == PORTTYPE_NETWORK; }
 
-u32 ValueAfterStatus(const PortSession& session) { return IsNetwork(session) ? 100 : 300; }
+u32 ValueAfterStatus(const PortSession& session) {
+    return IsNetwork(session) ? PORT_VALUE_STATUS : PORT_VALUE_DATA;
+}
 
 // Holds the data while the application has paused the job. The reply event
 // paces the loop.
@@ -81,16 +85,13 @@ enum class WriteOutcome { Written, MutexTimedOut, Failed };
 // waits on.
 WriteOutcome WriteSegment(PortSession& session, ScanCursor& cursor) {
     while (cursor.pos > 0) {
-        DWORD wait = WaitForSingleObject(session.portMutex, PORT_MUTEX_WAIT_MS);
-        if (wait == WAIT_TIMEOUT) {
+        MutexWait wait = TakePortMutex(session, PORT_MUTEX_WAIT_MS);
+        if (wait == MutexWait::TimedOut) {
             if (!CheckReply(session)) return WriteOutcome::Failed;
             if (!(session.flags & PSF_RESENDING)) return WriteOutcome::MutexTimedOut;
             continue;
         }
-        if (wait != WAIT_OBJECT_0) {
-            if (wait == WAIT_ABANDONED) ReleaseMutex(session.portMutex);
-            return WriteOutcome::Failed;
-        }
+        if (wait == MutexWait::Failed) return WriteOutcome::Failed;
         SetLastError(0);
         u32 written = WritePass(session, cursor.base(), cursor.pos);
         DWORD error = GetLastError();
@@ -117,7 +118,7 @@ bool PageEndHandshake(PortSession& session, SegmentKind kind) {
     session.printingPhase = 0;
     session.waitingPhase = 1;
     if (!told) return false;
-    SetPortValue(session, 100);
+    SetPortValue(session, PORT_VALUE_STATUS);
     if (!WaitForStatus(session, STATUS_PHASE_CHANGE, 1, 0, true)) return false;
     if (kind != SEG_SPLIT && !WaitForStatus(session, STATUS_PRINTING_ENDED, 0, 0, true))
         return false;
@@ -144,9 +145,7 @@ SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kin
     bool stored = !(session.flags & PSF_RESENDING);
     if (stored) {
         if (!StoreOnce(session, cursor.base(), length)) {
-            SendNotify(session, NotifySystemError);
-            SendResetSequence(session);
-            session.flags |= PSF_STOPPED;
+            StopWithSystemError(session, "the page's segments cannot be kept");
             return SendResult::EndTrue;
         }
         if ((session.flags & PSF_RESET_ON_STOP) && kind == SEG_PAGE_END) MakePageCopy(session);
@@ -161,7 +160,7 @@ SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kin
     };
 
     if (session.flags & PSF_NEW_JOB_INFO) {
-        SetPortValue(session, 100);
+        SetPortValue(session, PORT_VALUE_STATUS);
         if (!CheckPrinterStatus(session)) return fail();
         session.flags &= ~PSF_NEW_JOB_INFO;
         SetPortValue(session, ValueAfterStatus(session));
@@ -253,8 +252,7 @@ bool RealStoreSegment(void*, PortSession& session, const u8* data, u32 length) {
 }
 
 void RealStoreFailed(void*, PortSession& session) {
-    SendNotify(session, NotifySystemError);
-    SendResetSequence(session);
+    StopWithSystemError(session, "the page's segments cannot be kept");
 }
 
 constexpr ScanSender REAL_SENDER = {nullptr, RealSendSegment, RealTakeJobInfo, RealStoreSegment,

@@ -2,19 +2,16 @@
 // handshake, job information blocks, the reset sequence and the reply check.
 #pragma once
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 #include "stream/scanner.h"
-
-// Turns the application's last reply into pause and cancel; FALSE on a cancel
-// or when the application's window has gone, with (3, 0), resetNeeded and
-// PSF_RESET_ON_STOP.
-bool CheckReply(PortSession& session);
-
-// The job is cancelled: (3, 0), resetNeeded and PSF_RESET_ON_STOP.
-void MarkCancelled(PortSession& session);
 
 // 48 zero bytes and ESC @ straight to the port, without the port mutex.
 bool SendResetSequence(PortSession& session);
+
+// The data path cannot go on (its memory ran out, a command can never be
+// taken): the user is told with NotifySystemError, the printer is reset and
+// the job stopped.
+void StopWithSystemError(PortSession& session, const char* why);
 
 // Hands one segment to the port (see the scanner's sender contract).
 SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kind);

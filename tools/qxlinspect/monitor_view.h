@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

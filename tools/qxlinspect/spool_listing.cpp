@@ -10,7 +10,7 @@
 #include "rebuild/spool_file.h"
 #include "rebuild/tape_table.h"
 #include "rebuild/walkers.h"
-#include "stream/job_info.h"
+#include "core/job_info.h"
 
 namespace {
 

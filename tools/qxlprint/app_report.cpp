@@ -5,7 +5,7 @@
 
 #include "common/text.h"
 #include "qxlprint/vocabulary.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "qxlprint/vocabulary.h"
 #include "rig/message_box_watcher.h"
 #include "rig/statmon_log.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "monitor/monitor_table.h"
+#include "core/monitor_table.h"
 #include "qxlprint/print_options.h"
 #include "qxlprint/transcript.h"
 #include "rig/emulated_printer.h"

@@ -8,8 +8,8 @@
 #include "common/text.h"
 #include "qxlinspect/monitor_view.h"
 #include "rig/network_monitor.h"
-#include "statmon/statmon_interface.h"
-#include "stream/job_info.h"
+#include "core/statmon_interface.h"
+#include "core/job_info.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/monitor_table.h"
+#include "core/monitor_table.h"
 #include "qxlprint/print_options.h"
 #include "qxlprint/transcript.h"
 #include "rig/fake_port_monitor.h"

@@ -3,8 +3,8 @@
 #include "qxlprint/vocabulary.h"
 
 #include "common/text.h"
-#include "monitor/port_session.h"
-#include "statmon/statmon_interface.h"
+#include "core/port_session.h"
+#include "core/statmon_interface.h"
 #include "status/status.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "status/status_packet.h"
+#include "core/status_packet.h"
 
 // "NotifyJobStart", or "state (2, 5): cover open" for a state notification.
 std::string NotifyText(std::uint32_t code);

@@ -12,8 +12,9 @@
 // QXSMON_LOG names the log (one line per event, "PID TICK EVENT ...",
 // appended, written at once),
 // QXSMON_SCRIPT the replies and misbehaviours (see script.h), replaced by
-// QXSMON_SCRIPT_<document name> where a job of that document sets one, QXSMON_LIFETIME (ms, default
-// 120000) the bound after which every mode exits, so no stand-in outlives a test.
+// QXSMON_SCRIPT_<document name> where a job of that document sets one,
+// QXSMON_LIFETIME (ms, default 120000) the bound after which every mode exits,
+// so no stand-in outlives a test.
 #include <windows.h>
 
 #include <cstdarg>
@@ -24,8 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "qxsmon/block_log.h"
 #include "qxsmon/script.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 
@@ -74,51 +76,6 @@ void Log(const char* format, ...) {
     WriteFile(g_app.log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
-bool CarriesBlock(std::uint32_t code) {
-    return code == NotifyJobStart || code == NotifyMediaSettings || code == NotifyProgress ||
-           code == NotifyMediaStatus;
-}
-
-// The largest view the section allows: its size as the creator made it.
-SIZE_T SectionSize(HANDLE mapping) {
-    SIZE_T low = 0, high = 1 << 20;  // low maps, high does not
-    while (high - low > 1) {
-        SIZE_T middle = low + (high - low) / 2;
-        void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, middle);
-        if (view != nullptr) {
-            UnmapViewOfFile(view);
-            low = middle;
-        } else {
-            high = middle;
-        }
-    }
-    return low;
-}
-
-// "block NAME missing" or "block NAME SIZE HEXBYTES".
-std::string ReadBlock(std::uint32_t number, std::vector<unsigned char>& bytes) {
-    char name[16];
-    std::snprintf(name, sizeof name, BLOCK_NAME_FORMAT, number);
-    std::string text = std::string("block ") + name;
-    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
-    if (mapping == nullptr) return text + " missing";
-    SIZE_T size = SectionSize(mapping);
-    const void* view = size > 0 ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size) : nullptr;
-    if (view != nullptr) {
-        auto* data = static_cast<const unsigned char*>(view);
-        bytes.assign(data, data + size);
-        UnmapViewOfFile(view);
-    }
-    CloseHandle(mapping);
-    text += " " + std::to_string(bytes.size()) + " ";
-    char hex[3];
-    for (unsigned char byte : bytes) {
-        std::snprintf(hex, sizeof hex, "%02x", byte);
-        text += hex;
-    }
-    return text;
-}
-
 constexpr UINT_PTR CLOSE_AFTER_CANCEL_TIMER = 2;
 
 void Reply(std::uint32_t state, bool send) {
@@ -148,11 +105,11 @@ void HandleNotification(HWND window, std::uint32_t code, LPARAM lParam) {
         Log("notify 0x%08x 0x%08x %s", code, number, block.c_str());
         if (code == NotifyJobStart && bytes.size() >= 264) {
             std::uint32_t handle = 0;
-            std::memcpy(&handle, bytes.data() + 260, 4);
+            std::memcpy(&handle, bytes.data() + JOB_START_WINDOW_OFFSET, 4);
             g_app.connectWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
             // Jobs printing side by side each get the script named after their document.
-            std::string document(reinterpret_cast<const char*>(bytes.data() + 132),
-                                 strnlen(reinterpret_cast<const char*>(bytes.data() + 132), 127));
+            const char* name = reinterpret_cast<const char*>(bytes.data() + JOB_START_DOCUMENT_OFFSET);
+            std::string document(name, strnlen(name, JOB_START_NAME_SIZE - 1));
             std::string own = Environment(("QXSMON_SCRIPT_" + document).c_str(), "");
             if (!own.empty()) g_app.rules = ParseScript(own);
         }

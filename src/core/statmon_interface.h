@@ -2,7 +2,7 @@
 // message it exchanges with the monitor, the notification codes and blocks.
 #pragma once
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 inline constexpr char STATMON_EXECUTABLE[] = "QXSMON.EXE";
 inline constexpr char STATMON_COMMAND_FORMAT[] = "%s QX28";
@@ -25,9 +25,25 @@ constexpr u32 NotifyPrinting = 0x50021;
 constexpr u32 NotifyWaiting = 0x50022;
 constexpr u32 NotifyPrinterNotice = 0x58014;
 
+// The class of a notification code, and the classes the monitor treats apart:
+// state notifications await an answer; their codes and the phase notifications
+// are not sent twice in a row.
+constexpr u32 NotifyClass(u32 code) { return code >> 16; }
+constexpr u32 NOTIFY_CLASS_ERROR = 2;
+constexpr u32 NOTIFY_CLASS_FATAL = 3;
+constexpr u32 NOTIFY_CLASS_PHASE = 5;
+
 constexpr u32 JOB_START_BLOCK_SIZE = 264;
+// The job start block: job id, printer and document names (zero-terminated,
+// cut to 127 characters) and the connect window's handle.
+constexpr u32 JOB_START_PRINTER_OFFSET = 4;
+constexpr u32 JOB_START_DOCUMENT_OFFSET = 132;
+constexpr u32 JOB_START_NAME_SIZE = 128;
+constexpr u32 JOB_START_WINDOW_OFFSET = 260;
 constexpr u32 MEDIA_SETTINGS_BLOCK_SIZE = 73;
 constexpr u32 PROGRESS_BLOCK_SIZE = 8;
+constexpr u32 PROGRESS_PAGE_OFFSET = 4;
+constexpr u32 PROGRESS_PERCENT_OFFSET = 6;
 constexpr u32 MEDIA_STATUS_BLOCK_SIZE = 5;
 
 // Reply states (high 16 bits of a reply's wParam).

@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 
 constexpr u32 TRACE_PATH_SIZE = MAX_PATH;
 
@@ -45,7 +45,6 @@ void TraceReplyLine(PortSession& session, u32 state);
 void TraceResetLine(PortSession& session);
 void TraceResendLine(PortSession& session, const char* source, u32 bytes);
 void TraceDivertLine(PortSession& session);
-void TraceRebuildLine(PortSession& session, HANDLE spoolFile, HANDLE rebuilt, BOOL rebuiltJob);
 
 inline void TracePortOpened(PortSession& s) { if (s.trace.on) TracePortOpenedLine(s); }
 // The record is about to be freed: its trace file is closed too.
@@ -80,6 +79,3 @@ inline void TraceResend(PortSession& s, const char* source, u32 bytes) {
 }
 // After the spool file's creation: where a multi-copy job goes, or why not.
 inline void TraceDivert(PortSession& s) { if (s.trace.on) TraceDivertLine(s); }
-inline void TraceRebuild(PortSession& s, HANDLE spoolFile, HANDLE rebuilt, BOOL rebuiltJob) {
-    if (s.trace.on) TraceRebuildLine(s, spoolFile, rebuilt, rebuiltJob);
-}

@@ -2,7 +2,7 @@
 // table this monitor hands out and for the port monitor's table it calls below.
 #pragma once
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 struct CommTimeouts {  // layout of Win32 COMMTIMEOUTS
     u32 readIntervalTimeout;

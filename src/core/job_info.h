@@ -1,7 +1,7 @@
 // The driver's 92-byte job information block, read in place (little-endian).
 #pragma once
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 #pragma pack(push, 1)
 struct JobInfoBlock {

@@ -1,7 +1,7 @@
 // The millisecond tick count, with a seam for tests that start near its wrap.
 #pragma once
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 using TickSource = u32 (*)();
 

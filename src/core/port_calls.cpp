@@ -1,9 +1,9 @@
 // The calls to the port monitor underneath, safe against empty slots.
-#include "monitor/port_calls.h"
+#include "core/port_calls.h"
 
 #include <windows.h>
 
-#include "monitor/trace.h"
+#include "core/trace.h"
 
 namespace {
 

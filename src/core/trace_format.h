@@ -5,7 +5,7 @@
 
 #include <cstdarg>
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 
 // A whole line, its end of line included, is at most this many bytes; a
 // longer one is cut and ends in TRACE_CUT_MARK.

@@ -3,7 +3,7 @@
 // other users. One record, so that tests can shorten every such bound at once.
 #pragma once
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 struct WaitBounds {
     u32 notifyMs = 30000;            // a notification not taken within this: the application is gone

@@ -2,7 +2,7 @@
 // its private last errors, the control requests it answers, the job timeouts.
 #pragma once
 
-#include "monitor/monitor_table.h"
+#include "core/monitor_table.h"
 
 constexpr u32 PORTERR_FATAL = 0x20000001;
 constexpr u32 PORTERR_GONE = 0x20000002;
@@ -15,6 +15,11 @@ constexpr u32 CONTROL_SERIAL_STATUS = 0x1B2000;    // status word in the returne
 constexpr u32 CONTROL_USB_STATUS = 0x220014;       // out: u32 status, bits 0 and 1 = present
 constexpr u32 CONTROL_PORT_VALUE = 0x220034;       // in: u32 value, every port but network
 constexpr u32 CONTROL_PAR_QUERY = 0x160004;        // IOCTL_PAR_QUERY_INFORMATION, out: status byte
+
+// The value passed to the port monitor around a page's status exchanges: this
+// one before them, and after them PORT_VALUE_DATA (network ports: this again).
+constexpr u32 PORT_VALUE_STATUS = 100;
+constexpr u32 PORT_VALUE_DATA = 300;
 
 // Communication timeouts set on the port at every job start.
 constexpr CommTimeouts JOB_COMM_TIMEOUTS = {200, 1, 200, 1, 5000};

@@ -4,7 +4,7 @@
 // of 0, and the caller's ordinary failure path takes over.
 #pragma once
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 
 WinBool LowerWritePort(PortSession& session, const u8* data, u32 size, u32* written);
 WinBool LowerReadPort(PortSession& session, u8* buffer, u32 size, u32* read);

@@ -1,11 +1,11 @@
 // The text of trace lines and the names of what they show.
-#include "monitor/trace_format.h"
+#include "core/trace_format.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 

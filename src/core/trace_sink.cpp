@@ -1,12 +1,12 @@
 // The trace's switch and sink: the driver's values, the record's trace file or
 // the debug output, and the process's switch for ports opened later.
-#include "monitor/trace_sink.h"
+#include "core/trace_sink.h"
 
 #include <cstdarg>
 #include <cstring>
 
-#include "monitor/port_monitor.h"
-#include "monitor/trace.h"
+#include "core/port_monitor.h"
+#include "core/trace.h"
 
 namespace {
 

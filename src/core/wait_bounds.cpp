@@ -1,5 +1,5 @@
 // The wait bounds and their test override.
-#include "monitor/wait_bounds.h"
+#include "core/wait_bounds.h"
 
 #include <windows.h>
 

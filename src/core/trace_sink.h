@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "monitor/trace_format.h"
+#include "core/trace_format.h"
 
 // Keeps the thread's last error across the trace's own system calls.
 struct LastErrorKeeper {

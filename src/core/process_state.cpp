@@ -1,6 +1,6 @@
 // Process-wide state and the text helpers every part uses.
-#include "monitor/process_state.h"
-#include "monitor/ticks.h"
+#include "core/process_state.h"
+#include "core/ticks.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 
 struct ProcessState {
     CRITICAL_SECTION monitorLock;

@@ -1,7 +1,7 @@
 // The printer's 32-byte status packet and the state pair vocabulary.
 #pragma once
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 #pragma pack(push, 1)
 struct StatusPacket {

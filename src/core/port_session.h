@@ -2,9 +2,9 @@
 // the scanner, decode and progress code can be built and tested natively.
 #pragma once
 
-#include "monitor/monitor_table.h"
-#include "status/status_packet.h"
-#include "stream/job_info.h"
+#include "core/monitor_table.h"
+#include "core/status_packet.h"
+#include "core/job_info.h"
 
 // flags
 constexpr u32 PSF_BUSY = 0x1;
@@ -19,8 +19,12 @@ constexpr u32 PSF_PAUSED = 0x40000;
 constexpr u32 PSF_RESENDING = 0x80000;
 constexpr u32 PSF_COMPRESSED = 0x100000;
 
-// Bits a new job keeps from the one before (clears PSF_STARTED and 0x800..0x100000).
-constexpr u32 PSF_JOB_START_KEEP_MASK = 0xFFE005BF;
+// Bits a new job keeps from the one before: it clears PSF_STARTED, the unused
+// 0x200 and every job bit from PSF_STOPPED to PSF_COMPRESSED, and keeps the
+// launch and media bits an earlier job may have left set.
+constexpr u32 PSF_JOB_BITS = (PSF_COMPRESSED << 1) - PSF_STOPPED;
+constexpr u32 PSF_JOB_START_KEEP_MASK = ~(PSF_STARTED | 0x200u | PSF_JOB_BITS);
+static_assert(PSF_JOB_START_KEEP_MASK == 0xFFE005BF);
 
 // portType
 constexpr i16 PORTTYPE_OTHER = 0;

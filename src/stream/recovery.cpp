@@ -1,0 +1,149 @@
+// The recovery after the scanner failed: the state reported, the user's
+// answer awaited, the printer reset and the page sent again.
+#include "stream/recovery.h"
+
+#include <cstring>
+
+#include "core/trace.h"
+#include "statmon/launch.h"
+#include "statmon/notify.h"
+#include "stream/scanner.h"
+#include "stream/segment_list.h"
+#include "stream/transmit.h"
+
+namespace {
+
+constexpr u32 RESEND_PIECE = 4096;
+
+Recovery Stop(PortSession& session) {
+    TraceJobStopped(session, "the page is not sent again");
+    session.flags |= PSF_STOPPED;
+    return Recovery::Stopped;
+}
+
+// The user cancelled: the printer is reset now, not only by the writes that
+// may still come. There may be none: the answer can come to the job's last
+// write, and the job end of a stopped job sends nothing.
+Recovery StopCancelled(PortSession& session) {
+    session.flags |= PSF_RESET_ON_STOP;
+    SendResetSequence(session);
+    return Stop(session);
+}
+
+// Feeds one stored segment to the scanner in pieces; its last piece is the end
+// of what was scanned before, so unknown bytes there are stepped over. A piece
+// that yields nothing (a command longer than a piece) grows to the node's rest.
+bool ResendNode(PortSession& session, u8* data, u32 length) {
+    u32 offset = 0;
+    while (offset < length) {
+        u32 piece = length - offset < RESEND_PIECE ? length - offset : RESEND_PIECE;
+        for (;;) {
+            bool last = offset + piece == length;
+            u32 consumed = 0;
+            if (!ScanStream(session, data + offset, piece, consumed,
+                            last ? ScanMode::EndOfStream : ScanMode::Normal))
+                return false;
+            if (consumed > 0) {
+                offset += consumed;
+                break;
+            }
+            if (last) return true;  // an incomplete command at the very end: nothing to send
+            piece = length - offset;
+        }
+    }
+    return true;
+}
+
+// True when the page copy was made from the segment list as it stands (the
+// copy is of the page in flight).
+bool ListMatchesCopy(const PortSession& session) {
+    const SegmentNode* copy = session.pageCopy;
+    u32 offset = 0;
+    for (const SegmentNode* node = session.pageFirst; node != nullptr; node = node->next) {
+        if (offset + node->length > copy->length ||
+            std::memcmp(copy->data + offset, node->data, node->length) != 0)
+            return false;
+        offset += node->length;
+    }
+    return offset == copy->length;
+}
+
+}  // namespace
+
+Recovery ResumeAfterError(PortSession& session) {
+    for (;;) {
+        if (session.resetNeeded) {
+            SendResetSequence(session);
+            session.resetNeeded = 0;
+        }
+        // A failure that left no state of the printer (a port mutex that could
+        // not be had) is reported as what it is to the user, a communication
+        // failure, never as a notification no application knows.
+        if (session.stateClass == STATE_NONE || session.stateClass == STATE_READY)
+            SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
+        if (session.stateClass == STATE_FATAL && session.stateCode == 0) return Stop(session);
+        if (GetReplyState(session) == REPLY_CANCEL) return StopCancelled(session);
+        if (session.stateClass == STATE_GONE) {
+            SendNotify(session, NotifyJobEnd);
+            return Stop(session);
+        }
+        u32 code = StateNotifyCode(session.stateClass, session.stateCode);
+        if (session.stateClass == STATE_FATAL) {
+            SendNotify(session, code);
+            return Stop(session);
+        }
+        if (!SendNotify(session, code)) return Stop(session);
+
+        u32 reply = 0;
+        WaitForReply(session, reply);
+        if (reply == REPLY_CANCEL) return StopCancelled(session);
+
+        session.restoreCutParam = 1;
+        session.resumeAfterReply = 1;
+        u8 zeros[PROGRESS_BLOCK_SIZE] = {};
+        if (!SendNotify(session, NotifyProgress, zeros, sizeof zeros, true) ||
+            !SendNotify(session, NotifyPrinting))
+            return Stop(session);
+        session.resetNeeded = 0;
+        std::memset(&session.jobInfo, 0, sizeof session.jobInfo);
+        SendResetSequence(session);
+        session.rasterCount = 0;
+
+        // Bytes held back in front of the unconsumed data are in the list but
+        // not yet consumed; the continuing scan sends them.
+        u32 totalStored = 0;
+        for (SegmentNode* node = session.pageFirst; node != nullptr; node = node->next)
+            totalStored += node->length;
+        u32 resendLimit = totalStored > session.storedAhead ? totalStored - session.storedAhead : 0;
+        session.storedAhead = 0;
+
+        // With a page copy, the copy goes. When the copy is of an earlier page
+        // than the one in flight, that page's segments follow it, so that none
+        // of its consumed bytes is lost.
+        session.flags |= PSF_RESENDING;
+        bool resent = true;
+        if (session.pageCopy != nullptr) {
+            if (ListMatchesCopy(session)) resendLimit = 0;
+            SegmentNode* copy = session.pageCopy;
+            TraceResend(session, "page copy", copy->length);
+            // The copy starts with its page's job information block; its page
+            // number is cleared so that the page counts as new.
+            if (copy->length >= JOB_INFO_PAGE_NUMBER_OFFSET + 2 &&
+                std::memcmp(copy->data, JOB_INFO_INTRODUCER, 4) == 0)
+                std::memcpy(copy->data + JOB_INFO_PAGE_NUMBER_OFFSET, &session.jobInfo.pageNumber, 2);
+            resent = ResendNode(session, copy->data, copy->length);
+        }
+        TraceResend(session, "segment list", resendLimit);
+        for (SegmentNode* node = session.pageFirst; node != nullptr && resendLimit > 0 && resent;
+             node = node->next) {
+            u32 n = node->length < resendLimit ? node->length : resendLimit;
+            resendLimit -= n;
+            resent = ResendNode(session, node->data, n);
+        }
+        session.flags &= ~PSF_RESENDING;
+        if (!resent) continue;  // decide again on the new state pair
+        ReleaseSegments(session);
+        return Recovery::Resent;
+    }
+}
+

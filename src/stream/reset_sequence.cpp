@@ -1,0 +1,27 @@
+// The printer reset, sent by the data path and the job end, and the stop of
+// a job that cannot go on.
+#include <windows.h>
+
+#include "core/port_calls.h"
+#include "core/trace.h"
+#include "statmon/notify.h"
+#include "stream/transmit.h"
+
+// The zeros come from a constant, not the heap: the printer gets its whole
+// reset even when memory has run out, which is when a job is stopped.
+bool SendResetSequence(PortSession& session) {
+    static const u8 zeros[48] = {};
+    u32 written = 0;
+    LowerWritePort(session, zeros, sizeof zeros, &written);
+    static const u8 reset[2] = {0x1B, 0x40};  // ESC @
+    LowerWritePort(session, reset, sizeof reset, &written);
+    TraceReset(session);
+    return true;
+}
+
+void StopWithSystemError(PortSession& session, const char* why) {
+    TraceJobStopped(session, why);
+    SendNotify(session, NotifySystemError);
+    SendResetSequence(session);
+    session.flags |= PSF_STOPPED;
+}
