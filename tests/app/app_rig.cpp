@@ -6,24 +6,12 @@
 #include <fstream>
 
 #include "qxsmon/resource.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 
 constexpr u32 SPOOLER_BUFFER = 512;  // a job comes in many writes, as the spooler hands it over
-constexpr char PRINTERS[] = "System\\CurrentControlSet\\control\\Print\\Printers\\";
-constexpr char SETTINGS[] = "SOFTWARE\\Quorvin\\Tavrik\\Driver\\3.0\\";
 constexpr u32 FIRST_BLOCK_NUMBER = 0xA5000000;  // apart from the numbers the monitor makes
-
-bool SetValue(const std::string& path, const char* name, DWORD type, const void* data, DWORD size) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG result = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
 
 // The monitor's own search: the process's primary thread, no parent, not the input method's window.
 BOOL CALLBACK MatchLinkWindow(HWND window, LPARAM context) {
@@ -120,31 +108,17 @@ bool ProcessEnded(HANDLE process, DWORD timeoutMs) {
 }
 
 DriverSettings::DriverSettings(const std::string& printerName)
-    : printer(printerName), driver(printerName + " Driver") {
+    : registry(printerName, printerName + " Driver") {
     char directory[MAX_PATH], path[MAX_PATH];
     GetTempPathA(sizeof directory, directory);
     GetTempFileNameA(directory, "QXT", 0, path);
     traceFile = path;
-    SetValue(PRINTERS + printer, "Printer Driver", REG_SZ, driver.c_str(),
-             static_cast<DWORD>(driver.size() + 1));
-    SetValue(SETTINGS + driver, "TraceFile", REG_SZ, traceFile.c_str(),
-             static_cast<DWORD>(traceFile.size() + 1));
+    registry.setDriver();
+    registry.setText("TraceFile", traceFile);
     set("Trace", 1);
 }
 
-DriverSettings::~DriverSettings() {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (PRINTERS + printer).c_str());
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (SETTINGS + driver).c_str());
-    // The parents go too when nothing else lives under them.
-    for (const char* parent : {"SOFTWARE\\Quorvin\\Tavrik\\Driver\\3.0", "SOFTWARE\\Quorvin\\Tavrik\\Driver",
-                               "SOFTWARE\\Quorvin\\Tavrik", "SOFTWARE\\Quorvin"})
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, parent);
-    DeleteFileA(traceFile.c_str());
-}
-
-void DriverSettings::set(const char* value, DWORD number) {
-    SetValue(SETTINGS + driver, value, REG_DWORD, &number, sizeof number);
-}
+DriverSettings::~DriverSettings() { DeleteFileA(traceFile.c_str()); }
 
 size_t DriverSettings::traced(const std::string& text) const {
     std::ifstream in(traceFile, std::ios::binary);
@@ -248,8 +222,8 @@ bool MonitorLink::waitForReplies(size_t n, DWORD timeoutMs) {
 std::vector<u8> JobStartBytes(const std::string& printer, const std::string& document, u32 connect) {
     std::vector<u8> block(JOB_START_BLOCK_SIZE, 0);
     block[0] = 7;
-    Put(block, 4, printer, 128);
-    Put(block, 132, document, 128);
-    std::memcpy(block.data() + 260, &connect, 4);
+    Put(block, JOB_START_PRINTER_OFFSET, printer, JOB_START_NAME_SIZE);
+    Put(block, JOB_START_DOCUMENT_OFFSET, document, JOB_START_NAME_SIZE);
+    std::memcpy(block.data() + JOB_START_WINDOW_OFFSET, &connect, 4);
     return block;
 }

@@ -11,7 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "monitor/platform.h"
+#include "core/platform.h"
+#include "rig/driver_registry.h"
 #include "rig/job_run.h"
 
 // Polls until pred holds or timeoutMs passes; returns whether it held.
@@ -35,12 +36,12 @@ struct DriverSettings {
     DriverSettings(const DriverSettings&) = delete;
     DriverSettings& operator=(const DriverSettings&) = delete;
 
-    void set(const char* value, DWORD number);
+    void set(const char* value, DWORD number) { registry.setDword(value, number); }
     // The application's trace lines that contain the text.
     size_t traced(const std::string& text) const;
 
-    std::string printer;
-    std::string driver;
+    DriverRegistry registry;
+    const std::string& printer = registry.printer;
     std::string traceFile;
 };
 

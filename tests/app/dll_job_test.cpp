@@ -7,10 +7,10 @@
 #include <algorithm>
 
 #include "app/app_rig.h"
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 #include "qxsmon/resource.h"
 #include "rig/network_monitor.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 
@@ -96,7 +96,7 @@ TEST_P(AppAnswer, CoverOpenWaitsForTheUsersAnswer) {
     EXPECT_TRUE(ProcessEnded(process));
     std::vector<u8> received = WithoutStatusRequests(run.received());
     if (GetParam().resumes) {
-        EXPECT_EQ(received, Concat({job.pages[0], ResetSequenceBytes(), job.pages[1], job.pages[2]}));
+        EXPECT_EQ(received, job.pages[0] + ResetSequenceBytes() + job.pages[1] + job.pages[2]);
         EXPECT_EQ(driver.traced("reply 1 by user"), 1u);
     } else {
         // The writes after the cancel are dropped, each with a reset of the printer.

@@ -5,7 +5,7 @@
 
 #include "app/app_rig.h"
 #include "qxsmon/resource.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 

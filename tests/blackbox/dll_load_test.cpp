@@ -1,7 +1,7 @@
 // The real DLL, loaded the way the spooler loads it.
 #include <gtest/gtest.h>
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 #include "rig/fake_port_monitor.h"
 #include "rig/network_monitor.h"
 #include "rig/spooler.h"

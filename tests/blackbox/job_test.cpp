@@ -3,12 +3,12 @@
 
 #include <algorithm>
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 #include "rig/driver_registry.h"
 #include "rig/job_run.h"
 #include "rig/network_monitor.h"
 #include "rig/trace_capture.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ TEST(DllRecovery, CoverOpenIsAnsweredAndThePageSentAgain) {
     ASSERT_TRUE(run.write(job.stream, 4096));
     ASSERT_TRUE(run.end());
     EXPECT_EQ(WithoutStatusRequests(run.received()),
-              Concat({job.pages[0], ResetSequenceBytes(), job.pages[1], job.pages[2]}));
+              job.pages[0] + ResetSequenceBytes() + job.pages[1] + job.pages[2]);
     std::vector<u32> codes = run.notifications();
     EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x20005u), 1);
 }

@@ -12,7 +12,7 @@
 #include "rig/message_box_watcher.h"
 #include "rig/resources.h"
 #include "rig/spool_file_builder.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 #include "status/packet_sync.h"
 
 namespace {

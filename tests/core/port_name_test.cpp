@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "monitor/port_name.h"
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "monitor/trace_format.h"
-#include "statmon/statmon_interface.h"
+#include "core/trace_format.h"
+#include "core/statmon_interface.h"
 
 namespace {
 

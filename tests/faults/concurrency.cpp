@@ -12,7 +12,7 @@
 #include "rig/job_case.h"
 #include "rig/resources.h"
 #include "rig/run_program.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 
@@ -27,8 +27,8 @@ std::map<u32, std::string> DocumentsByProcess(const std::vector<StatmonRecord>& 
     std::map<u32, std::string> documents;
     for (const StatmonRecord& record : log) {
         if (record.event != "notify" || record.code != NotifyJobStart || record.block.size() < 264) continue;
-        const char* name = reinterpret_cast<const char*>(record.block.data() + 132);
-        documents[record.processId] = std::string(name, strnlen(name, 127));
+        const char* name = reinterpret_cast<const char*>(record.block.data() + JOB_START_DOCUMENT_OFFSET);
+        documents[record.processId] = std::string(name, strnlen(name, JOB_START_NAME_SIZE - 1));
     }
     return documents;
 }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "monitor/port_monitor.h"
+#include "core/port_monitor.h"
 
 namespace {
 

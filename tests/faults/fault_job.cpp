@@ -8,7 +8,7 @@
 #include "rig/network_monitor.h"
 #include "rig/spool_file_builder.h"
 #include "rig/status_packets.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 

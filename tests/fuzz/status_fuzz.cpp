@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "monitor/port_session.h"
+#include "core/port_session.h"
 #include "status/packet_sync.h"
 #include "status/status.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "monitor/port_monitor.h"
+#include "core/port_monitor.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 #include "rig/status_packets.h"
 
 enum class PrinterPort { Other, Serial, Parallel, Usb, Network };

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/monitor_table.h"
+#include "core/monitor_table.h"
 #include "rig/emulated_printer.h"
 
 enum class PortOp {
@@ -58,6 +58,9 @@ struct FaultRule {
 };
 
 class FakePortMonitor;
+
+// The stand-in's 13-slot table (SetPortTimeOuts only when asked for).
+MonitorTable FakePortMonitorTable(bool withSetTimeouts);
 
 struct FakePort {
     FakePortMonitor* owner = nullptr;

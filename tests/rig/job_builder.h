@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 struct PageLayout {
     u16 pageNumber = 1;

@@ -22,24 +22,8 @@ std::vector<u8> WithoutStatusRequests(const std::vector<u8>& bytes) {
     return out;
 }
 
-size_t CountOf(const std::vector<u8>& bytes, const std::vector<u8>& pattern) {
-    size_t count = 0;
-    auto at = bytes.begin();
-    while ((at = std::search(at, bytes.end(), pattern.begin(), pattern.end())) != bytes.end()) {
-        ++count;
-        at += static_cast<long>(pattern.size());
-    }
-    return count;
-}
-
 bool EndsWith(const std::vector<u8>& bytes, const std::vector<u8>& tail) {
     return bytes.size() >= tail.size() && std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
-}
-
-std::vector<u8> Concat(std::initializer_list<std::vector<u8>> parts) {
-    std::vector<u8> out;
-    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
 }
 
 PrinterPort PrinterPortFor(const std::string& portName) {

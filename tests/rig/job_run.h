@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "rig/bytes.h"
 #include "rig/fake_port_monitor.h"
 #include "rig/job_builder.h"
 #include "rig/spooler.h"
@@ -16,9 +17,7 @@
 std::vector<u8> ResetSequenceBytes();
 // The received bytes without the status requests (ESC i S) among them.
 std::vector<u8> WithoutStatusRequests(const std::vector<u8>& bytes);
-size_t CountOf(const std::vector<u8>& bytes, const std::vector<u8>& pattern);
 bool EndsWith(const std::vector<u8>& bytes, const std::vector<u8>& tail);
-std::vector<u8> Concat(std::initializer_list<std::vector<u8>> parts);
 
 PrinterPort PrinterPortFor(const std::string& portName);
 

@@ -50,9 +50,3 @@ inline std::vector<std::uint8_t> SpoolFileBytes(const std::vector<SpoolRecordFie
     return out;
 }
 
-// Concatenation helper for command streams in tests.
-inline std::vector<std::uint8_t> Bytes(std::initializer_list<std::vector<std::uint8_t>> parts) {
-    std::vector<std::uint8_t> out;
-    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/monitor_table.h"
+#include "core/monitor_table.h"
 
 using InitializeMonitorExFn = BOOL(WINAPI*)(LPSTR, MonitorTable*);
 

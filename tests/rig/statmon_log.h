@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/platform.h"
+#include "core/platform.h"
 
 // One line of the stand-in's log.
 struct StatmonRecord {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "status/status_packet.h"
+#include "core/status_packet.h"
 
 struct StatusFields {
     u8 statusType = STATUS_REPLY;

@@ -1,7 +1,7 @@
 // The status test port and its recorder window.
 #include "rig/status_port.h"
 
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 
@@ -13,7 +13,14 @@ LRESULT CALLBACK RecorderProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+u32 g_tickOffset = 0;
+u32 OffsetTicks() { return GetTickCount() + g_tickOffset; }
+
 }  // namespace
+
+TicksNearWrap::TicksNearWrap() : old(SetTickSource(OffsetTicks)) {}
+TicksNearWrap::~TicksNearWrap() { SetTickSource(old); }
+void TicksNearWrap::wrapIn(u32 milliseconds) { g_tickOffset = 0xFFFFFFFFu - milliseconds - GetTickCount(); }
 
 std::vector<u32>& RecordedNotifications() {
     static std::vector<u32> codes;

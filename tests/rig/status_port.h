@@ -3,15 +3,17 @@
 // standing in for the status monitor application that records notifications.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "core/ticks.h"
 #include "rig/mutex_threads.h"
 #include "rig/status_packets.h"
-#include "win/linked_monitor.h"
+#include "rig/linked_monitor.h"
 
 // WM_STATMON wParams received by the recorder windows, in order.
 std::vector<u32>& RecordedNotifications();
@@ -36,6 +38,35 @@ struct StatusPort {
     }
     // Writes bytes to the port the way the data path does.
     void write(const std::vector<u8>& bytes);
+};
+
+// One port of every kind, for the status tests that run on each.
+struct PortKind {
+    const char* name;
+    i16 type;
+};
+inline const PortKind kPorts[] = {
+    {"QXNET1", PORTTYPE_NETWORK}, {"QXUSB001", PORTTYPE_USB}, {"QXCOM1", PORTTYPE_SERIAL},
+    {"LPT1:", PORTTYPE_PARALLEL}, {"FILE:", PORTTYPE_OTHER},
+};
+
+inline std::vector<u32> Notified() { return RecordedNotifications(); }
+
+inline void ExpectPair(const PortSession& session, i16 stateClass, i16 stateCode) {
+    EXPECT_EQ(session.stateClass, stateClass);
+    EXPECT_EQ(session.stateCode, stateCode);
+}
+
+// Two raster lines and a page end, as the page-end handshake tests write it.
+inline const std::vector<u8> kPageEnd = {'Z', 'Z', 0x0C};
+
+// The monitor's tick count runs just short of the counter's wrap while this
+// lives; each wrapIn(ms) makes the wrap come that many milliseconds from now.
+struct TicksNearWrap {
+    TicksNearWrap();
+    ~TicksNearWrap();
+    void wrapIn(u32 milliseconds);
+    TickSource old;
 };
 
 inline bool SamePacket(const StatusPacket& a, const StatusPacket& b) {

@@ -1,7 +1,7 @@
 // The table the spooler receives, the entry point and the text helpers.
 #include <gtest/gtest.h>
 
-#include "win/linked_monitor.h"
+#include "rig/linked_monitor.h"
 
 namespace {
 

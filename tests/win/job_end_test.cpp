@@ -5,16 +5,12 @@
 #include <algorithm>
 
 #include "rig/job_run.h"
-#include "monitor/wait_bounds.h"
+#include "core/wait_bounds.h"
 #include "statmon/notify.h"
-#include "statmon/statmon_interface.h"
-#include "win/linked_monitor.h"
+#include "core/statmon_interface.h"
+#include "rig/linked_monitor.h"
 
 namespace {
-
-size_t Count(const std::vector<u32>& codes, u32 code) {
-    return static_cast<size_t>(std::count(codes.begin(), codes.end(), code));
-}
 
 // The last label's SUB sits behind two bytes no command knows: with fewer than
 // 19 bytes after them they wait in the carry buffer, and the job end finishes them.
@@ -46,7 +42,7 @@ TEST(JobEnd, IncompleteCommandAtTheEndIsDropped) {
     ASSERT_TRUE(run.write(stream, 4096));
     ASSERT_TRUE(run.end());
     std::vector<u8> expected(job.portBytes.begin(), job.portBytes.end() - 1);
-    EXPECT_EQ(WithoutStatusRequests(run.received()), Concat({expected, ResetSequenceBytes()}));
+    EXPECT_EQ(WithoutStatusRequests(run.received()), expected + ResetSequenceBytes());
 }
 
 // One page of a single raster line longer than the carry buffer.
@@ -125,7 +121,7 @@ TEST(JobEnd, LateReplyReachesNoLaterJob) {
     EXPECT_EQ(GetReplyState(*session), REPLY_CONTINUE);
     ASSERT_TRUE(run.write(job.stream, 4096));
     ASSERT_TRUE(run.end());
-    EXPECT_EQ(WithoutStatusRequests(run.received()), Concat({job.portBytes, job.portBytes}));
+    EXPECT_EQ(WithoutStatusRequests(run.received()), job.portBytes + job.portBytes);
 }
 
 }  // namespace

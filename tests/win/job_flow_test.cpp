@@ -6,14 +6,10 @@
 
 #include "rig/job_run.h"
 #include "rig/network_monitor.h"
-#include "statmon/statmon_interface.h"
-#include "win/linked_monitor.h"
+#include "core/statmon_interface.h"
+#include "rig/linked_monitor.h"
 
 namespace {
-
-size_t Count(const std::vector<u32>& codes, u32 code) {
-    return static_cast<size_t>(std::count(codes.begin(), codes.end(), code));
-}
 
 std::vector<StatmonRecord> ProgressRecords(const std::vector<StatmonRecord>& records) {
     std::vector<StatmonRecord> out;

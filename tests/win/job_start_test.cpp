@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string>
 
-#include "monitor/port_monitor.h"
+#include "core/port_monitor.h"
 #include "rig/driver_registry.h"
 #include "rig/mutex_threads.h"
-#include "win/linked_monitor.h"
+#include "rig/linked_monitor.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "monitor/process_state.h"
+#include "core/process_state.h"
 #include "rig/message_box_watcher.h"
 #include "rig/statmon_log.h"
 #include "statmon/launch.h"
 #include "statmon/notify.h"
-#include "win/linked_monitor.h"
+#include "rig/linked_monitor.h"
 
 namespace {
 
@@ -91,7 +91,7 @@ TEST(Launch, ConnectsAndSendsConnectJobStartAndPrinting) {
     job.s.lastNotifyCode = NotifyConnect;
 
     DWORD start = GetTickCount();
-    ASSERT_EQ(LaunchStatusMonitor(job.s), 2);
+    ASSERT_EQ(LaunchStatusMonitor(job.s), LAUNCH_LINKED);
     DWORD elapsed = GetTickCount() - start;
     EXPECT_EQ(job.s.flags & (PSF_LAUNCH_STATMON | PSF_STOPPED), 0u);
     EXPECT_NE(job.s.monitorProcess, nullptr);
@@ -147,7 +147,7 @@ TEST(Launch, WindowNotFoundShowsTheMessageBoxAndStopsTheJob) {
         LinkJob job("QXUSB002", 7, "Label", "doc");
         MessageBoxWatcher watcher(LAUNCH_FAILURE_CAPTION);
         DWORD start = GetTickCount();
-        EXPECT_EQ(LaunchStatusMonitor(job.s), 1) << mode;
+        EXPECT_EQ(LaunchStatusMonitor(job.s), LAUNCH_DROPPED) << mode;
         DWORD elapsed = GetTickCount() - start;
         EXPECT_NE(job.s.flags & PSF_STOPPED, 0u) << mode;
         EXPECT_NE(job.s.flags & PSF_LAUNCH_STATMON, 0u) << mode;
@@ -177,7 +177,7 @@ TEST(Launch, WindowNotFoundShowsTheMessageBoxAndStopsTheJob) {
 TEST(Launch, ClosingTheApplicationWhileAReplyIsAwaitedIsACancel) {
     StatmonEnvironment environment("closeonstate");
     LinkJob job("QXUSB003", 8, "Label", "doc");
-    ASSERT_EQ(LaunchStatusMonitor(job.s), 2);
+    ASSERT_EQ(LaunchStatusMonitor(job.s), LAUNCH_LINKED);
     EXPECT_TRUE(SendNotify(job.s, StateNotifyCode(STATE_ERROR, 15)));
     DWORD start = GetTickCount();
     u32 state = 0;
@@ -191,7 +191,7 @@ TEST(Launch, ClosingTheApplicationWhileAReplyIsAwaitedIsACancel) {
 TEST(Launch, PauseThenContinueFromTheApplication) {
     StatmonEnvironment environment("normal", "on 0x2000f reply 2; on 0x2000f reply 1 after 400");
     LinkJob job("QXUSB004", 9, "Label", "doc");
-    ASSERT_EQ(LaunchStatusMonitor(job.s), 2);
+    ASSERT_EQ(LaunchStatusMonitor(job.s), LAUNCH_LINKED);
     job.s.printingPhase = 1;
     EXPECT_TRUE(SendNotify(job.s, StateNotifyCode(STATE_ERROR, 15)));
     DWORD start = GetTickCount();
@@ -212,10 +212,10 @@ TEST(Launch, PauseThenContinueFromTheApplication) {
 TEST(Launch, TwoJobsInOneProcessEachGetTheirOwnReplies) {
     StatmonEnvironment firstEnvironment("normal", "on 0x2000f reply 3");
     LinkJob first("QXUSB005", 10, "Label A", "a");
-    ASSERT_EQ(LaunchStatusMonitor(first.s), 2);
+    ASSERT_EQ(LaunchStatusMonitor(first.s), LAUNCH_LINKED);
     StatmonEnvironment secondEnvironment("normal", "on 0x2000f reply 1");
     LinkJob second("QXUSB006", 11, "Label B", "b");
-    ASSERT_EQ(LaunchStatusMonitor(second.s), 2);
+    ASSERT_EQ(LaunchStatusMonitor(second.s), LAUNCH_LINKED);
     EXPECT_NE(first.s.monitorProcessId, second.s.monitorProcessId);
     EXPECT_EQ(g_process.connectTarget, &second.s);
 
@@ -253,7 +253,7 @@ TEST(Launch, ConnectWindowThatCannotBeMadeFailsTheWriteWithoutHanging) {
 
     StatmonEnvironment environment("normal");
     LinkJob job("QXUSB007", 12, "Label", "doc");
-    EXPECT_EQ(LaunchStatusMonitor(job.s), 0);
+    EXPECT_EQ(LaunchStatusMonitor(job.s), LAUNCH_NO_THREAD);
     EXPECT_NE(job.s.flags & PSF_STOPPED, 0u);
     EXPECT_EQ(job.s.connectWindow, nullptr);
     EXPECT_EQ(job.s.monitorProcess, nullptr);

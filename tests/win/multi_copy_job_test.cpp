@@ -6,9 +6,10 @@
 #include "monitor/job_end.h"
 #include "rebuild/rebuild.h"
 #include "rig/job_run.h"
+#include "rig/resources.h"
 #include "rig/spool_file_builder.h"
-#include "statmon/statmon_interface.h"
-#include "win/linked_monitor.h"
+#include "core/statmon_interface.h"
+#include "rig/linked_monitor.h"
 
 namespace {
 
@@ -52,19 +53,6 @@ std::vector<u8> WithoutJobInfoBlocks(const std::vector<u8>& stream) {
     return out;
 }
 
-size_t CountQxtfFiles() {
-    char directory[MAX_PATH];
-    GetTempPathA(MAX_PATH, directory);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(directory) + "QXT*.tmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    size_t count = 0;
-    do ++count;
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-    return count;
-}
-
 TEST(MultiCopyJob, IsRebuiltAndPrintedAtTheJobEnd) {
     SpoolRecordFields first, second;
     first.copies = 2;
@@ -74,7 +62,7 @@ TEST(MultiCopyJob, IsRebuiltAndPrintedAtTheJobEnd) {
     std::vector<u8> spool = SpoolFileBytes({first, second});
     std::vector<u8> expected = WithoutJobInfoBlocks(Rebuilt(spool));
 
-    size_t filesBefore = CountQxtfFiles();
+    size_t filesBefore = TemporaryFileCount();
     JobRun run(LinkedTable(), "QXUSB61");
     run.printer().mediaWidth = 18;  // the tape the spooled job asks for
     ASSERT_TRUE(run.start());
@@ -88,7 +76,7 @@ TEST(MultiCopyJob, IsRebuiltAndPrintedAtTheJobEnd) {
     EXPECT_EQ(std::count(codes.begin(), codes.end(), NotifyMediaStatus), 4);  // 2 pages x 2 copies
     EXPECT_EQ(std::count(codes.begin(), codes.end(), NotifyWaiting), 4);
     EXPECT_EQ(std::count(codes.begin(), codes.end(), NotifyJobEnd), 1);
-    EXPECT_EQ(CountQxtfFiles(), filesBefore);  // both temporary files are gone
+    EXPECT_EQ(TemporaryFileCount(), filesBefore);  // both temporary files are gone
 }
 
 TEST(MultiCopyJob, InvalidSpoolFileIsNotPrintedAndTheUserIsTold) {

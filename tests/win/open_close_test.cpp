@@ -5,7 +5,7 @@
 
 #include "rig/mutex_threads.h"
 #include "rig/network_monitor.h"
-#include "win/linked_monitor.h"
+#include "rig/linked_monitor.h"
 
 namespace {
 

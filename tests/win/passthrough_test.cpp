@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "monitor/port_monitor.h"
+#include "core/port_monitor.h"
 #include "rig/mutex_threads.h"
-#include "win/linked_monitor.h"
+#include "rig/linked_monitor.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // taken and the readiness codes and state pairs they leave.
 #include <gtest/gtest.h>
 
-#include "monitor/port_monitor.h"
+#include "core/port_monitor.h"
 #include "rig/status_port.h"
 #include "status/status.h"
 

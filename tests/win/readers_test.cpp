@@ -2,8 +2,9 @@
 // synchronisation, kept bytes, deadlines and the port failure table.
 #include <gtest/gtest.h>
 
-#include "monitor/port_monitor.h"
-#include "monitor/ticks.h"
+#include "core/port_monitor.h"
+#include "core/ticks.h"
+#include "rig/bytes.h"
 #include "rig/status_port.h"
 #include "status/status.h"
 
@@ -25,11 +26,6 @@ const ReaderCase kReaders[] = {
 };
 const ReaderCase kPairReaders[] = {kReaders[0], kReaders[1]};
 
-std::vector<u8> Cat(std::vector<u8> a, const std::vector<u8>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 std::vector<u32> ReadSizes(StatusPort& port) {
     std::vector<u32> sizes;
     for (const PortCall& call : port.calls(PortOp::ReadPort)) sizes.push_back(call.size);
@@ -41,7 +37,7 @@ TEST(StatusReaders, NoiseInFrontIsDroppedAndThePartialPacketKept) {
         SCOPED_TRACE(c.name);
         StatusPort port("QXUSB001", c.portType, 200);
         std::vector<u8> packet = PacketBytes(PhasePacket(1, 7));
-        port.queueBytes(Cat(std::vector<u8>(8, 0x11), std::vector<u8>(packet.begin(), packet.begin() + 24)));
+        port.queueBytes(std::vector<u8>(8, 0x11) + std::vector<u8>(packet.begin(), packet.begin() + 24));
         StatusPacket out;
         EXPECT_FALSE(c.reader(*port.session, out, TickNow(), 200));
         EXPECT_EQ(port.session->stateClass, STATE_ERROR);
@@ -87,17 +83,17 @@ TEST(StatusReaders, FalseStartIsDroppedUpToTheNextPacket) {
     for (const ReaderCase& c : kPairReaders) {
         SCOPED_TRACE(c.name);
         StatusPort port("QXUSB001", c.portType);
-        port.queueBytes(Cat(front, packet));
+        port.queueBytes(front + packet);
         StatusPacket out;
         ASSERT_TRUE(c.reader(*port.session, out, TickNow(), 1000));
         EXPECT_EQ(PacketBytes(out), packet);
     }
     // The serial reader starts a packet at any 0x80.
     StatusPort port("QXCOM1", PORTTYPE_SERIAL);
-    port.queueBytes(Cat(Cat({0x01}, front), packet));
+    port.queueBytes(Bytes{0x01} + front + packet);
     StatusPacket out;
     ASSERT_TRUE(ReadStatusSerial(*port.session, out, TickNow(), 1000));
-    std::vector<u8> expected = Cat(front, packet);
+    std::vector<u8> expected = front + packet;
     expected.resize(32);
     EXPECT_EQ(PacketBytes(out), expected);
 }
@@ -122,10 +118,10 @@ TEST(StatusReaders, BytewiseReaderFindsTheHeaderAfterAFalseStart) {
                                   std::vector<u8>{0x80, 0x20, 0x80, 0x20, 0x42},
                                   std::vector<u8>{0x42, 0x80, 0x20, 0x41, 0x80, 0x20, 0x42}}) {
         StatusPort port("LPT1:", PORTTYPE_PARALLEL);
-        port.queueBytes(Cat(front, body));
+        port.queueBytes(front + body);
         StatusPacket out;
         ASSERT_TRUE(ReadStatusBytewise(*port.session, out, TickNow(), 1000));
-        EXPECT_EQ(PacketBytes(out), Cat({0x80, 0x20, 0x42}, body));
+        EXPECT_EQ(PacketBytes(out), (Bytes{0x80, 0x20, 0x42} + body));
         EXPECT_TRUE(port.printer().toHost.empty());
     }
 }
@@ -240,14 +236,11 @@ TEST(StatusReaders, BabblingPortCannotHoldTheBytewiseReaderPastItsDeadline) {
     }
 }
 
-u32 g_tickOffset = 0;
-u32 TicksNearWrap() { return GetTickCount() + g_tickOffset; }
-
 TEST(StatusReaders, DeadlineHoldsAcrossTheTickWrap) {
-    TickSource old = SetTickSource(TicksNearWrap);
+    TicksNearWrap ticks;
     for (const ReaderCase& c : kReaders) {
         SCOPED_TRACE(c.name);
-        g_tickOffset = 0xFFFFFFFFu - 100 - GetTickCount();  // the wrap comes 100 ms in
+        ticks.wrapIn(100);
         StatusPort port("QXUSB001", c.portType);
         StatusPacket out;
         DWORD begin = GetTickCount();
@@ -256,7 +249,6 @@ TEST(StatusReaders, DeadlineHoldsAcrossTheTickWrap) {
         EXPECT_GE(elapsed, 450u);
         EXPECT_LT(elapsed, 10000u);
     }
-    SetTickSource(old);
 }
 
 }  // namespace

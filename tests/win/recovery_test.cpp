@@ -5,14 +5,10 @@
 #include <algorithm>
 
 #include "rig/job_run.h"
-#include "statmon/statmon_interface.h"
-#include "win/linked_monitor.h"
+#include "core/statmon_interface.h"
+#include "rig/linked_monitor.h"
 
 namespace {
-
-size_t Count(const std::vector<u32>& codes, u32 code) {
-    return static_cast<size_t>(std::count(codes.begin(), codes.end(), code));
-}
 
 bool HasStateNotification(const std::vector<u32>& codes) {
     return std::any_of(codes.begin(), codes.end(), [](u32 c) {
@@ -33,7 +29,7 @@ TEST(Recovery, CoverOpenOnPage2IsReportedAndThePageSentAgain) {
     ASSERT_TRUE(run.end());
 
     EXPECT_EQ(WithoutStatusRequests(run.received()),
-              Concat({job.pages[0], ResetSequenceBytes(), job.pages[1], job.pages[2]}));
+              job.pages[0] + ResetSequenceBytes() + job.pages[1] + job.pages[2]);
     auto records = Notifications(run.statmon.records());
     auto at = std::find_if(records.begin(), records.end(),
                            [](const StatmonRecord& r) { return r.code == 0x20005; });
@@ -65,7 +61,7 @@ TEST(Recovery, WithResetOnStopThePageIsSentAgainFromItsCopy) {
     ASSERT_TRUE(run.end());
     // The copy was made at page 2's end, before its status check failed.
     EXPECT_EQ(WithoutStatusRequests(run.received()),
-              Concat({job.pages[0], ResetSequenceBytes(), job.pages[1], job.pages[2]}));
+              job.pages[0] + ResetSequenceBytes() + job.pages[1] + job.pages[2]);
 }
 
 TEST(Recovery, PageCopyOfAnEarlierPageIsFollowedByThePageInFlight) {
@@ -86,7 +82,7 @@ TEST(Recovery, PageCopyOfAnEarlierPageIsFollowedByThePageInFlight) {
     ASSERT_TRUE(run.write(std::vector<u8>(job.stream.begin() + cut, job.stream.end()), 100000));
     ASSERT_TRUE(run.end());
     EXPECT_EQ(WithoutStatusRequests(run.received()),
-              Concat({job.pages[0], ResetSequenceBytes(), job.pages[0], job.pages[1]}));
+              job.pages[0] + ResetSequenceBytes() + job.pages[0] + job.pages[1]);
 }
 
 TEST(Recovery, CancelReplyStopsTheJobAndEveryLaterWriteResets) {
@@ -110,7 +106,7 @@ TEST(Recovery, CancelReplyStopsTheJobAndEveryLaterWriteResets) {
     }
     std::vector<u8> received = run.received();
     std::vector<u8> after(received.begin() + before, received.end());
-    EXPECT_EQ(after, Concat({ResetSequenceBytes(), ResetSequenceBytes(), ResetSequenceBytes()}));
+    EXPECT_EQ(after, ResetSequenceBytes() + ResetSequenceBytes() + ResetSequenceBytes());
     ASSERT_TRUE(run.end());
     EXPECT_EQ(run.received().size(), before + after.size());  // nothing more at the job end
     EXPECT_EQ(Count(run.notifications(), NotifyJobEnd), 0u);
@@ -179,13 +175,14 @@ TEST(Recovery, ResentSegmentEndingInUnknownBytesIsSentWhole) {
     std::vector<u8> secondPart = {0x47, 0x02, 0x00, 0x83, 0x84, 0x1A};
     std::vector<u8> page1 = one.pages[0];
     page1.back() = 0x0C;
-    std::vector<u8> stream = Concat({JobInfoBytes(PageLayout{}, 2, 100), std::vector<u8>(one.stream.begin() + 92, one.stream.end() - 1),
-                                     {0x0C}, block, firstPart, block, secondPart});
+    std::vector<u8> stream = JobInfoBytes(PageLayout{}, 2, 100) +
+                             std::vector<u8>(one.stream.begin() + 92, one.stream.end() - 1) +
+                             Bytes{0x0C} + block + firstPart + block + secondPart;
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(stream, 100000));
     ASSERT_TRUE(run.end());
     EXPECT_EQ(WithoutStatusRequests(run.received()),
-              Concat({page1, ResetSequenceBytes(), firstPart, secondPart}));
+              page1 + ResetSequenceBytes() + firstPart + secondPart);
 }
 
 }  // namespace

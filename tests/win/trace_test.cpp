@@ -5,13 +5,13 @@
 
 #include <functional>
 
-#include "monitor/port_monitor.h"
-#include "monitor/trace.h"
+#include "core/port_monitor.h"
+#include "core/trace.h"
 #include "rig/driver_registry.h"
 #include "rig/job_case.h"
 #include "rig/spool_file_builder.h"
 #include "rig/trace_capture.h"
-#include "win/linked_monitor.h"
+#include "rig/linked_monitor.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "rig/job_run.h"
 #include "rig/mutex_threads.h"
 #include "rig/network_monitor.h"
-#include "statmon/statmon_interface.h"
-#include "win/linked_monitor.h"
+#include "core/statmon_interface.h"
+#include "rig/linked_monitor.h"
 
 namespace {
 
@@ -203,7 +203,7 @@ TEST(Transmission, FailureAfterAPartialPassSendsThePageOnce) {
     run.lower.beforeCall = nullptr;
     // A part of the page, the reset, then the whole page once.
     std::vector<u8> received = WithoutStatusRequests(run.received());
-    std::vector<u8> tail = Concat({ResetSequenceBytes(), job.pages[0]});
+    std::vector<u8> tail = ResetSequenceBytes() + job.pages[0];
     ASSERT_TRUE(abandoned);
     ASSERT_GT(received.size(), tail.size());
     size_t part = received.size() - tail.size();

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "qxsmon/states.h"
-#include "statmon/statmon_interface.h"
+#include "core/statmon_interface.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "monitor/monitor_ops.h"
-#include "monitor/port_session.h"
-#include "monitor/process_state.h"
+#include "core/port_session.h"
+#include "core/process_state.h"
 #include "rig/fake_port_monitor.h"
 #include "rig/spooler.h"
 

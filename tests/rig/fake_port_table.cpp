@@ -1,0 +1,238 @@
+// The port monitor stand-in's table: each operation records its call, asks
+// the rule table whether to fail, and acts on the port's emulated printer.
+#include "rig/fake_port_monitor.h"
+
+#include <cstring>
+
+namespace {
+
+FakePort* AsPort(Handle handle) { return static_cast<FakePort*>(handle); }
+
+// Common prologue: the fault decision for one call, made under the lock.
+struct CallGate {
+    bool fail = false;
+    bool leave = false;
+    DWORD error = 0;
+    FaultEffect effect = FaultEffect::Error;
+    CallGate(FakePortMonitor* monitor, PortOp op) {
+        FaultRule rule = monitor->takeFault(op);
+        effect = rule.effect;
+        if (effect != FaultEffect::Error) return;
+        fail = rule.fail;
+        leave = !rule.fail && rule.lastError != 0;
+        error = rule.lastError;
+    }
+    // Sets the last error the way the rule asks; returns the call's result.
+    BOOL finish(BOOL result) const {
+        if (fail) {
+            SetLastError(error);
+            return FALSE;
+        }
+        if (leave) SetLastError(error);
+        return result;
+    }
+};
+
+PortCall MakeCall(PortOp op) {
+    PortCall call;
+    call.op = op;
+    call.threadId = GetCurrentThreadId();
+    call.tick = GetTickCount();
+    return call;
+}
+
+void RunHook(FakePortMonitor* monitor, PortOp op) {
+    if (monitor->beforeCall) monitor->beforeCall(op);
+}
+
+WinBool QXL_WINAPI FakeOpenPort(char* name, Handle* handle) {
+    FakePortMonitor* monitor = FakePortMonitor::current();
+    RunHook(monitor, PortOp::OpenPort);
+    std::lock_guard lock(monitor->mutex());
+    CallGate gate(monitor, PortOp::OpenPort);
+    FakePort& port = monitor->port(name);
+    PortCall call = MakeCall(PortOp::OpenPort);
+    call.text = name;
+    if (!gate.fail) {
+        *handle = &port;
+        port.open = true;
+    }
+    call.returned = gate.finish(TRUE);
+    DWORD error = GetLastError();
+    monitor->record(port, call);
+    SetLastError(error);
+    return call.returned;
+}
+
+WinBool QXL_WINAPI FakeStartDocPort(Handle handle, char* printer, u32 jobId, u32 level, u8*) {
+    FakePortMonitor* monitor = AsPort(handle)->owner;
+    RunHook(monitor, PortOp::StartDocPort);
+    std::lock_guard lock(monitor->mutex());
+    CallGate gate(monitor, PortOp::StartDocPort);
+    PortCall call = MakeCall(PortOp::StartDocPort);
+    call.text = printer != nullptr ? printer : "";
+    call.jobId = jobId;
+    call.level = level;
+    call.returned = gate.finish(TRUE);
+    DWORD error = GetLastError();
+    monitor->record(*AsPort(handle), call);
+    SetLastError(error);
+    return call.returned;
+}
+
+WinBool QXL_WINAPI FakeWritePort(Handle handle, u8* buffer, u32 size, u32* written) {
+    FakePortMonitor* monitor = AsPort(handle)->owner;
+    RunHook(monitor, PortOp::WritePort);
+    std::lock_guard lock(monitor->mutex());
+    FakePort& port = *AsPort(handle);
+    CallGate gate(monitor, PortOp::WritePort);
+    PortCall call = MakeCall(PortOp::WritePort);
+    call.size = size;
+    u32 taken = 0;
+    if (!gate.fail) {
+        taken = size;
+        if (port.writeLimit >= 0 && taken > static_cast<u32>(port.writeLimit))
+            taken = static_cast<u32>(port.writeLimit);
+        if (port.refusedWrites > 0 && size >= port.refuseMinSize) {
+            taken = 0;
+            --port.refusedWrites;
+        }
+        if (gate.effect == FaultEffect::Half) taken = size / 2;
+        if (gate.effect == FaultEffect::Nothing) taken = 0;
+        call.data.assign(buffer, buffer + taken);
+        port.printer.receive(buffer, taken);
+    }
+    *written = taken;
+    call.result = taken;
+    call.returned = gate.finish(TRUE);
+    DWORD error = GetLastError();
+    monitor->record(port, call);
+    SetLastError(error);
+    return call.returned;
+}
+
+WinBool QXL_WINAPI FakeReadPort(Handle handle, u8* buffer, u32 size, u32* read) {
+    FakePortMonitor* monitor = AsPort(handle)->owner;
+    RunHook(monitor, PortOp::ReadPort);
+    BOOL result;
+    DWORD error = 0;
+    {
+        std::lock_guard lock(monitor->mutex());
+        FakePort& port = *AsPort(handle);
+        CallGate gate(monitor, PortOp::ReadPort);
+        PortCall call = MakeCall(PortOp::ReadPort);
+        call.size = size;
+        *read = 0;
+        if (gate.fail) {
+            result = gate.finish(FALSE);
+        } else if (gate.effect == FaultEffect::Garbage) {
+            for (u32 i = 0; i < size; ++i) buffer[i] = static_cast<u8>(0x30 + i % 64);
+            *read = size;
+            result = TRUE;
+        } else {
+            u32 asked = gate.effect == FaultEffect::Half ? (size + 1) / 2 : size;
+            result = port.printer.read(buffer, asked, read, &error);
+            if (result) {
+                call.data.assign(buffer, buffer + *read);
+                result = gate.finish(TRUE);
+            } else {
+                SetLastError(error);
+            }
+        }
+        call.result = *read;
+        call.returned = result;
+        error = GetLastError();
+        monitor->record(port, call);
+    }
+    // A real port waits for its read time-out before it reports that nothing came.
+    if (!result && error == 1121) Sleep(2);
+    SetLastError(error);
+    return result;
+}
+
+WinBool QXL_WINAPI FakeEndDocPort(Handle handle) {
+    FakePortMonitor* monitor = AsPort(handle)->owner;
+    RunHook(monitor, PortOp::EndDocPort);
+    std::lock_guard lock(monitor->mutex());
+    CallGate gate(monitor, PortOp::EndDocPort);
+    PortCall call = MakeCall(PortOp::EndDocPort);
+    call.returned = gate.finish(TRUE);
+    DWORD error = GetLastError();
+    monitor->record(*AsPort(handle), call);
+    SetLastError(error);
+    return call.returned;
+}
+
+WinBool QXL_WINAPI FakeClosePort(Handle handle) {
+    FakePortMonitor* monitor = AsPort(handle)->owner;
+    RunHook(monitor, PortOp::ClosePort);
+    std::lock_guard lock(monitor->mutex());
+    CallGate gate(monitor, PortOp::ClosePort);
+    PortCall call = MakeCall(PortOp::ClosePort);
+    call.returned = gate.finish(TRUE);
+    DWORD error = GetLastError();
+    AsPort(handle)->open = false;
+    monitor->record(*AsPort(handle), call);
+    SetLastError(error);
+    return call.returned;
+}
+
+WinBool QXL_WINAPI FakeGetPrinterDataFromPort(Handle handle, u32 controlId, char* valueName,
+                                              char* in, u32 inSize, char* out, u32 outSize,
+                                              u32* returned) {
+    FakePortMonitor* monitor = AsPort(handle)->owner;
+    RunHook(monitor, PortOp::GetPrinterDataFromPort);
+    std::lock_guard lock(monitor->mutex());
+    FakePort& port = *AsPort(handle);
+    CallGate gate(monitor, PortOp::GetPrinterDataFromPort);
+    PortCall call = MakeCall(PortOp::GetPrinterDataFromPort);
+    call.controlId = controlId;
+    call.text = valueName != nullptr ? valueName : "";
+    call.size = outSize;
+    if (in != nullptr && inSize != 0) call.data.assign(in, in + inSize);
+    BOOL result = FALSE;
+    if (gate.fail) {
+        result = gate.finish(FALSE);
+    } else {
+        ControlAnswer answer = port.printer.control(controlId, in, inSize, out, outSize, returned);
+        if (answer.ok) {
+            result = gate.finish(TRUE);
+        } else {
+            SetLastError(answer.lastError);
+        }
+    }
+    call.result = returned != nullptr ? *returned : 0;
+    call.returned = result;
+    DWORD error = GetLastError();
+    monitor->record(port, call);
+    SetLastError(error);
+    return result;
+}
+
+WinBool QXL_WINAPI FakeSetPortTimeOuts(Handle handle, CommTimeouts* timeouts, u32) {
+    FakePortMonitor* monitor = AsPort(handle)->owner;
+    RunHook(monitor, PortOp::SetPortTimeOuts);
+    std::lock_guard lock(monitor->mutex());
+    CallGate gate(monitor, PortOp::SetPortTimeOuts);
+    PortCall call = MakeCall(PortOp::SetPortTimeOuts);
+    if (timeouts != nullptr) call.timeouts = *timeouts;
+    call.returned = gate.finish(TRUE);
+    DWORD error = GetLastError();
+    monitor->record(*AsPort(handle), call);
+    SetLastError(error);
+    return call.returned;
+}
+}  // namespace
+
+MonitorTable FakePortMonitorTable(bool withSetTimeouts) {
+    MonitorTable table{};
+    table.OpenPort = FakeOpenPort;
+    table.StartDocPort = FakeStartDocPort;
+    table.WritePort = FakeWritePort;
+    table.ReadPort = FakeReadPort;
+    table.EndDocPort = FakeEndDocPort;
+    table.ClosePort = FakeClosePort;
+    table.GetPrinterDataFromPort = FakeGetPrinterDataFromPort;
+    if (withSetTimeouts) table.SetPortTimeOuts = FakeSetPortTimeOuts;
+    return table;
+}
