@@ -169,9 +169,16 @@ void JudgeJob(const FaultCase& c, const Pages& reference, const JobOutcome& outc
 }
 
 // Waits until what the job's threads and handles held is given back, for as
-// long as the monitor's own bounds let its parties linger.
-Resources Settled(const Resources& before) {
-    for (int i = 0; i < 100 && ThreadCount() > before.threads; ++i) Sleep(100);
+// long as the monitor's own bounds let its parties linger. The application is
+// another process: the blocks it opened go only when its exit is complete.
+Resources Settled(const std::string& port, const std::vector<std::string>& blocks, const Resources& before) {
+    auto held = [&] {
+        if (ThreadCount() > before.threads || MutexExists(port + " OpenPort")) return true;
+        for (const std::string& block : blocks)
+            if (MappingExists(block)) return true;
+        return false;
+    };
+    for (int i = 0; i < 100 && held(); ++i) Sleep(100);
     return MeasureResources();
 }
 
@@ -210,6 +217,7 @@ JobVerdict RunFaultJob(const FaultCase& c, int slot, const Pages* reference) {
         for (const StatmonRecord& record : outcome.application)
             if (!record.blockName.empty() && blocks.size() < blocks.capacity()) blocks.push_back(record.blockName);
     }
-    JudgeResources(PortForSlot(c.port, slot), blocks, before, Settled(before), verdict);
+    const std::string port = PortForSlot(c.port, slot);
+    JudgeResources(port, blocks, before, Settled(port, blocks, before), verdict);
     return verdict;
 }
