@@ -1,6 +1,7 @@
 // The port monitor stand-in's table and bookkeeping.
 #include "rig/fake_port_monitor.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -41,7 +42,35 @@ PortCall MakeCall(PortOp op) {
     call.op = op;
     call.threadId = GetCurrentThreadId();
     call.tick = GetTickCount();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    call.counter = counter.QuadPart;
     return call;
+}
+
+// The read time-out of a read of size bytes as the port's time-outs give it;
+// a port never given any waits 200 ms.
+DWORD ReadTimeout(const CommTimeouts& timeouts, u32 size) {
+    DWORD total = timeouts.readTotalTimeoutConstant + timeouts.readTotalTimeoutMultiplier * size;
+    return total != 0 ? total : 200;
+}
+
+// A blocking port monitor's ReadPort returns once data has come or its read
+// time-out has passed.
+void WaitForData(FakePortMonitor* monitor, FakePort& port, u32 size) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD wait = 0;
+        {
+            std::lock_guard lock(monitor->mutex());
+            DWORD elapsed = GetTickCount() - start;
+            DWORD timeout = ReadTimeout(port.timeouts, size);
+            if (elapsed >= timeout) return;
+            wait = std::min(timeout - elapsed, port.printer.msUntilReadable());
+        }
+        if (wait == 0) return;
+        Sleep(wait);
+    }
 }
 
 void RunHook(FakePortMonitor* monitor, PortOp op) {
@@ -102,7 +131,7 @@ WinBool QXL_WINAPI FakeWritePort(Handle handle, u8* buffer, u32 size, u32* writt
         }
         if (gate.effect == FaultEffect::Half) taken = size / 2;
         if (gate.effect == FaultEffect::Nothing) taken = 0;
-        call.data.assign(buffer, buffer + taken);
+        if (port.printer.keepBytes) call.data.assign(buffer, buffer + taken);
         port.printer.receive(buffer, taken);
     }
     *written = taken;
@@ -117,6 +146,7 @@ WinBool QXL_WINAPI FakeWritePort(Handle handle, u8* buffer, u32 size, u32* writt
 WinBool QXL_WINAPI FakeReadPort(Handle handle, u8* buffer, u32 size, u32* read) {
     FakePortMonitor* monitor = AsPort(handle)->owner;
     RunHook(monitor, PortOp::ReadPort);
+    if (monitor->emptyReads == EmptyReads::Blocking) WaitForData(monitor, *AsPort(handle), size);
     BOOL result;
     DWORD error = 0;
     {
@@ -147,8 +177,8 @@ WinBool QXL_WINAPI FakeReadPort(Handle handle, u8* buffer, u32 size, u32* read) 
         error = GetLastError();
         monitor->record(port, call);
     }
-    // A real port waits for its read time-out before it reports that nothing came.
-    if (!result && error == 1121) Sleep(2);
+    if (!result && error == ERROR_COUNTER_TIMEOUT && monitor->emptyReads == EmptyReads::Brief)
+        Sleep(2);
     SetLastError(error);
     return result;
 }
@@ -220,6 +250,7 @@ WinBool QXL_WINAPI FakeSetPortTimeOuts(Handle handle, CommTimeouts* timeouts, u3
     PortCall call = MakeCall(PortOp::SetPortTimeOuts);
     if (timeouts != nullptr) call.timeouts = *timeouts;
     call.returned = gate.finish(TRUE);
+    if (call.returned && timeouts != nullptr) AsPort(handle)->timeouts = *timeouts;
     DWORD error = GetLastError();
     monitor->record(*AsPort(handle), call);
     SetLastError(error);
@@ -265,8 +296,15 @@ FakePort& FakePortMonitor::port(const std::string& name) {
         slot = std::make_unique<FakePort>();
         slot->owner = this;
         slot->name = name;
+        slot->printer.keepBytes = keepBytes_;
     }
     return *slot;
+}
+
+void FakePortMonitor::keepBytes(bool keep) {
+    std::lock_guard lock(mutex_);
+    keepBytes_ = keep;
+    for (auto& [name, port] : ports_) port->printer.keepBytes = keep;
 }
 
 void FakePortMonitor::inject(PortOp op, FaultRule rule) {
@@ -295,7 +333,7 @@ FaultRule FakePortMonitor::takeFault(PortOp op) {
 // A port monitor asked again and again (a long wait on a silent printer) must
 // not exhaust a 32-bit test process: past the limit only the count grows.
 void FakePortMonitor::record(FakePort& port, PortCall call) {
-    if (++port.callCounts[call.op] <= RECORD_LIMIT) port.calls.push_back(std::move(call));
+    if (++port.callCounts[call.op] <= RECORD_LIMIT && keepBytes_) port.calls.push_back(std::move(call));
 }
 
 std::vector<PortCall> FakePortMonitor::calls(const std::string& portName) {
