@@ -26,9 +26,9 @@ std::vector<u8> Job(u32 lineBytes, bool compress, Content content) {
     std::vector<Picture> pages;
     for (u32 i = 1; i <= PAGES; ++i) {
         std::string number = std::to_string(i);
-        std::string text = lineBytes >= 90
-            ? "QUORVIN LABELS\n12 HARBOUR ROAD\nPORT TOWN 4021\nPARCEL " + number + " OF 10"
-            : "ITEM " + number + "\nBOX 7\nSHELF\nROW 12\nLOT 44\nBIN 3\nQTY 20\nOK";
+        std::string text =
+            lineBytes >= 90 ? "QUORVIN LABELS\n12 HARBOUR ROAD\nPORT TOWN 4021\nPARCEL " + number + " OF 10"
+                            : "ITEM " + number + "\nBOX 7\nSHELF\nROW 12\nLOT 44\nBIN 3\nQTY 20\nOK";
         Picture page = PatternPicture(lineBytes * 8, 500, i);
         std::string error;
         if (content == Content::Text) TextPicture(text, lineBytes * 8, 0, page, error);

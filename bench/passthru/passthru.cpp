@@ -41,9 +41,7 @@ WinBool QXL_WINAPI PassReadPort(Handle port, u8* buffer, u32 size, u32* read) {
     return AsPass(port)->lower.ReadPort(AsPass(port)->port, buffer, size, read);
 }
 
-WinBool QXL_WINAPI PassEndDocPort(Handle port) {
-    return AsPass(port)->lower.EndDocPort(AsPass(port)->port);
-}
+WinBool QXL_WINAPI PassEndDocPort(Handle port) { return AsPass(port)->lower.EndDocPort(AsPass(port)->port); }
 
 WinBool QXL_WINAPI PassClosePort(Handle port) {
     PassPort* pass = AsPass(port);
@@ -52,12 +50,12 @@ WinBool QXL_WINAPI PassClosePort(Handle port) {
     return closed;
 }
 
-WinBool QXL_WINAPI PassGetPrinterData(Handle port, u32 controlId, char* valueName, char* in,
-                                      u32 inSize, char* out, u32 outSize, u32* returned) {
+WinBool QXL_WINAPI PassGetPrinterData(Handle port, u32 controlId, char* valueName, char* in, u32 inSize,
+                                      char* out, u32 outSize, u32* returned) {
     PassPort* pass = AsPass(port);
     if (pass->lower.GetPrinterDataFromPort == nullptr) return FALSE;
-    return pass->lower.GetPrinterDataFromPort(pass->port, controlId, valueName, in, inSize, out,
-                                              outSize, returned);
+    return pass->lower.GetPrinterDataFromPort(pass->port, controlId, valueName, in, inSize, out, outSize,
+                                              returned);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 
 constexpr u32 CHUNK = 4096;
 constexpr const char* PORT = "PORT1";  // a port of no particular kind: the fewest calls per page
-constexpr int SAMPLES = 10;  // besides page 10: at every tenth of the job
+constexpr int SAMPLES = 10;            // besides page 10: at every tenth of the job
 
 // The pages of a long job, made as they are written: the pages of a
 // three-page job, the middle one repeated, each with its number and the total.
@@ -122,21 +122,23 @@ bool PrintFlatMemory(const Monitors& monitors, const Options& options) {
     EmulatedPrinter& printer = run.printer();
     bool intact = printer.receivedCount - 3ull * printer.statusRequests == job.portBytes() &&
                   printer.pagesEnded == job.pages();
-    std::printf("\n### Memory through a long plain job\n\n"
-                "A %d MB job of %u pages (500 raster lines of 90 bytes each) on %s, written in %u-byte calls, "
-                "the port monitor stand-in keeping no bytes. Private bytes: PagefileUsage of GetProcessMemoryInfo (under Wine the resident anonymous memory); "
-                "heap bytes: the busy entries of HeapWalk over GetProcessHeaps. Growth is from page 10 to the last "
-                "write, the largest over samples at every tenth of the job, and to the return of EndDocPort (the "
-                "last page stays in the segment list, for a resend, until the job ends).\n\n"
-                "| job MB | pages | s | private bytes at page 10, MB | growth to the end, KB | largest growth, KB | "
-                "heap bytes at page 10, MB | growth to the end, KB | largest growth, KB | after EndDocPort, KB |\n"
-                "|---|---|---|---|---|---|---|---|---|---|\n",
-                options.flatMb, job.pages(), PORT, CHUNK);
-    std::printf("| %.0f | %u | %.0f | %.1f | %s | %s | %.1f | %s | %s | %s |%s\n", offered / 1048576.0, job.pages(), used.wall,
-                atPage10.privateBytes / 1048576, Kb(end.privateBytes - atPage10.privateBytes).c_str(),
-                Kb(largestPrivateGrowth).c_str(), atPage10.heapBytes / 1048576,
-                Kb(end.heapBytes - atPage10.heapBytes).c_str(), Kb(largestHeapGrowth).c_str(),
-                Kb(ended.heapBytes - atPage10.heapBytes).c_str(),
+    std::printf(
+        "\n### Memory through a long plain job\n\n"
+        "A %d MB job of %u pages (500 raster lines of 90 bytes each) on %s, written in %u-byte "
+        "calls, the port monitor stand-in keeping no bytes. Private bytes: PagefileUsage of "
+        "GetProcessMemoryInfo (under Wine the resident anonymous memory); heap bytes: the busy entries "
+        "of HeapWalk over GetProcessHeaps. Growth is from page 10 to the last write, the largest over "
+        "samples at every tenth of the job, and to the return of EndDocPort.\n\n"
+        "| job MB | pages | s | private bytes at page 10, MB | growth to the end, KB | largest growth, "
+        "KB | heap bytes at page 10, MB | growth to the end, KB | largest growth, KB | after "
+        "EndDocPort, KB |\n"
+        "|---|---|---|---|---|---|---|---|---|---|\n",
+        options.flatMb, job.pages(), PORT, CHUNK);
+    std::printf("| %.0f | %u | %.0f | %.1f | %s | %s | %.1f | %s | %s | %s |%s\n", offered / 1048576.0,
+                job.pages(), used.wall, atPage10.privateBytes / 1048576,
+                Kb(end.privateBytes - atPage10.privateBytes).c_str(), Kb(largestPrivateGrowth).c_str(),
+                atPage10.heapBytes / 1048576, Kb(end.heapBytes - atPage10.heapBytes).c_str(),
+                Kb(largestHeapGrowth).c_str(), Kb(ended.heapBytes - atPage10.heapBytes).c_str(),
                 ok && intact ? "" : " the job did not come through intact");
     return ok && intact;
 }

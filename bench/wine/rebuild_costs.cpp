@@ -51,7 +51,8 @@ HGLOBAL WINAPI CountingGlobalAlloc(UINT flags, SIZE_T size) {
     if (block != nullptr) {
         long long live = g_heapLive += static_cast<long long>(GlobalSize(block));
         long long peak = g_heapPeak;
-        while (live > peak && !g_heapPeak.compare_exchange_weak(peak, live)) {}
+        while (live > peak && !g_heapPeak.compare_exchange_weak(peak, live)) {
+        }
     }
     return block;
 }
@@ -61,9 +62,11 @@ HGLOBAL WINAPI CountingGlobalFree(HGLOBAL block) {
     return reinterpret_cast<decltype(&GlobalFree)>(g_freeHook->original)(block);
 }
 
-BOOL WINAPI CountingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+BOOL WINAPI CountingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                              LPOVERLAPPED overlapped) {
     LONGLONG begin = CounterNow();
-    BOOL ok = reinterpret_cast<decltype(&WriteFile)>(g_writeHook->original)(file, data, size, written, overlapped);
+    BOOL ok =
+        reinterpret_cast<decltype(&WriteFile)>(g_writeHook->original)(file, data, size, written, overlapped);
     g_writeTicks += CounterNow() - begin;
     ++g_writeCalls;
     return ok;
@@ -96,11 +99,11 @@ struct PrivatePeak {
 struct RebuildRun {
     bool ok = false;
     double rebuild = 0, write = 0;  // seconds
-    double rebuildWriting = 0;       // of rebuild, inside WriteFile
+    double rebuildWriting = 0;      // of rebuild, inside WriteFile
     long long rebuildCalls = 0, writeCalls = 0;
     DWORD outputBytes = 0;
-    long long heapPeak = 0;         // bytes the rebuild held from GlobalAlloc at most
-    long long privateGrowth = 0;    // peak private bytes over those before it
+    long long heapPeak = 0;       // bytes the rebuild held from GlobalAlloc at most
+    long long privateGrowth = 0;  // peak private bytes over those before it
 };
 
 bool WriteBytes(HANDLE file, const std::vector<u8>& piece, DWORD total) {
@@ -159,16 +162,18 @@ bool PrintRebuildCosts(const Options& options) {
 
     std::vector<Picture> pages;
     for (int i = 1; i <= PAGES; ++i) pages.push_back(PatternPicture(720, PAGE_LINES, static_cast<u32>(i)));
-    std::printf("\n### Rebuilding a multi-copy job\n\n"
-                "%d pages of %u raster lines (90 bytes, blank bands as zero lines), %d copies: RebuildMultiCopyJob "
-                "from the spool file to a temporary file, then WriteFile of as many bytes in %lu KB pieces to "
-                "another; medians of %d runs. The time in WriteFile and its calls are counted through the "
-                "program's import table. Heap peak: the most the rebuild held from GlobalAlloc at once; private "
-                "bytes: the sampled peak over those before the rebuild.\n\n"
-                "| order | spool file MB | rebuilt job MB | rebuild s | of it in WriteFile, s | its WriteFile calls | "
-                "WriteFile alone, s | its calls | ratio (goal <= 1.5) | heap peak MB | heap peak - spool file, KB | "
-                "private bytes growth MB |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n",
-                PAGES, PAGE_LINES, COPIES, WRITE_PIECE / 1024, options.runs);
+    std::printf(
+        "\n### Rebuilding a multi-copy job\n\n"
+        "%d pages of %u raster lines (90 bytes, blank bands as zero lines), %d copies: RebuildMultiCopyJob "
+        "from the spool file to a temporary file, then WriteFile of as many bytes in %lu KB pieces to "
+        "another; medians of %d runs. The time in WriteFile and its calls are counted through the "
+        "program's import table. Heap peak: the most the rebuild held from GlobalAlloc at once; private "
+        "bytes: the sampled peak over those before the rebuild.\n\n"
+        "| order | spool file MB | rebuilt job MB | rebuild s | of it in WriteFile, s | its WriteFile calls "
+        "| "
+        "WriteFile alone, s | its calls | ratio (goal <= 1.5) | heap peak MB | heap peak - spool file, KB | "
+        "private bytes growth MB |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n",
+        PAGES, PAGE_LINES, COPIES, WRITE_PIECE / 1024, options.runs);
     bool ok = true;
     for (bool collate : {true, false}) {
         JobLayout layout;
@@ -178,12 +183,15 @@ bool PrintRebuildCosts(const Options& options) {
         i16 paperId = 0;
         if (!PaperIdFor(layout, paperId)) return false;
         std::vector<u8> spoolBytes = SpoolFile(pages, layout, paperId);
-        std::vector<u8> piece(spoolBytes.begin(), spoolBytes.begin() + std::min<size_t>(WRITE_PIECE, spoolBytes.size()));
+        std::vector<u8> piece(spoolBytes.begin(),
+                              spoolBytes.begin() + std::min<size_t>(WRITE_PIECE, spoolBytes.size()));
         FileGuard spool;
         DWORD written = 0;
         if (spool.file == INVALID_HANDLE_VALUE ||
-            !WriteFile(spool.file, spoolBytes.data(), static_cast<DWORD>(spoolBytes.size()), &written, nullptr)) {
-            std::printf("| %s | the spool file could not be written |||||||||||\n", collate ? "collated" : "uncollated");
+            !WriteFile(spool.file, spoolBytes.data(), static_cast<DWORD>(spoolBytes.size()), &written,
+                       nullptr)) {
+            std::printf("| %s | the spool file could not be written |||||||||||\n",
+                        collate ? "collated" : "uncollated");
             ok = false;
             continue;
         }
@@ -210,12 +218,13 @@ bool PrintRebuildCosts(const Options& options) {
             continue;
         }
         double heapPeak = Median(heap);
-        std::printf("| %s | %.1f | %.1f | %.3f | %.3f | %lld | %.3f | %lld | %.2f | %s | %s | %.1f |\n",
-                    collate ? "collated" : "uncollated", Mb(spoolBytes.size()), Mb(outputBytes), Median(rebuild),
-                    Median(writing), rebuildCalls, Median(write), writeCalls, Median(ratio),
-                    counted ? Fixed(Mb(heapPeak), 1).c_str() : "n/a",
-                    counted ? Fixed((heapPeak - static_cast<double>(spoolBytes.size())) / 1024, 0).c_str() : "n/a",
-                    Mb(Median(growth)));
+        std::printf(
+            "| %s | %.1f | %.1f | %.3f | %.3f | %lld | %.3f | %lld | %.2f | %s | %s | %.1f |\n",
+            collate ? "collated" : "uncollated", Mb(spoolBytes.size()), Mb(outputBytes), Median(rebuild),
+            Median(writing), rebuildCalls, Median(write), writeCalls, Median(ratio),
+            counted ? Fixed(Mb(heapPeak), 1).c_str() : "n/a",
+            counted ? Fixed((heapPeak - static_cast<double>(spoolBytes.size())) / 1024, 0).c_str() : "n/a",
+            Mb(Median(growth)));
     }
     return ok;
 }

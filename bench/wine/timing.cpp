@@ -69,10 +69,11 @@ bool PrintOpenClose(MonitorTable* table, int pairs) {
         }
     }
     Usage used = UsageNow() - before;
-    std::printf("\n### Opening and closing ports\n\n"
-                "| pairs | OpenPortEx/ClosePort pairs per second | CPU ms per pair |\n|---|---|---|\n"
-                "| %d | %.0f | %.3f |\n",
-                pairs, pairs / used.wall, used.cpu * 1000.0 / pairs);
+    std::printf(
+        "\n### Opening and closing ports\n\n"
+        "| pairs | OpenPortEx/ClosePort pairs per second | CPU ms per pair |\n|---|---|---|\n"
+        "| %d | %.0f | %.3f |\n",
+        pairs, pairs / used.wall, used.cpu * 1000.0 / pairs);
     return true;
 }
 
@@ -152,7 +153,8 @@ JobSpan DriveJob(MonitorTable* table, JobRun& run, const std::vector<u8>& stream
     // Bounded like the spooler's own loop: a call that takes nothing ends the job.
     for (size_t calls = 0; offset < stream.size() && calls < 10000000; ++calls) {
         u32 n = static_cast<u32>(std::min<size_t>(calls == 0 ? 1 : chunk, stream.size() - offset));
-        buffer.assign(stream.begin() + static_cast<long>(offset), stream.begin() + static_cast<long>(offset + n));
+        buffer.assign(stream.begin() + static_cast<long>(offset),
+                      stream.begin() + static_cast<long>(offset + n));
         u32 written = 0;
         BOOL ok = table->WritePort(run.spooler.handle, buffer.data(), n, &written);
         if (calls == 0) {
@@ -181,17 +183,19 @@ int main(int argc, char** argv) {
             options.runs = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--flat-mb" && i + 1 < argc) {
             options.flatMb = std::max(1, std::atoi(argv[++i]));
-        } else if (arg == "spin" || arg == "pages" || arg == "rebuild" || arg == "flat" || arg == "openclose") {
+        } else if (arg == "spin" || arg == "pages" || arg == "rebuild" || arg == "flat" ||
+                   arg == "openclose") {
             sections.push_back(arg);
         } else {
-            std::printf("usage: qxltiming [--runs N] [--flat-mb N] [spin] [pages] [rebuild] [flat] [openclose]\n"
-                        "  spin       CPU while a slow printer prints, every port kind, both kinds of ReadPort\n"
-                        "  pages      the monitor's cost per page beside the pass-through monitor\n"
-                        "  rebuild    a 200-page job of 50 copies rebuilt, against WriteFile\n"
-                        "  flat       memory through a long plain job (--flat-mb, default %d)\n"
-                        "  openclose  OpenPortEx/ClosePort pairs\n"
-                        "Without a section, all of them; --runs sets the runs whose median is shown (default %d).\n",
-                        Options{}.flatMb, Options{}.runs);
+            std::printf(
+                "usage: qxltiming [--runs N] [--flat-mb N] [spin] [pages] [rebuild] [flat] [openclose]\n"
+                "  spin       CPU while a slow printer prints, every port kind, both kinds of ReadPort\n"
+                "  pages      the monitor's cost per page beside the pass-through monitor\n"
+                "  rebuild    a 200-page job of 50 copies rebuilt, against WriteFile\n"
+                "  flat       memory through a long plain job (--flat-mb, default %d)\n"
+                "  openclose  OpenPortEx/ClosePort pairs\n"
+                "Without a section, all of them; --runs sets the runs whose median is shown (default %d).\n",
+                Options{}.flatMb, Options{}.runs);
             return arg == "--help" ? 0 : 2;
         }
     }
@@ -205,7 +209,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     Monitors monitors{&real.table, nullptr};
-    if (LoadMonitorDll((directory + "qxlpassthru.dll").c_str(), passThrough)) monitors.passThrough = &passThrough.table;
+    if (LoadMonitorDll((directory + "qxlpassthru.dll").c_str(), passThrough))
+        monitors.passThrough = &passThrough.table;
     if (ServerCpuSeconds() < 0) std::printf("(the wineserver's CPU time cannot be read here: n/a below)\n");
 
     bool ok = true;

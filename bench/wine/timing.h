@@ -34,8 +34,8 @@ struct Monitors {
 };
 
 struct Options {
-    int runs = 5;      // repetitions whose median is reported
-    int flatMb = 32;   // size of the plain job of the memory run
+    int runs = 5;     // repetitions whose median is reported
+    int flatMb = 32;  // size of the plain job of the memory run
 };
 
 // A port of each kind the monitor tells apart, and its name for the tables.
