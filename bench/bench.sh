@@ -55,8 +55,9 @@ Timings are printed and written here, never checked by the tests.
 
 - Machine: $cpu, $(nproc) cores; $("$loader" --version 2>/dev/null || echo "Wine (version unknown)"),
   64-bit, with the x86_64 build of the DLL (this machine runs no 32-bit code). Load average (1, 5,
-  15 minutes) $load_before before the run and $load_after after it: other work on the machine
-  makes the absolute figures noisy, so each figure is set beside a baseline measured in the same run.
+  15 minutes) $load_before before the run and $load_after after it, and at the start of each
+  section below: other work on the machine makes the absolute figures noisy, so each figure is
+  set beside a baseline measured in the same run.
 - \`qxltiming.exe\` (\`bench/wine/\`) loads the real \`qxlmon.dll\` as the spooler does and drives
   whole jobs through it over the port monitor stand-in and its emulated printer
   (\`tests/rig/\`), with the QXSMON.EXE stand-in answering. The baseline for the monitor is

@@ -89,6 +89,7 @@ std::string Kb(double bytes) {
 }  // namespace
 
 bool PrintFlatMemory(const Monitors& monitors, const Options& options) {
+    PrintHeading("Memory through a long plain job");
     PagedStream job(static_cast<u64>(options.flatMb) * 1024 * 1024);
     JobRun run(monitors.real, PORT);
     run.lower.keepBytes(false);  // the rig would otherwise keep every byte
@@ -123,7 +124,6 @@ bool PrintFlatMemory(const Monitors& monitors, const Options& options) {
     bool intact = printer.receivedCount - 3ull * printer.statusRequests == job.portBytes() &&
                   printer.pagesEnded == job.pages();
     std::printf(
-        "\n### Memory through a long plain job\n\n"
         "A %d MB job of %u pages (500 raster lines of 90 bytes each) on %s, written in %u-byte "
         "calls, the port monitor stand-in keeping no bytes. Private bytes: PagefileUsage of "
         "GetProcessMemoryInfo (under Wine the resident anonymous memory); heap bytes: the busy entries "

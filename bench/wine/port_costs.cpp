@@ -120,8 +120,8 @@ std::string Ratio(double a, double b) { return a >= 0 && b > 0 ? Fixed(a / b, 1)
 }  // namespace
 
 bool PrintWaitCosts(const Monitors& monitors, const Options&) {
+    PrintHeading("CPU while the printer prints");
     std::printf(
-        "\n### CPU while the printer prints\n\n"
         "Two small pages, each printing %u ms after its page end; the writes after the first. CPU is this "
         "process's (the monitor, the port monitor stand-in, which keeps no bytes, and the harness) in %% "
         "of one core; the first row is the same process idle for as long.\n\n"
@@ -142,8 +142,8 @@ bool PrintWaitCosts(const Monitors& monitors, const Options&) {
 }
 
 bool PrintPageCosts(const Monitors& monitors, const Options& options) {
+    PrintHeading("The monitor's own cost per page");
     std::printf(
-        "\n### The monitor's own cost per page\n\n"
         "Pages of 500 raster lines of 90 bytes (about 46 KB) in %u-byte writes, a printer that answers "
         "at once, a port monitor whose ReadPort returns at once; medians of %d runs (CPU: means). On USB "
         "every page includes the drain of queued packets, which lasts the poll time (500 ms) by design.\n\n"

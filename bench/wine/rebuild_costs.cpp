@@ -149,6 +149,7 @@ double Mb(double bytes) { return bytes / (1024.0 * 1024.0); }
 }  // namespace
 
 bool PrintRebuildCosts(const Options& options) {
+    PrintHeading("Rebuilding a multi-copy job");
     ImportHook allocHook(GetModuleHandleA(nullptr), "kernel32.dll", "GlobalAlloc",
                          reinterpret_cast<void*>(CountingGlobalAlloc));
     ImportHook freeHook(GetModuleHandleA(nullptr), "kernel32.dll", "GlobalFree",
@@ -163,7 +164,6 @@ bool PrintRebuildCosts(const Options& options) {
     std::vector<Picture> pages;
     for (int i = 1; i <= PAGES; ++i) pages.push_back(PatternPicture(720, PAGE_LINES, static_cast<u32>(i)));
     std::printf(
-        "\n### Rebuilding a multi-copy job\n\n"
         "%d pages of %u raster lines (90 bytes, blank bands as zero lines), %d copies: RebuildMultiCopyJob "
         "from the spool file to a temporary file, then WriteFile of as many bytes in %lu KB pieces to "
         "another; medians of %d runs. The time in WriteFile and its calls are counted through the "

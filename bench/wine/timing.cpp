@@ -69,8 +69,8 @@ bool PrintOpenClose(MonitorTable* table, int pairs) {
         }
     }
     Usage used = UsageNow() - before;
+    PrintHeading("Opening and closing ports");
     std::printf(
-        "\n### Opening and closing ports\n\n"
         "| pairs | OpenPortEx/ClosePort pairs per second | CPU ms per pair |\n|---|---|---|\n"
         "| %d | %.0f | %.3f |\n",
         pairs, pairs / used.wall, used.cpu * 1000.0 / pairs);
@@ -82,6 +82,22 @@ bool Wanted(const std::vector<std::string>& sections, const char* name) {
 }
 
 }  // namespace
+
+void PrintHeading(const char* title) {
+    char load[64] = {};
+    HANDLE file = CreateFileA("Z:\\proc\\loadavg", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    DWORD got = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        ReadFile(file, load, sizeof load - 1, &got, nullptr);
+        CloseHandle(file);
+    }
+    float one = 0, five = 0, fifteen = 0;
+    if (std::sscanf(load, "%f %f %f", &one, &five, &fifteen) == 3)
+        std::printf("\n### %s\n\nLoad average at the start: %.2f %.2f %.2f.\n\n", title, one, five, fifteen);
+    else
+        std::printf("\n### %s\n\n", title);
+}
 
 LONGLONG CounterNow() {
     LARGE_INTEGER t;

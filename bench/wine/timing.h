@@ -56,6 +56,9 @@ struct JobSpan {
 };
 JobSpan DriveJob(MonitorTable* table, JobRun& run, const std::vector<u8>& stream, u32 chunk);
 
+// A section's heading, with the load average of the machine at its start.
+void PrintHeading(const char* title);
+
 // The sections of the report, each a heading and a Markdown table.
 bool PrintWaitCosts(const Monitors& monitors, const Options& options);
 bool PrintPageCosts(const Monitors& monitors, const Options& options);
