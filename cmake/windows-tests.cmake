@@ -61,7 +61,11 @@ endif()
 file(GLOB QXL_QXLPRINT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/qxlprint/*.cpp)
 add_executable(qxlprint ${QXL_QXLPRINT_SOURCES})
 target_link_libraries(qxlprint PRIVATE qxltools)
-add_executable(qxltiming ${CMAKE_SOURCE_DIR}/bench/wine/timing.cpp)
+file(GLOB QXL_TIMING_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/wine/*.cpp)
+add_executable(qxltiming ${QXL_TIMING_SOURCES})
+# The harness times the rebuild itself (the monitor's library) on spool files
+# that the tools write.
+target_link_libraries(qxltiming PRIVATE qxlmon_lib qxltools psapi)
 foreach(program qxlprint qxltiming)
     target_link_libraries(${program} PRIVATE qxlrig)
     target_link_options(${program} PRIVATE ${QXL_STATIC_RUNTIME})
@@ -71,6 +75,17 @@ foreach(program qxlprint qxltiming)
         add_dependencies(${program} qxsmon)
     endif()
 endforeach()
+# A language monitor that passes every call straight on, for the timing
+# harness only: the monitor's own cost is timed against it.
+add_library(qxlpassthru SHARED ${CMAKE_SOURCE_DIR}/bench/passthru/passthru.cpp
+    ${CMAKE_SOURCE_DIR}/bench/passthru/passthru.def)
+target_include_directories(qxlpassthru PRIVATE ${CMAKE_SOURCE_DIR}/src)
+set_target_properties(qxlpassthru PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${QXL_BIN})
+target_link_options(qxlpassthru PRIVATE ${QXL_STATIC_RUNTIME})
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    target_link_options(qxlpassthru PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
+add_dependencies(qxltiming qxlpassthru nxportmon)
 # qxlprint's directory holds no QXSMON.EXE, so the monitor's search goes on to
 # the current directory, which qxlprint sets to the application of its choice.
 set_target_properties(qxlprint PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/qxlprint)

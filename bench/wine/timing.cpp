@@ -1,124 +1,54 @@
-// Timings of the real qxlmon.dll under Wine, measured with the performance
-// counter: WritePort throughput over a large job, and OpenPortEx/ClosePort
-// pairs per second. Only printed; the numbers depend on the machine and Wine.
-#include <windows.h>
+// Timings of the real qxlmon.dll under Wine, beside a pass-through monitor in
+// the same run: the CPU a job burns while the printer prints, the monitor's
+// own cost per page, the rebuild of big multi-copy jobs and the memory of a
+// long plain job. Printed as Markdown; never checked.
+#include "timing.h"
+
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <vector>
+#include <cstring>
 
-#include "rig/job_run.h"
 #include "rig/network_monitor.h"
 
 namespace {
 
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+double FileTimeSeconds(const FILETIME& time) {
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    return static_cast<double>(value.QuadPart) / 1e7;
 }
 
-LARGE_INTEGER Now() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t;
+double ProcessCpuSeconds() {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    return FileTimeSeconds(kernel) + FileTimeSeconds(user);
 }
 
-struct JobTiming {
-    bool ok = false;
-    double firstWrite = 0;  // includes the launch of the status monitor application
-    double rest = 0;        // every later WritePort, page handshakes included
-    double endDoc = 0;      // EndDocPort: job end notification, the application's exit
-    size_t restBytes = 0;
-};
-
-// One job through the DLL. Pages stay under the raster line limit (zero lines
-// count too), so each page is one handshake with the printer: the emulated
-// printer runs its print cycle only at a page end, and a split would wait for
-// a cycle that never comes.
-JobTiming TimeJob(MonitorTable* table, const char* portName, const BuiltJob& job, u32 chunk) {
-    JobTiming t;
-    JobRun run(table, portName);
-    if (!run.opened || !run.start()) return t;
-    size_t offset = 0;
-    bool writesOk = true;
-    LARGE_INTEGER begin = Now(), afterFirst = begin;
-    // Bounded like the spooler's own loop: a call that takes nothing ends the job.
-    for (size_t calls = 0; offset < job.stream.size() && calls < 1000000; ++calls) {
-        u32 n = static_cast<u32>(std::min<size_t>(chunk, job.stream.size() - offset));
-        u32 written = 0;
-        BOOL ok = table->WritePort(run.spooler.handle, const_cast<u8*>(job.stream.data() + offset), n, &written);
-        if (calls == 0) afterFirst = Now();
-        else t.restBytes += written;
-        if (!ok || written == 0) {
-            writesOk = false;
-            break;
-        }
-        offset += written;
-    }
-    LARGE_INTEGER afterWrites = Now();
-    BOOL ended = run.end();
-    LARGE_INTEGER afterEnd = Now();
-    t.firstWrite = Seconds(begin, afterFirst);
-    t.rest = Seconds(afterFirst, afterWrites);
-    t.endDoc = Seconds(afterWrites, afterEnd);
-    t.ok = writesOk && ended && offset == job.stream.size() &&
-           WithoutStatusRequests(run.received()) == job.portBytes;
-    return t;
+// Wine's server opens files on behalf of its processes, so /proc/self there is
+// the wineserver itself: its user and system times, in clock ticks of 10 ms.
+// Every wait, mutex and message of the monitor goes through it.
+double ServerCpuSeconds() {
+    HANDLE file = CreateFileA("Z:\\proc\\self\\stat", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    char text[1024] = {};
+    DWORD got = 0;
+    BOOL read = ReadFile(file, text, sizeof text - 1, &got, nullptr);
+    CloseHandle(file);
+    const char* close = read ? std::strrchr(text, ')') : nullptr;
+    if (close == nullptr || std::strstr(text, "(wineserver") == nullptr) return -1;
+    // After the name: state, then ten fields before utime and stime.
+    unsigned long long utime = 0, stime = 0;
+    if (std::sscanf(close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2)
+        return -1;
+    return static_cast<double>(utime + stime) / 100.0;
 }
 
-bool ThroughputRuns(MonitorTable* table, int pages, int runs) {
-    // 500 lines of 90 bytes and 100 zero lines: about 45 KB per page.
-    BuiltJob job = BuildSimpleJob(pages, 500, 90);
-    double mb = static_cast<double>(job.stream.size()) / (1024.0 * 1024.0);
-    std::printf("WritePort: %d pages, %.2f MB per job, best of %d runs; MB/s and ms per page count the\n"
-                "writes after the first, page handshakes and notifications included\n",
-                pages, mb, runs);
-    // USB ports drain the printer's queued packets before each page's status
-    // request until a read times out, so every page there costs the poll time.
-    for (const char* portName : {"QXUSB001", "LPT1"}) {
-        for (u32 chunk : {4096u, 65536u}) {
-            JobTiming best;
-            for (int i = 0; i < runs; ++i) {
-                JobTiming t = TimeJob(table, portName, job, chunk);
-                if (!t.ok) {
-                    std::printf("  %-8s %6u-byte chunks: the job did not come through intact\n", portName, chunk);
-                    return false;
-                }
-                if (i == 0 || t.rest < best.rest) best = t;
-            }
-            double restMb = static_cast<double>(best.restBytes) / (1024.0 * 1024.0);
-            std::printf("  %-8s %6u-byte chunks: %7.2f MB/s, %6.1f ms per page; first write (with the "
-                        "launch) %.0f ms, EndDocPort %.0f ms\n",
-                        portName, chunk, best.rest > 0 ? restMb / best.rest : 0.0, best.rest * 1000.0 / pages,
-                        best.firstWrite * 1000.0, best.endDoc * 1000.0);
-        }
-    }
-    return true;
-}
-
-bool OpenCloseRuns(MonitorTable* table, int pairs) {
-    FakePortMonitor lower;
-    LARGE_INTEGER begin = Now();
-    for (int i = 0; i < pairs; ++i) {
-        SpoolerPort port{table};
-        if (!port.open("QXUSB002", lower.table()) || !port.close()) {
-            std::printf("OpenPortEx/ClosePort: pair %d failed (error %lu)\n", i, GetLastError());
-            return false;
-        }
-    }
-    double s = Seconds(begin, Now());
-    std::printf("OpenPortEx/ClosePort: %d pairs in %.1f ms = %.0f pairs/s\n", pairs, s * 1000.0,
-                s > 0 ? pairs / s : 0.0);
-    return true;
-}
-
-constexpr DWORD WATCHDOG_MS = 600000;
+constexpr DWORD WATCHDOG_MS = 1800000;
 
 // A job that stops moving would hold the page handshake, which has no
 // deadline, for ever: the whole run is bounded instead.
@@ -128,28 +58,182 @@ DWORD WINAPI Watchdog(void*) {
     ExitProcess(2);
 }
 
-int Argument(int argc, char** argv, int index, int fallback) {
-    return argc > index ? std::max(1, std::atoi(argv[index])) : fallback;
+bool PrintOpenClose(MonitorTable* table, int pairs) {
+    FakePortMonitor lower;
+    Usage before = UsageNow();
+    for (int i = 0; i < pairs; ++i) {
+        SpoolerPort port{table};
+        if (!port.open("QXUSB002", lower.table()) || !port.close()) {
+            std::printf("OpenPortEx/ClosePort: pair %d failed (error %lu)\n", i, GetLastError());
+            return false;
+        }
+    }
+    Usage used = UsageNow() - before;
+    PrintHeading("Opening and closing ports");
+    std::printf(
+        "| pairs | OpenPortEx/ClosePort pairs per second | CPU ms per pair |\n|---|---|---|\n"
+        "| %d | %.0f | %.3f |\n",
+        pairs, pairs / used.wall, used.cpu * 1000.0 / pairs);
+    return true;
+}
+
+bool Wanted(const std::vector<std::string>& sections, const char* name) {
+    return sections.empty() || std::find(sections.begin(), sections.end(), name) != sections.end();
 }
 
 }  // namespace
 
-// qxltiming [pages [runs [pairs]]]
+void PrintHeading(const char* title) {
+    char load[64] = {};
+    HANDLE file = CreateFileA("Z:\\proc\\loadavg", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    DWORD got = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        ReadFile(file, load, sizeof load - 1, &got, nullptr);
+        CloseHandle(file);
+    }
+    float one = 0, five = 0, fifteen = 0;
+    if (std::sscanf(load, "%f %f %f", &one, &five, &fifteen) == 3)
+        std::printf("\n### %s\n\nLoad average at the start: %.2f %.2f %.2f.\n\n", title, one, five, fifteen);
+    else
+        std::printf("\n### %s\n\n", title);
+}
+
+LONGLONG CounterNow() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart;
+}
+
+double CounterSeconds(LONGLONG from, LONGLONG to) {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    return static_cast<double>(to - from) / static_cast<double>(frequency);
+}
+
+Usage UsageNow() {
+    static const LONGLONG origin = CounterNow();
+    return {CounterSeconds(origin, CounterNow()), ProcessCpuSeconds(), ServerCpuSeconds()};
+}
+
+Usage operator-(const Usage& later, const Usage& earlier) {
+    bool server = later.server >= 0 && earlier.server >= 0;
+    return {later.wall - earlier.wall, later.cpu - earlier.cpu, server ? later.server - earlier.server : -1};
+}
+
+SIZE_T PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                              sizeof counters))
+        return 0;
+    // The same as PrivateUsage on Windows; Wine 8 leaves PrivateUsage 0.
+    return counters.PagefileUsage;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return -1;
+    std::sort(values.begin(), values.end());
+    size_t middle = values.size() / 2;
+    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+std::string Fixed(double value, int decimals) {
+    if (value < 0) return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::vector<PortKind> PortKinds() {
+    static const bool network = [] {
+        if (!RegisterNetworkPortMonitor()) return false;
+        SetNetworkPorts("NX1");
+        return true;
+    }();
+    std::vector<PortKind> kinds = {{"QXUSB001", "USB"}, {"QXCOM1", "serial"}, {"LPT1", "parallel"}};
+    if (network) kinds.push_back({"NX1", "network"});
+    kinds.push_back({"PORT1", "other"});
+    return kinds;
+}
+
+JobSpan DriveJob(MonitorTable* table, JobRun& run, const std::vector<u8>& stream, u32 chunk) {
+    JobSpan span;
+    if (!run.opened || !run.start() || stream.empty()) return span;
+    std::vector<u8> buffer;  // the spooler hands over a buffer of its own
+    size_t offset = 0;
+    Usage begin;
+    // Bounded like the spooler's own loop: a call that takes nothing ends the job.
+    for (size_t calls = 0; offset < stream.size() && calls < 10000000; ++calls) {
+        u32 n = static_cast<u32>(std::min<size_t>(calls == 0 ? 1 : chunk, stream.size() - offset));
+        buffer.assign(stream.begin() + static_cast<long>(offset),
+                      stream.begin() + static_cast<long>(offset + n));
+        u32 written = 0;
+        BOOL ok = table->WritePort(run.spooler.handle, buffer.data(), n, &written);
+        if (calls == 0) {
+            span.reads = run.lower.count(run.name, PortOp::ReadPort);
+            span.requests = run.lower.count(run.name, PortOp::GetPrinterDataFromPort);
+            begin = UsageNow();
+        }
+        if (!ok || written == 0) break;
+        offset += std::min(written, n);
+    }
+    span.writes = UsageNow() - begin;
+    span.reads = run.lower.count(run.name, PortOp::ReadPort) - span.reads;
+    span.requests = run.lower.count(run.name, PortOp::GetPrinterDataFromPort) - span.requests;
+    span.ok = run.end() && offset == stream.size();
+    return span;
+}
+
+// qxltiming [--runs N] [--flat-mb N] [spin] [pages] [rebuild] [flat] [openclose]
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    int pages = Argument(argc, argv, 1, 50);
-    int runs = Argument(argc, argv, 2, 2);
-    int pairs = Argument(argc, argv, 3, 2000);
+    Options options;
+    std::vector<std::string> sections;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--runs" && i + 1 < argc) {
+            options.runs = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--flat-mb" && i + 1 < argc) {
+            options.flatMb = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "spin" || arg == "pages" || arg == "rebuild" || arg == "flat" ||
+                   arg == "openclose") {
+            sections.push_back(arg);
+        } else {
+            std::printf(
+                "usage: qxltiming [--runs N] [--flat-mb N] [spin] [pages] [rebuild] [flat] [openclose]\n"
+                "  spin       CPU while a slow printer prints, every port kind, both kinds of ReadPort\n"
+                "  pages      the monitor's cost per page beside the pass-through monitor\n"
+                "  rebuild    a 200-page job of 50 copies rebuilt, against WriteFile\n"
+                "  flat       memory through a long plain job (--flat-mb, default %d)\n"
+                "  openclose  OpenPortEx/ClosePort pairs\n"
+                "Without a section, all of them; --runs sets the runs whose median is shown (default %d).\n",
+                Options{}.flatMb, Options{}.runs);
+            return arg == "--help" ? 0 : 2;
+        }
+    }
     HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
     if (watchdog != nullptr) CloseHandle(watchdog);
-    LoadedMonitor monitor;
-    std::string path = ProgramDirectory() + "qxlmon.dll";
-    if (!LoadMonitorDll(path.c_str(), monitor)) {
-        std::printf("qxltiming: cannot load %s (error %lu)\n", path.c_str(), GetLastError());
+
+    LoadedMonitor real, passThrough;
+    std::string directory = ProgramDirectory();
+    if (!LoadMonitorDll((directory + "qxlmon.dll").c_str(), real)) {
+        std::printf("qxltiming: cannot load %sqxlmon.dll (error %lu)\n", directory.c_str(), GetLastError());
         return 1;
     }
-    std::printf("qxltiming: the real qxlmon.dll under Wine, timed with QueryPerformanceCounter\n");
-    bool ok = ThroughputRuns(&monitor.table, pages, runs);
-    ok = OpenCloseRuns(&monitor.table, pairs) && ok;
+    Monitors monitors{&real.table, nullptr};
+    if (LoadMonitorDll((directory + "qxlpassthru.dll").c_str(), passThrough))
+        monitors.passThrough = &passThrough.table;
+    if (ServerCpuSeconds() < 0) std::printf("(the wineserver's CPU time cannot be read here: n/a below)\n");
+
+    bool ok = true;
+    if (Wanted(sections, "spin")) ok = PrintWaitCosts(monitors, options) && ok;
+    if (Wanted(sections, "pages")) ok = PrintPageCosts(monitors, options) && ok;
+    if (Wanted(sections, "rebuild")) ok = PrintRebuildCosts(options) && ok;
+    if (Wanted(sections, "flat")) ok = PrintFlatMemory(monitors, options) && ok;
+    if (Wanted(sections, "openclose")) ok = PrintOpenClose(&real.table, 500) && ok;
     return ok ? 0 : 1;
 }

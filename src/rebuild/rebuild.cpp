@@ -158,7 +158,8 @@ bool WriteRecordUncollated(Job* job, u32 r) {
                 WriteBlock(job, pieceLength + JOB_INFO_SIZE + (first ? 2 : 0),
                            reprintFromMemory ? JIB_RESET_ON_STOP : 0);
                 if (first) Emit(&job->out, RESET_COMMAND, sizeof RESET_COMMAND);
-                PatchControlCommands(piece, pieceLength, reprintFromMemory);
+                // The same edits for every copy: once is enough.
+                if (copy == 1) PatchControlCommands(piece, pieceLength, reprintFromMemory);
                 if (p != 0) {
                     PatchControlCommands(control, controlBytes, reprintFromMemory);
                     Emit(&job->out, control, controlBytes);

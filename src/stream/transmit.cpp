@@ -13,6 +13,7 @@
 #include "core/port_monitor.h"
 #include "core/ticks.h"
 #include "core/trace.h"
+#include "status/port_wait.h"
 #include "status/status.h"
 #include "statmon/notify.h"
 #include "stream/scanner.h"
@@ -62,10 +63,12 @@ u32 WritePass(PortSession& session, const u8* data, u32 remaining) {
             if (session.lanSleep != 0) Sleep(session.lanSleep);
             u32 piece = remaining < NETWORK_PIECE ? remaining : NETWORK_PIECE;
             u32 count = 0;
-            if (LowerWritePort(session, data + written, piece, &count)) {
+            if (LowerWritePort(session, data + written, piece, &count) && count != 0) {
                 if (count > piece) count = piece;
                 written += count;
                 remaining -= count;
+            } else {
+                PauseAfterEmptyRead();  // a print server with a full buffer takes nothing for a while
             }
         }
     } else {

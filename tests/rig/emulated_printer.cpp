@@ -21,7 +21,8 @@ bool EndsWithReset(const std::vector<u8>& bytes) {
 }  // namespace
 
 void EmulatedPrinter::receive(const u8* data, u32 size) {
-    received.insert(received.end(), data, data + size);
+    receivedCount += size;
+    if (keepBytes) received.insert(received.end(), data, data + size);
     for (u32 i = 0; i < size; ++i) {
         u8 byte = data[i];
         pageBuffer_.push_back(byte);
@@ -122,8 +123,10 @@ void EmulatedPrinter::endPage() {
                                       .errorInfo2 = errorStatusInfo2}));
         return;
     }
-    printed.push_back(std::move(bytes));
-    printedTicks.push_back(GetTickCount());
+    if (keepBytes) {
+        printed.push_back(std::move(bytes));
+        printedTicks.push_back(GetTickCount());
+    }
     queuePrintCycle(true);
 }
 
@@ -148,6 +151,13 @@ BOOL EmulatedPrinter::read(u8* buffer, u32 size, u32* count, DWORD* error) {
     return TRUE;
 }
 
+DWORD EmulatedPrinter::msUntilReadable() const {
+    if (!toHost.empty() || !babble.empty() || readErrorTimes != 0) return 0;
+    if (printing_.empty()) return INFINITE;
+    LONG left = static_cast<LONG>(printedTick_ - GetTickCount());
+    return left > 0 ? static_cast<DWORD>(left) : 0;
+}
+
 u32 EmulatedPrinter::serialWord() const {
     if (serialStatus) return *serialStatus;
     u32 waiting = std::min<u32>(static_cast<u32>(toHost.size()), 0xFFFF);
@@ -168,7 +178,7 @@ ControlAnswer EmulatedPrinter::control(u32 controlId, const char* in, u32 inSize
         if (in == nullptr || inSize < sizeof(u32)) return {FALSE, ERROR_INVALID_PARAMETER};
         u32 value;
         std::memcpy(&value, in, sizeof value);
-        valuesSet.emplace_back(controlId, value);
+        if (keepBytes) valuesSet.emplace_back(controlId, value);
         return {TRUE, 0};
     };
     switch (controlId) {

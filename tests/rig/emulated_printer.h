@@ -34,6 +34,8 @@ struct ControlAnswer {
 struct EmulatedPrinter {
     PrinterPort portKind = PrinterPort::Other;
     std::vector<u8> received;  // every byte written to the port
+    u64 receivedCount = 0;     // kept also when the bytes are not
+    bool keepBytes = true;     // false: received, printed and valuesSet stay empty
     // What came out of the printer: each page whose page end arrived and that
     // printed without an error status, as the bytes since the last page end
     // or reset sequence (status requests left out).
@@ -91,6 +93,9 @@ struct EmulatedPrinter {
     const std::vector<u8>& pending() const { return pageBuffer_; }
     // ReadPort: TRUE with the bytes, or FALSE with ERROR_COUNTER_TIMEOUT when none wait.
     BOOL read(u8* buffer, u32 size, u32* count, DWORD* error);
+    // 0 when a read would bring something (or fail) now; else how long until
+    // a slow printer's print cycle comes, INFINITE when nothing is due.
+    DWORD msUntilReadable() const;
     ControlAnswer control(u32 controlId, const char* in, u32 inSize, char* out, u32 outSize,
                           u32* returned);
     void queue(const u8* data, u32 size);

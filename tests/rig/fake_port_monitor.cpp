@@ -39,8 +39,15 @@ FakePort& FakePortMonitor::port(const std::string& name) {
         slot = std::make_unique<FakePort>();
         slot->owner = this;
         slot->name = name;
+        slot->printer.keepBytes = keepBytes_;
     }
     return *slot;
+}
+
+void FakePortMonitor::keepBytes(bool keep) {
+    std::lock_guard lock(mutex_);
+    keepBytes_ = keep;
+    for (auto& [name, port] : ports_) port->printer.keepBytes = keep;
 }
 
 void FakePortMonitor::inject(PortOp op, FaultRule rule) {
@@ -69,7 +76,7 @@ FaultRule FakePortMonitor::takeFault(PortOp op) {
 // A port monitor asked again and again (a long wait on a silent printer) must
 // not exhaust a 32-bit test process: past the limit only the count grows.
 void FakePortMonitor::record(FakePort& port, PortCall call) {
-    if (++port.callCounts[call.op] <= RECORD_LIMIT) port.calls.push_back(std::move(call));
+    if (++port.callCounts[call.op] <= RECORD_LIMIT && keepBytes_) port.calls.push_back(std::move(call));
 }
 
 std::vector<PortCall> FakePortMonitor::calls(const std::string& portName) {

@@ -37,8 +37,14 @@ struct PortCall {
     CommTimeouts timeouts = {};  // SetPortTimeOuts
     DWORD threadId = 0;
     DWORD tick = 0;
+    LONGLONG counter = 0;        // QueryPerformanceCounter at the call, for timings
     BOOL returned = FALSE;
 };
+
+// What ReadPort does when no byte waits: Brief reports it after a 2 ms pause;
+// Blocking waits for data up to the read time-out the port was given (as a
+// serial port does), AtOnce reports it at once (as some port monitors do).
+enum class EmptyReads { Brief, Blocking, AtOnce };
 
 // What a rule does to the call it applies to, besides a failure.
 enum class FaultEffect {
@@ -73,6 +79,7 @@ struct FakePort {
     // The next refusedWrites writes of at least refuseMinSize bytes take nothing.
     int refusedWrites = 0;
     u32 refuseMinSize = 4;
+    CommTimeouts timeouts = {};  // as SetPortTimeOuts set them last
     bool open = false;
 };
 
@@ -91,6 +98,11 @@ public:
 
     void inject(PortOp op, FaultRule rule);
     void setWriteLimit(const std::string& portName, long limit);
+    // false: the printers keep no bytes (they count them) and calls are counted,
+    // not recorded, so that a job of any size runs in fixed memory.
+    void keepBytes(bool keep);
+
+    EmptyReads emptyReads = EmptyReads::Brief;
 
     // Runs at the start of every call of the table, on the caller's thread and
     // outside the stand-in's lock (it may sleep, or hold a port busy).
@@ -121,4 +133,5 @@ private:
     std::recursive_mutex mutex_;
     std::map<std::string, std::unique_ptr<FakePort>> ports_;
     std::multimap<PortOp, FaultRule> faults_;
+    bool keepBytes_ = true;
 };

@@ -2,6 +2,7 @@
 // the rule table whether to fail, and acts on the port's emulated printer.
 #include "rig/fake_port_monitor.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -38,7 +39,35 @@ PortCall MakeCall(PortOp op) {
     call.op = op;
     call.threadId = GetCurrentThreadId();
     call.tick = GetTickCount();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    call.counter = counter.QuadPart;
     return call;
+}
+
+// The read time-out of a read of size bytes as the port's time-outs give it;
+// a port never given any waits 200 ms.
+DWORD ReadTimeout(const CommTimeouts& timeouts, u32 size) {
+    DWORD total = timeouts.readTotalTimeoutConstant + timeouts.readTotalTimeoutMultiplier * size;
+    return total != 0 ? total : 200;
+}
+
+// A blocking port monitor's ReadPort returns once data has come or its read
+// time-out has passed.
+void WaitForData(FakePortMonitor* monitor, FakePort& port, u32 size) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD wait = 0;
+        {
+            std::lock_guard lock(monitor->mutex());
+            DWORD elapsed = GetTickCount() - start;
+            DWORD timeout = ReadTimeout(port.timeouts, size);
+            if (elapsed >= timeout) return;
+            wait = std::min(timeout - elapsed, port.printer.msUntilReadable());
+        }
+        if (wait == 0) return;
+        Sleep(wait);
+    }
 }
 
 void RunHook(FakePortMonitor* monitor, PortOp op) {
@@ -99,7 +128,7 @@ WinBool QXL_WINAPI FakeWritePort(Handle handle, u8* buffer, u32 size, u32* writt
         }
         if (gate.effect == FaultEffect::Half) taken = size / 2;
         if (gate.effect == FaultEffect::Nothing) taken = 0;
-        call.data.assign(buffer, buffer + taken);
+        if (port.printer.keepBytes) call.data.assign(buffer, buffer + taken);
         port.printer.receive(buffer, taken);
     }
     *written = taken;
@@ -114,6 +143,7 @@ WinBool QXL_WINAPI FakeWritePort(Handle handle, u8* buffer, u32 size, u32* writt
 WinBool QXL_WINAPI FakeReadPort(Handle handle, u8* buffer, u32 size, u32* read) {
     FakePortMonitor* monitor = AsPort(handle)->owner;
     RunHook(monitor, PortOp::ReadPort);
+    if (monitor->emptyReads == EmptyReads::Blocking) WaitForData(monitor, *AsPort(handle), size);
     BOOL result;
     DWORD error = 0;
     {
@@ -144,8 +174,8 @@ WinBool QXL_WINAPI FakeReadPort(Handle handle, u8* buffer, u32 size, u32* read) 
         error = GetLastError();
         monitor->record(port, call);
     }
-    // A real port waits for its read time-out before it reports that nothing came.
-    if (!result && error == 1121) Sleep(2);
+    if (!result && error == ERROR_COUNTER_TIMEOUT && monitor->emptyReads == EmptyReads::Brief)
+        Sleep(2);
     SetLastError(error);
     return result;
 }
@@ -217,6 +247,7 @@ WinBool QXL_WINAPI FakeSetPortTimeOuts(Handle handle, CommTimeouts* timeouts, u3
     PortCall call = MakeCall(PortOp::SetPortTimeOuts);
     if (timeouts != nullptr) call.timeouts = *timeouts;
     call.returned = gate.finish(TRUE);
+    if (call.returned && timeouts != nullptr) AsPort(handle)->timeouts = *timeouts;
     DWORD error = GetLastError();
     monitor->record(*AsPort(handle), call);
     SetLastError(error);

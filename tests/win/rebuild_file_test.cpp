@@ -87,10 +87,13 @@ TEST(RebuildFile, OneCopyIsWrittenWithItsBlockAndEndOfJob) {
 }
 
 TEST(RebuildFile, LargeJobsStreamThroughWhole) {
-    // Collated copies of a page larger than the staging buffer, and uncollated
-    // copies made of many small writes.
-    Buf big{0x1B, 'i', 'K', 0x00, 'G', 0x40, 0x9C};  // 40000 raster bytes
-    big.resize(big.size() + 40000, 0x5A);
+    // Collated copies of a page larger than the staging buffer (1 MB), and
+    // uncollated copies made of many small writes.
+    Buf big{0x1B, 'i', 'K', 0x00};
+    for (int line = 0; line < 17; ++line) {  // 17 lines of 65535 raster bytes
+        big.insert(big.end(), {'G', 0xFF, 0xFF});
+        big.resize(big.size() + 65535, 0x5A);
+    }
     big.push_back(0x0C);
     Buf small{0x1B, 'i', 'K', 0x00, 'Z', 0x0C};
     for (const Buf& image : {SpoolFileBytes({Record(big, 5, 1), Record(big, 5, 1)}),

@@ -1,0 +1,178 @@
+// The CPU a job burns while the printer prints, and the monitor's own cost
+// per page beside the pass-through monitor, on every kind of port.
+#include <cstdio>
+
+#include "rig/status_packets.h"
+#include "timing.h"
+
+namespace {
+
+// A slow printer: each page prints this long after its page end.
+constexpr u32 PRINT_MS = 2500;
+// A port that takes nothing (a print server whose buffer is full) this long.
+constexpr DWORD STALL_MS = 3000;
+constexpr u32 CHUNK = 4096;
+
+const char* EmptyReadsName(EmptyReads mode) {
+    return mode == EmptyReads::Blocking ? "blocks for its time-out" : "returns at once";
+}
+
+void PrintUsageRow(const char* port, const char* what, const Usage& u, double reads, double requests,
+                   const char* trouble) {
+    std::printf("| %s | %s | %.1f | %s | %s | %.0f | %.0f |%s\n", port, what, u.wall,
+                Fixed(u.cpu * 100 / u.wall, 2).c_str(), Fixed(u.server * 100 / u.wall, 2).c_str(),
+                reads / u.wall, requests / u.wall, trouble);
+}
+
+// The job's bytes are counted, not kept, so the port monitor stand-in costs
+// as little as it can; it must still receive every byte and print every page.
+bool PrintWaitCost(MonitorTable* table, const PortKind& kind, EmptyReads mode, DWORD stallMs) {
+    BuiltJob job = BuildSimpleJob(2, 100, 90);  // two small pages: the time is the printer's
+    JobRun run(table, kind.port);
+    run.lower.keepBytes(false);
+    run.lower.emptyReads = mode;
+    run.printer().pageMs = stallMs != 0 ? 0 : PRINT_MS;
+    // From the first write to the port on, data writes (not status requests) take nothing for stallMs.
+    DWORD stallEnd = 0;
+    if (stallMs != 0) {
+        run.lower.beforeCall = [&](PortOp op) {
+            if (op != PortOp::WritePort) return;
+            if (stallEnd == 0) stallEnd = GetTickCount() + stallMs;
+            bool stalled = static_cast<LONG>(GetTickCount() - stallEnd) < 0;
+            run.lower.withLock([&] { run.lower.port(kind.port).refusedWrites = stalled ? 1 : 0; });
+        };
+    }
+    JobSpan span = DriveJob(table, run, job.stream, CHUNK);
+    run.lower.beforeCall = nullptr;
+    const EmulatedPrinter& printer = run.printer();
+    bool intact = printer.receivedCount - 3ull * printer.statusRequests == job.portBytes.size() &&
+                  printer.pagesEnded == 2;
+    std::string what = stallMs != 0 ? "its WritePort takes nothing for 3 s" : EmptyReadsName(mode);
+    const char* trouble = span.ok && intact ? "" : " the job did not come through intact";
+    PrintUsageRow(kind.kind, what.c_str(), span.writes, static_cast<double>(span.reads),
+                  static_cast<double>(span.requests), trouble);
+    return span.ok && intact;
+}
+
+// From the read that brought the last byte of each "printing ended" packet to
+// the next write of page data (any write but a status request).
+std::vector<double> PrintedToNextPage(const std::vector<PortCall>& calls) {
+    const std::vector<u8> ended = PacketBytes(MakeStatusPacket({.statusType = STATUS_PRINTING_ENDED}));
+    const std::vector<u8> request = {0x1B, 0x69, 0x53};
+    std::vector<u8> last;  // the newest bytes read, as many as a packet
+    std::vector<double> gaps;
+    LONGLONG endedAt = 0;
+    bool waiting = false;
+    for (const PortCall& call : calls) {
+        if (call.op == PortOp::ReadPort) {
+            for (u8 byte : call.data) {
+                last.push_back(byte);
+                if (last.size() > ended.size()) last.erase(last.begin());
+                if (last == ended) {
+                    endedAt = call.counter;
+                    waiting = true;
+                }
+            }
+        } else if (call.op == PortOp::WritePort && waiting && call.result != 0 && call.data != request) {
+            gaps.push_back(CounterSeconds(endedAt, call.counter));
+            waiting = false;
+        }
+    }
+    return gaps;
+}
+
+struct PageCost {
+    std::vector<double> wall, cpu, server, gap;  // seconds per page, one entry per run
+};
+
+bool MeasurePages(MonitorTable* table, const PortKind& kind, const BuiltJob& job, int pages, PageCost& cost) {
+    JobRun run(table, kind.port);
+    run.lower.emptyReads = EmptyReads::AtOnce;
+    JobSpan span = DriveJob(table, run, job.stream, CHUNK);
+    std::vector<u8> received = WithoutStatusRequests(run.received());
+    // The pass-through monitor sends the stream as it comes.
+    if (!span.ok || (received != job.portBytes && received != job.stream)) return false;
+    cost.wall.push_back(span.writes.wall / pages);
+    cost.cpu.push_back(span.writes.cpu / pages);
+    cost.server.push_back(span.writes.server < 0 ? -1 : span.writes.server / pages);
+    std::vector<double> gaps = PrintedToNextPage(run.lower.calls(kind.port));
+    if (!gaps.empty()) cost.gap.push_back(Median(gaps));
+    return true;
+}
+
+double Sum(const std::vector<double>& values) {
+    double sum = 0;
+    for (double v : values) sum += v;
+    return sum;
+}
+
+// CPU clocks count in 10 ms steps: the mean over all runs, not the median.
+double Mean(const std::vector<double>& values) {
+    for (double v : values)
+        if (v < 0) return -1;
+    return values.empty() ? -1 : Sum(values) / static_cast<double>(values.size());
+}
+
+std::string Ms(double seconds, int decimals) { return Fixed(seconds < 0 ? -1 : seconds * 1000, decimals); }
+
+std::string Ratio(double a, double b) { return a >= 0 && b > 0 ? Fixed(a / b, 1) : "n/a"; }
+
+}  // namespace
+
+bool PrintWaitCosts(const Monitors& monitors, const Options&) {
+    PrintHeading("CPU while the printer prints");
+    std::printf(
+        "Two small pages, each printing %u ms after its page end; the writes after the first. CPU is this "
+        "process's (the monitor, the port monitor stand-in, which keeps no bytes, and the harness) in %% "
+        "of one core; the first row is the same process idle for as long.\n\n"
+        "| port | the port monitor's ReadPort when no data waits | wall s | CPU %% | wineserver CPU %% | "
+        "ReadPort calls/s | control requests/s |\n|---|---|---|---|---|---|---|\n",
+        PRINT_MS);
+    Usage before = UsageNow();
+    Sleep(2 * PRINT_MS);
+    PrintUsageRow("none", "idle, no job", UsageNow() - before, 0, 0, "");
+    bool ok = true;
+    for (const PortKind& kind : PortKinds())
+        for (EmptyReads mode : {EmptyReads::Blocking, EmptyReads::AtOnce})
+            ok = PrintWaitCost(monitors.real, kind, mode, 0) && ok;
+    for (const PortKind& kind : PortKinds())
+        if (kind.kind == std::string("network") || kind.kind == std::string("parallel"))
+            ok = PrintWaitCost(monitors.real, kind, EmptyReads::AtOnce, STALL_MS) && ok;
+    return ok;
+}
+
+bool PrintPageCosts(const Monitors& monitors, const Options& options) {
+    PrintHeading("The monitor's own cost per page");
+    std::printf(
+        "Pages of 500 raster lines of 90 bytes (about 46 KB) in %u-byte writes, a printer that answers "
+        "at once, a port monitor whose ReadPort returns at once; medians of %d runs (CPU: means). On USB "
+        "every page includes the drain of queued packets, which lasts the poll time (500 ms) by design.\n\n"
+        "| port | pages | wall ms/page | CPU ms/page | wineserver CPU ms/page | \"printing ended\" to next "
+        "page's first byte, ms | pass-through wall ms/page | pass-through CPU ms/page | wall ratio | CPU "
+        "ratio |\n|---|---|---|---|---|---|---|---|---|---|\n",
+        CHUNK, options.runs);
+    bool ok = true;
+    for (const PortKind& kind : PortKinds()) {
+        int pages = kind.kind == std::string("USB") ? 8 : 20;
+        BuiltJob job = BuildSimpleJob(pages, 500, 90);
+        PageCost real, pass;
+        bool measured = true;
+        for (int r = 0; r < options.runs && measured; ++r) {
+            measured = MeasurePages(monitors.real, kind, job, pages, real);
+            if (measured && monitors.passThrough != nullptr)
+                measured = MeasurePages(monitors.passThrough, kind, job, pages, pass);
+        }
+        if (!measured) {
+            std::printf("| %s | %d | the job did not come through intact ||||||||\n", kind.kind, pages);
+            ok = false;
+            continue;
+        }
+        double wall = Median(real.wall), passWall = Median(pass.wall);
+        double cpu = Mean(real.cpu), passCpu = Mean(pass.cpu);
+        std::printf("| %s | %d | %s | %s | %s | %s | %s | %s | %s | %s |\n", kind.kind, pages,
+                    Ms(wall, 1).c_str(), Ms(cpu, 2).c_str(), Ms(Mean(real.server), 2).c_str(),
+                    Ms(Median(real.gap), 1).c_str(), Ms(passWall, 3).c_str(), Ms(passCpu, 3).c_str(),
+                    Ratio(wall, passWall).c_str(), Ratio(cpu, passCpu).c_str());
+    }
+    return ok;
+}
