@@ -85,7 +85,7 @@ STOP_WINE = WINEPREFIX=$(PREFIX) $(dir $(LOADER))wineserver -k 2>/dev/null
 test-windows: windows prefix
 	ctest --test-dir $(WIN32DIR) --output-on-failure -L native
 	ctest --test-dir $(WIN64DIR) --output-on-failure -L native
-	$(XVFB) ctest --test-dir $(TESTDIR) --output-on-failure -j $(WINE_JOBS) -LE native; \
+	QXL_WINE_DETACH=1 $(XVFB) ctest --test-dir $(TESTDIR) --output-on-failure -j $(WINE_JOBS) -LE native; \
 	    status=$$?; $(STOP_WINE); exit $$status
 
 test: test-native test-windows
