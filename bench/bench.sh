@@ -44,6 +44,10 @@ core_table() {
 }
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')
+case $(basename "$loader") in
+    *64) build="64-bit, with the x86_64 build of the DLL" ;;
+    *) build="32-bit, with the i686 build of the DLL" ;;
+esac
 {
     cat <<HEAD
 # Performance
@@ -54,7 +58,7 @@ Timings are printed and written here, never checked by the tests.
 ## Method
 
 - Machine: $cpu, $(nproc) cores; $("$loader" --version 2>/dev/null || echo "Wine (version unknown)"),
-  64-bit, with the x86_64 build of the DLL (this machine runs no 32-bit code). Load average (1, 5,
+  $build. Load average (1, 5,
   15 minutes) $load_before before the run and $load_after after it, and at the start of each
   section below: other work on the machine makes the absolute figures noisy, so each figure is
   set beside a baseline measured in the same run.

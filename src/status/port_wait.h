@@ -10,7 +10,7 @@
 // nothing: one whose ReadPort returns at once when no data waits would
 // otherwise keep a core busy for as long as the printer prints. Far below the
 // poll time and every deadline, so no protocol step changes.
-constexpr DWORD EMPTY_READ_PAUSE_MS = 5;
+constexpr DWORD EMPTY_READ_PAUSE_MS = 10;
 inline void PauseAfterEmptyRead() { Sleep(EMPTY_READ_PAUSE_MS); }
 
 // Which status call of the port failed: the status request takes a "gone" port

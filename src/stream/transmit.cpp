@@ -24,7 +24,9 @@ namespace {
 constexpr DWORD PORT_MUTEX_WAIT_MS = 1000;
 constexpr u32 NETWORK_PIECE = 256;
 constexpr DWORD PAUSE_POLL_MS = 50;
-constexpr DWORD STALLED_WRITE_PAUSE_MS = 10;
+// Before a port that took nothing is offered the rest again: a printer that is
+// offline or a full buffer stays so for a while, and a retry costs a mutex turn.
+constexpr DWORD STALLED_WRITE_PAUSE_MS = 20;
 
 bool IsNetwork(const PortSession& session) { return session.portType == PORTTYPE_NETWORK; }
 
