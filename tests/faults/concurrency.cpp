@@ -163,6 +163,15 @@ bool Flat(const Resources& at10, const Resources& end) {
            end.privateBytes <= at10.privateBytes + 4 * 1024 * 1024 && end.threads <= at10.threads + 2;
 }
 
+// Every hundredth job a line, so a long run shows its course as it goes.
+void Progress(const char* what, int job, const Resources& at10) {
+    if (job % 100 != 0) return;
+    char label[48];
+    std::snprintf(label, sizeof label, "%s, job %d", what, job);
+    PrintFigures(label, at10, MeasureResources());
+    std::fflush(stdout);
+}
+
 bool PrintOneJob(JobRun& run, const BuiltJob& job) {
     bool ok = run.start() && run.write(job.stream, CHUNK) && run.end();
     Forget(run);
@@ -197,6 +206,7 @@ int RunSoak(int jobs, int cycles) {
         for (int i = 1; i <= jobs; ++i) {
             if (!PrintOneJob(run, job)) ++failed;
             if (i == 10) at10 = MeasureResources();
+            Progress("one open port", i, at10);
         }
         end = MeasureResources();
     }
@@ -208,6 +218,7 @@ int RunSoak(int jobs, int cycles) {
             if (!PrintOneJob(run, job)) ++failed;
         }
         if (i == 10) at10 = MeasureResources();
+        Progress("open and close each job", i, at10);
     }
     end = MeasureResources();
     PrintFigures("open and close each job", at10, end);
