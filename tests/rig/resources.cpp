@@ -69,11 +69,10 @@ Resources MeasureResources() {
     r.handles = HandleCount();
     r.heapBytes = HeapBusyBytes();
     r.threads = ThreadCount();
-    PROCESS_MEMORY_COUNTERS_EX memory{};
+    // The commit charge: on Windows the same as PrivateUsage, which Wine 8 leaves 0.
+    PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                             sizeof memory))
-        r.privateBytes = memory.PrivateUsage;
+    if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory)) r.privateBytes = memory.PagefileUsage;
     r.temporaryFiles = TemporaryFileCount();
     return r;
 }
