@@ -59,26 +59,11 @@ private:
     u32 done_ = 0;
 };
 
-// Bytes in use in every heap of the process.
-SIZE_T HeapBytes() {
-    HANDLE heaps[64];
-    DWORD count = GetProcessHeaps(64, heaps);
-    SIZE_T busy = 0;
-    for (DWORD i = 0; i < count && i < 64; ++i) {
-        if (!HeapLock(heaps[i])) continue;
-        PROCESS_HEAP_ENTRY entry = {};
-        while (HeapWalk(heaps[i], &entry))
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) busy += entry.cbData;
-        HeapUnlock(heaps[i]);
-    }
-    return busy;
-}
-
 struct Memory {
     double privateBytes, heapBytes;
 };
 
-Memory MemoryNow() { return {static_cast<double>(PrivateBytes()), static_cast<double>(HeapBytes())}; }
+Memory MemoryNow() { return {static_cast<double>(PrivateBytes()), static_cast<double>(HeapBusyBytes())}; }
 
 std::string Kb(double bytes) {
     char text[32];

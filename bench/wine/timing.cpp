@@ -124,16 +124,6 @@ Usage operator-(const Usage& later, const Usage& earlier) {
     return {later.wall - earlier.wall, later.cpu - earlier.cpu, server ? later.server - earlier.server : -1};
 }
 
-SIZE_T PrivateBytes() {
-    PROCESS_MEMORY_COUNTERS_EX counters = {};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                              sizeof counters))
-        return 0;
-    // The same as PrivateUsage on Windows; Wine 8 leaves PrivateUsage 0.
-    return counters.PagefileUsage;
-}
-
 double Median(std::vector<double> values) {
     if (values.empty()) return -1;
     std::sort(values.begin(), values.end());

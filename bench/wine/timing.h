@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "rig/job_run.h"
+#include "rig/resources.h"
 
 // Wall time, this process's CPU time and the wineserver's, in seconds. Both CPU
 // clocks count in steps of 10 ms; server is negative when it cannot be read.
@@ -22,9 +23,6 @@ Usage operator-(const Usage& later, const Usage& earlier);
 LONGLONG CounterNow();
 double CounterSeconds(LONGLONG from, LONGLONG to);
 double Median(std::vector<double> values);
-// The private bytes: PagefileUsage of GetProcessMemoryInfo (under Wine the
-// resident anonymous memory).
-SIZE_T PrivateBytes();
 // "12.3" or "n/a" for a negative value.
 std::string Fixed(double value, int decimals);
 

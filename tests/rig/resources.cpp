@@ -10,6 +10,20 @@
 
 namespace {
 
+// Handle values that name an object of this process now. The process's own
+// count is not kept by every system (Wine answers 0), so the table is probed.
+size_t HandleCount() {
+    constexpr uintptr_t LAST_PROBED = 32768;
+    size_t count = 0;
+    for (uintptr_t value = 4; value <= LAST_PROBED; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
 size_t HeapBusyBytes() {
     DWORD count = GetProcessHeaps(0, nullptr);
     std::vector<HANDLE> heaps(count + 16);
@@ -25,19 +39,12 @@ size_t HeapBusyBytes() {
     return busy;
 }
 
-// Handle values that name an object of this process now. The process's own
-// count is not kept by every system (Wine answers 0), so the table is probed.
-size_t HandleCount() {
-    constexpr uintptr_t LAST_PROBED = 32768;
-    size_t count = 0;
-    for (uintptr_t value = 4; value <= LAST_PROBED; value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
-    }
-    return count;
+// The commit charge: on Windows the same as PrivateUsage, which Wine 8 leaves 0.
+size_t PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    return GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory) ? memory.PagefileUsage : 0;
 }
-
-}  // namespace
 
 size_t ThreadCount() {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -69,10 +76,7 @@ Resources MeasureResources() {
     r.handles = HandleCount();
     r.heapBytes = HeapBusyBytes();
     r.threads = ThreadCount();
-    // The commit charge: on Windows the same as PrivateUsage, which Wine 8 leaves 0.
-    PROCESS_MEMORY_COUNTERS memory{};
-    memory.cb = sizeof memory;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory)) r.privateBytes = memory.PagefileUsage;
+    r.privateBytes = PrivateBytes();
     r.temporaryFiles = TemporaryFileCount();
     return r;
 }

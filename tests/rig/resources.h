@@ -14,6 +14,8 @@ struct Resources {
 
 Resources MeasureResources();
 size_t ThreadCount();  // this process's threads, alone (cheap)
+size_t HeapBusyBytes();  // busy bytes of every heap, alone
+size_t PrivateBytes();   // the commit charge, alone
 
 // The monitor's temporary files now in the temporary directory.
 size_t TemporaryFileCount();
