@@ -18,12 +18,25 @@ void MarkUnreachable(PortSession& session) {
     SetState(session, STATE_FATAL, 0);
 }
 
-// The named, paging-file backed block of exactly size bytes holding the data;
-// null when it cannot be made or filled.
-HANDLE MakeBlock(u32 number, const void* data, u32 size) {
-    char name[16];
-    FormatBlockName(number, name);
-    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
+// A block number of another job whose block still lives (two jobs at once,
+// one application slow to handle its message) is passed over for the next.
+constexpr int BLOCK_NAME_TRIES = 16;
+
+// The named, paging-file backed block of exactly size bytes holding the data,
+// under a name no other block has now; null when it cannot be made or filled.
+HANDLE MakeBlock(const PortSession& session, const void* data, u32 size, u32& number) {
+    HANDLE mapping = nullptr;
+    for (int i = 0; i < BLOCK_NAME_TRIES && mapping == nullptr; ++i) {
+        number = NextBlockNumber(session);
+        char name[16];
+        FormatBlockName(number, name);
+        mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
+        if (mapping == nullptr) return nullptr;
+        if (GetLastError() == ERROR_ALREADY_EXISTS) {  // another job's block: its data must stay its own
+            CloseHandle(mapping);
+            mapping = nullptr;
+        }
+    }
     if (mapping == nullptr) return nullptr;
     void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, size);
     if (view == nullptr) {  // an unfilled block would carry zeros as if they were data
@@ -58,8 +71,8 @@ bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool
     HANDLE block = nullptr;
     u32 blockNumber = 0;  // lParam: the block's number, 0 without one
     if (withBlock) {
-        u32 number = NextBlockNumber(session);
-        block = MakeBlock(number, data, size);
+        u32 number = 0;
+        block = MakeBlock(session, data, size, number);
         if (block == nullptr) {
             SendToApplication(session.monitorWindow, NotifySystemError, 0);
             MarkUnreachable(session);

@@ -168,24 +168,38 @@ void JudgeJob(const FaultCase& c, const Pages& reference, const JobOutcome& outc
     if (c.appHears && started && !cancelled && !heard) breaks("4 the application heard no outcome");
 }
 
+struct Settlement {
+    Resources after;
+    std::vector<std::string> keptBlocks;
+};
+
 // Waits until what the job's threads and handles held is given back, for as
 // long as the monitor's own bounds let its parties linger. The application is
-// another process: the blocks it opened go only when its exit is complete.
-Resources Settled(const std::string& port, const std::vector<std::string>& blocks, const Resources& before) {
+// another process: the blocks it opened go only when its exit is complete. A
+// block counts as kept only when it was there at every look: another
+// process's job may make a block of the same name for the time of a message.
+Settlement Settled(const std::string& port, const std::vector<std::string>& blocks, const Resources& before) {
+    std::vector<bool> alwaysThere(blocks.size(), true);
     auto held = [&] {
-        if (ThreadCount() > before.threads || MutexExists(port + " OpenPort")) return true;
-        for (const std::string& block : blocks)
-            if (MappingExists(block)) return true;
-        return false;
+        bool any = ThreadCount() > before.threads || MutexExists(port + " OpenPort");
+        for (size_t i = 0; i < blocks.size(); ++i) {
+            alwaysThere[i] = alwaysThere[i] && MappingExists(blocks[i]);
+            any = any || alwaysThere[i];
+        }
+        return any;
     };
     for (int i = 0; i < 100 && held(); ++i) Sleep(100);
-    return MeasureResources();
+    Settlement settled{MeasureResources(), {}};
+    for (size_t i = 0; i < blocks.size(); ++i)
+        if (alwaysThere[i]) settled.keptBlocks.push_back(blocks[i]);
+    return settled;
 }
 
 // Invariant 5: everything the job held is given back.
-void JudgeResources(const std::string& port, const std::vector<std::string>& blocks, const Resources& before,
-                    const Resources& after, JobVerdict& verdict) {
+void JudgeResources(const std::string& port, const Resources& before, const Settlement& settled,
+                    JobVerdict& verdict) {
     auto breaks = [&](const std::string& what) { verdict.broken.push_back(what); };
+    const Resources& after = settled.after;
     if (after.handles > before.handles + 2)
         breaks("5 handles " + std::to_string(before.handles) + " -> " + std::to_string(after.handles));
     if (after.heapBytes > before.heapBytes + 16384)
@@ -193,8 +207,7 @@ void JudgeResources(const std::string& port, const std::vector<std::string>& blo
     if (after.threads > before.threads)
         breaks("5 threads " + std::to_string(before.threads) + " -> " + std::to_string(after.threads));
     if (after.temporaryFiles != before.temporaryFiles) breaks("5 temporary files left");
-    for (const std::string& block : blocks)
-        if (MappingExists(block)) breaks("5 block " + block + " still exists");
+    for (const std::string& block : settled.keptBlocks) breaks("5 block " + block + " still exists");
     if (MutexExists(port + " OpenPort")) breaks("5 the port's mutex still exists");
 }
 
@@ -218,6 +231,6 @@ JobVerdict RunFaultJob(const FaultCase& c, int slot, const Pages* reference) {
             if (!record.blockName.empty() && blocks.size() < blocks.capacity()) blocks.push_back(record.blockName);
     }
     const std::string port = PortForSlot(c.port, slot);
-    JudgeResources(port, blocks, before, Settled(port, blocks, before), verdict);
+    JudgeResources(port, before, Settled(port, blocks, before), verdict);
     return verdict;
 }

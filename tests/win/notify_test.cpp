@@ -241,6 +241,32 @@ TEST(SendNotify, NoWindowCancelsTheJobAndSendsNothing) {
     EXPECT_EQ(g_process.blockCounter, counter);
 }
 
+TEST(SendNotify, AnotherJobsLivingBlockKeepsItsNameAndData) {
+    Receiver receiver;
+    LinkSession link;
+    link.s.monitorWindow = receiver.window;
+    link.s.ownerThreadId = 0x6000;
+    // Another job's block, its application still handling it, has the next name.
+    u32 next = 0x6000 + static_cast<u32>(g_process.blockCounter) + 1;
+    const std::vector<u8> theirs(64, 0xAA);
+    HANDLE other = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, BlockName(next).c_str());
+    ASSERT_NE(other, nullptr);
+    void* view = MapViewOfFile(other, FILE_MAP_WRITE, 0, 0, 64);
+    ASSERT_NE(view, nullptr);
+    std::memcpy(view, theirs.data(), theirs.size());
+    UnmapViewOfFile(view);
+
+    StatusPacket packet{};
+    EXPECT_TRUE(SendMediaStatus(link.s, packet));
+    ASSERT_EQ(ReceivedNotifications().size(), 1u);
+    EXPECT_EQ(ReceivedNotifications()[0].lParam, next + 1);
+    EXPECT_TRUE(ReceivedNotifications()[0].blockOpened);
+    std::vector<u8> after;
+    EXPECT_TRUE(ReadSharedBlock(next, after));
+    ExpectBlock(after, theirs, "the other job's block");
+    CloseHandle(other);
+}
+
 TEST(SendNotify, BlockThatCannotBeMadeSendsSystemErrorAndCancels) {
     Receiver receiver;
     LinkSession link;
