@@ -164,7 +164,7 @@ BOOL WINAPI CachedEnumPorts(LPSTR name, DWORD level, LPBYTE buffer, DWORD size, 
     return TRUE;
 }
 
-struct HookSpec {
+struct HookPlan {
     const char* dll;
     const char* function;
     void* replacement;
@@ -176,7 +176,7 @@ struct HookSpec {
 bool InstallSystemHooks(HMODULE module) {
     static std::vector<std::unique_ptr<ImportHook>> hooks;
     if (!hooks.empty()) return true;
-    const HookSpec specs[] = {
+    const HookPlan plans[] = {
         {"kernel32.dll", "GlobalAlloc", reinterpret_cast<void*>(CountedGlobalAlloc), reinterpret_cast<void**>(&g_globalAlloc)},
         {"kernel32.dll", "LocalAlloc", reinterpret_cast<void*>(CountedLocalAlloc), reinterpret_cast<void**>(&g_localAlloc)},
         {"msvcrt.dll", "malloc", reinterpret_cast<void*>(CountedMalloc), reinterpret_cast<void**>(&g_malloc)},
@@ -188,10 +188,10 @@ bool InstallSystemHooks(HMODULE module) {
         {"kernel32.dll", "CreateProcessA", reinterpret_cast<void*>(CountedCreateProcess), reinterpret_cast<void**>(&g_createProcess)},
         {"winspool.drv", "EnumPortsA", reinterpret_cast<void*>(CachedEnumPorts), reinterpret_cast<void**>(&g_enumPorts)},
     };
-    for (const HookSpec& spec : specs) {
-        auto hook = std::make_unique<ImportHook>(module, spec.dll, spec.function, spec.replacement);
+    for (const HookPlan& plan : plans) {
+        auto hook = std::make_unique<ImportHook>(module, plan.dll, plan.function, plan.replacement);
         // The DLL may not import every one (a build without realloc, say): skip those.
-        if (hook->installed()) *spec.original = hook->original;
+        if (hook->installed()) *plan.original = hook->original;
         hooks.push_back(std::move(hook));
     }
     return hooks[0]->installed();

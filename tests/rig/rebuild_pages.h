@@ -63,7 +63,7 @@ inline Buf Rebuild(const std::vector<SpoolRecordFields>& records) {
 }
 
 // The block the rebuild is expected to write, laid out from its byte table.
-struct BlockSpec {
+struct BlockFields {
     u16 page;
     u16 total;
     u16 flags;
@@ -74,7 +74,7 @@ struct BlockSpec {
     u8 setting4 = 0;
 };
 
-inline Buf Block(const BlockSpec& b) {
+inline Buf Block(const BlockFields& b) {
     Buf out(92, 0);
     out[0] = ESC;
     out[1] = 'i';
