@@ -82,6 +82,9 @@ Recovery ResumeAfterError(PortSession& session) {
         if (session.stateClass == STATE_NONE || session.stateClass == STATE_READY)
             SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
         if (session.stateClass == STATE_FATAL && session.stateCode == 0) return Stop(session);
+        // After the job's end was told every page has printed; what failed is
+        // the bytes after the last page end, and there is nobody to ask.
+        if (session.jobEndTold) return Stop(session);
         if (GetReplyState(session) == REPLY_CANCEL) return StopCancelled(session);
         if (session.stateClass == STATE_GONE) {
             SendNotify(session, NotifyJobEnd);
@@ -117,9 +120,9 @@ Recovery ResumeAfterError(PortSession& session) {
         u32 resendLimit = totalStored > session.storedAhead ? totalStored - session.storedAhead : 0;
         session.storedAhead = 0;
 
-        // With a page copy, the copy goes. When the copy is of an earlier page
-        // than the one in flight, that page's segments follow it, so that none
-        // of its consumed bytes is lost.
+        // With a page copy, the copy goes: it is of the page in flight, whose
+        // page end was met (a printed page's copy is gone by now). Segments
+        // the copy does not hold follow it, so that no consumed byte is lost.
         session.flags |= PSF_RESENDING;
         bool resent = true;
         if (session.pageCopy != nullptr) {
@@ -142,7 +145,9 @@ Recovery ResumeAfterError(PortSession& session) {
         }
         session.flags &= ~PSF_RESENDING;
         if (!resent) continue;  // decide again on the new state pair
+        // Everything resent has gone whole, the copy's page with its page end.
         ReleaseSegments(session);
+        DiscardPageCopy(session);
         return Recovery::Resent;
     }
 }

@@ -57,7 +57,7 @@ void ReleaseSegments(PortSession& session) {
 }
 
 bool MakePageCopy(PortSession& session) {
-    if (session.pageCopy != nullptr) ReleasePageCopy(session);
+    DiscardPageCopy(session);
     SIZE_T total = 0;
     for (SegmentNode* node = session.pageFirst; node != nullptr; node = node->next)
         total += node->length;
@@ -73,8 +73,12 @@ bool MakePageCopy(PortSession& session) {
     return true;
 }
 
-void ReleasePageCopy(PortSession& session) {
+void DiscardPageCopy(PortSession& session) {
     FreeChain(session.pageCopy);
     session.pageCopy = nullptr;
+}
+
+void ReleasePageCopy(PortSession& session) {
+    DiscardPageCopy(session);
     session.flags &= ~PSF_PAUSED;
 }

@@ -15,5 +15,9 @@ void ReleaseSegments(PortSession& session);
 // PSF_PAUSED; FALSE (and no copy) when the memory cannot be had.
 bool MakePageCopy(PortSession& session);
 
-// Frees pageCopy and clears PSF_PAUSED.
+// Frees pageCopy once its page has printed. PSF_PAUSED stays as the
+// application's last reply has set it.
+void DiscardPageCopy(PortSession& session);
+
+// Frees pageCopy and clears PSF_PAUSED (the job end).
 void ReleasePageCopy(PortSession& session);
