@@ -136,6 +136,10 @@ struct PortSession {
     // segment list (a segment stored, then held back), so they are stored once.
     u32 storedAhead;
 
+    // NotifyJobEnd has been sent: from here on the application exits as it
+    // should, and nothing of the job needs it any more.
+    bool jobEndTold;
+
     TraceState trace;
 
     // The port name follows the record in the same heap block.

@@ -21,6 +21,19 @@ namespace {
 constexpr DWORD OPEN_PORT_WAIT_MS = 60000;
 constexpr u32 DRIVER_NAME_SIZE = 260;
 
+// The longest the registry may set. Seconds become milliseconds in 64 bits
+// and are held below these, so that no value wraps to a short wait or runs
+// for weeks; a pause of more than a second before every 256 bytes written to
+// a network port would only hold the port.
+constexpr u64 STATUS_TIMEOUT_MAX_MS = 600 * 1000;
+constexpr u64 PRINT_TIMEOUT_MAX_MS = 3600 * 1000;
+constexpr u32 LAN_SLEEP_MAX_MS = 1000;
+
+u32 SecondsToBoundedMs(u32 seconds, u64 maxMs) {
+    u64 ms = static_cast<u64>(seconds) * 1000;
+    return static_cast<u32>(ms < maxMs ? ms : maxMs);
+}
+
 struct JobSettings {
     u32 statusTimeout = 5;  // seconds
     u32 printTimeout = 60;  // seconds
@@ -181,10 +194,10 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
     session->portMutex = CreateMutexA(nullptr, FALSE, nullptr);
     if (session->portMutex == nullptr) return Unwind(*session, ownsOpenPortMutex);
 
-    session->statusTimeout = settings.statusTimeout * 1000;
-    session->printTimeout = settings.printTimeout * 1000;
+    session->statusTimeout = SecondsToBoundedMs(settings.statusTimeout, STATUS_TIMEOUT_MAX_MS);
+    session->printTimeout = SecondsToBoundedMs(settings.printTimeout, PRINT_TIMEOUT_MAX_MS);
     session->pollTimeout = 5 * 100;
-    session->lanSleep = settings.lanSleep;
+    session->lanSleep = settings.lanSleep < LAN_SLEEP_MAX_MS ? settings.lanSleep : LAN_SLEEP_MAX_MS;
     session->flags |= PSF_STARTED;
     session->jobId = jobId;
 
@@ -195,6 +208,7 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
     session->resumeAfterReply = 0;
     session->cutParamSeen = 0;
     session->lastPageEnd = 0x0C;
+    session->jobEndTold = false;
     TraceJobStart(*session);
     return TRUE;
 }

@@ -63,6 +63,9 @@ void FormatBlockName(u32 blockNumber, char name[16]) {
 }
 
 bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool withBlock) {
+    // The application has heard the job's end and is on its way out: what the
+    // bytes after the last page end bring is of no use to it.
+    if (session.jobEndTold) return true;
     if (session.monitorWindow == nullptr && FindMonitorWindow(session) == nullptr) {
         MarkUnreachable(session);
         return false;
@@ -101,8 +104,13 @@ bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool
     }
     if (block != nullptr) CloseHandle(block);  // the block lives only through the send
     // An application that has gone, or hangs past the bound, can no longer
-    // answer: the job is cancelled as when its window cannot be found.
-    if (!taken) MarkUnreachable(session);
+    // answer: the job is cancelled as when its window cannot be found. At the
+    // job's end nothing is left to cancel: one that exits as it is told is
+    // doing what it should.
+    if (code == NotifyJobEnd)
+        session.jobEndTold = true;
+    else if (!taken)
+        MarkUnreachable(session);
     return taken;
 }
 

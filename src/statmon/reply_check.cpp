@@ -13,8 +13,10 @@ void MarkCancelled(PortSession& session) {
 
 namespace {
 
+// After the job end was told, the application's exit is expected, not a cancel.
 bool ApplicationGone(const PortSession& session) {
-    return session.monitorWindow != nullptr && !IsWindow(static_cast<HWND>(session.monitorWindow));
+    return session.monitorWindow != nullptr && !session.jobEndTold &&
+           !IsWindow(static_cast<HWND>(session.monitorWindow));
 }
 
 }  // namespace
