@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "core/port_session.h"
+#include "core/trace_sink.h"
 
 constexpr u32 TRACE_PATH_SIZE = MAX_PATH;
 
@@ -41,10 +42,11 @@ void TraceSegmentLine(PortSession& session, i16 kind, u32 length);
 void TraceLastPageLine(PortSession& session);
 void TraceStatusLine(PortSession& session, const StatusPacket& packet);
 void TraceNotifyLine(PortSession& session, u32 code, u32 blockNumber, bool repeat);
-void TraceReplyLine(PortSession& session, u32 state);
+void TraceReplyLine(PortSession& session, u32 state, HeldTraceLine& held);
 void TraceResetLine(PortSession& session);
 void TraceResendLine(PortSession& session, const char* source, u32 bytes);
 void TraceDivertLine(PortSession& session);
+void TracePrinterSilentLine(PortSession& session);
 
 inline void TracePortOpened(PortSession& s) { if (s.trace.on) TracePortOpenedLine(s); }
 // The record is about to be freed: its trace file is closed too.
@@ -72,10 +74,16 @@ inline void TraceStatus(PortSession& s, const StatusPacket& p) { if (s.trace.on)
 inline void TraceNotify(PortSession& s, u32 code, u32 block, bool repeat) {
     if (s.trace.on) TraceNotifyLine(s, code, block, repeat);
 }
-inline void TraceReply(PortSession& s, u32 state) { if (s.trace.on) TraceReplyLine(s, state); }
+// Under monitorLock, on the connect thread: the line is written by TraceWriteHeld
+// once the lock is left.
+inline void TraceReply(PortSession& s, u32 state, HeldTraceLine& held) {
+    if (s.trace.on) TraceReplyLine(s, state, held);
+}
 inline void TraceReset(PortSession& s) { if (s.trace.on) TraceResetLine(s); }
 inline void TraceResend(PortSession& s, const char* source, u32 bytes) {
     if (s.trace.on) TraceResendLine(s, source, bytes);
 }
 // After the spool file's creation: where a multi-copy job goes, or why not.
 inline void TraceDivert(PortSession& s) { if (s.trace.on) TraceDivertLine(s); }
+// The print cycle went quiet for "Print Timeout": the printer is asked.
+inline void TracePrinterSilent(PortSession& s) { if (s.trace.on) TracePrinterSilentLine(s); }

@@ -125,15 +125,23 @@ void TraceNotifyLine(PortSession& session, u32 code, u32 blockNumber, bool repea
     TraceWriteLine(session, line);
 }
 
-void TraceReplyLine(PortSession& session, u32 state) {
-    const char* name = ReplyName(state);
-    if (name != nullptr)
-        TraceSay(session, "reply: %s", name);
+void TraceReplyLine(PortSession& session, u32 state, HeldTraceLine& held) {
+    LastErrorKeeper keep;
+    TraceLine line;
+    TraceStartLine(line, session);
+    if (const char* name = ReplyName(state))
+        TraceAppend(line, "reply: %s", name);
     else
-        TraceSay(session, "reply: state %u", static_cast<unsigned>(state));
+        TraceAppend(line, "reply: state %u", static_cast<unsigned>(state));
+    TraceHold(session, line, held);
 }
 
 void TraceResetLine(PortSession& session) { TraceSay(session, "reset sequence sent"); }
+
+void TracePrinterSilentLine(PortSession& session) {
+    TraceSay(session, "print cycle: nothing from the printer for %u ms, status requested",
+             static_cast<unsigned>(session.printTimeout));
+}
 
 void TraceResendLine(PortSession& session, const char* source, u32 bytes) {
     TraceSay(session, "resend: from the %s, %u bytes", source, static_cast<unsigned>(bytes));

@@ -2,12 +2,15 @@
 // packet, serial ports in blocks of up to 640 bytes, the others byte by byte.
 #include <windows.h>
 
+#include <cstring>
+
 #include "core/port_calls.h"
 #include "core/port_monitor.h"
 #include "core/ticks.h"
 #include "status/packet_sync.h"
 #include "status/port_wait.h"
 #include "status/status.h"
+#include "statmon/reply_check.h"
 
 namespace {
 
@@ -52,6 +55,9 @@ bool ReadBlocks(PortSession& session, StatusPacket& out, u32 start, u32 timeout,
         if (!read.ok && read.count == 0 && read.error != ERROR_COUNTER_TIMEOUT_CODE)
             return PortFailure(session, read.error, FailedCall::StatusRead);
         if (DeadlinePassed(start, timeout)) return MarkReadTimedOut(session);
+        // A long "Status Timeout" must not keep a cancel waiting (the USB
+        // reader holds the port mutex meanwhile).
+        if (!CheckReply(session)) return false;
         if (read.count == 0) PauseAfterEmptyRead();
     }
 }
@@ -90,31 +96,35 @@ bool ReadStatusSerial(PortSession& session, StatusPacket& out, u32 start, u32 ti
     return ReadBlocks(session, out, start, timeout, STATUS_BUFFER_SIZE, PacketStart::Single);
 }
 
-// Keeps nothing between calls: reads one byte at a time until the whole
-// header has come, then the body straight into the caller's packet.
+// Reads one byte at a time until the whole header has come, then the body in
+// reads of what is missing. The packet received so far stays in the receive
+// buffer between calls, as with the block readers, so that a body that comes
+// in pieces after the deadline is finished by the next call, not lost.
 bool ReadStatusBytewise(PortSession& session, StatusPacket& out, u32 start, u32 timeout) {
-    u8* packet = reinterpret_cast<u8*>(&out);
-    u32 matched = 0;
-    while (matched < HEADER_SIZE) {
-        PortRead read = ReadPortOnce(session, packet + matched, 1);
-        if (!read.ok && read.error != ERROR_COUNTER_TIMEOUT_CODE) return PortFailure(session, read.error, FailedCall::StatusRead);
-        if (read.count == 1) {
-            matched = MatchHeaderByte(matched, packet[matched]);
-            // Bytes that start no header would otherwise hold the reader past
-            // its deadline for as long as a babbling port keeps sending them.
-            if (matched != 0) continue;
-        }
-        if (DeadlinePassed(start, timeout)) return MarkReadTimedOut(session);
-        if (read.count == 0) PauseAfterEmptyRead();
-    }
-    for (u32 i = 0; i < HEADER_SIZE; ++i) packet[i] = STATUS_HEADER[i];
-
-    u32 got = 0;
+    u8* packet = session.statusBuffer;
+    u32 count = session.statusBufferCount < STATUS_PACKET_SIZE ? session.statusBufferCount : 0;
     for (;;) {
-        PortRead read = ReadPortOnce(session, packet + HEADER_SIZE + got, BODY_SIZE - got);
-        if (!read.ok && read.error != ERROR_COUNTER_TIMEOUT_CODE) return PortFailure(session, read.error, FailedCall::StatusRead);
-        got += read.count;
-        if (got == BODY_SIZE) return true;
+        bool inHeader = count < HEADER_SIZE;
+        PortRead read = ReadPortOnce(session, packet + count, inHeader ? 1 : STATUS_PACKET_SIZE - count);
+        if (!read.ok && read.error != ERROR_COUNTER_TIMEOUT_CODE) {
+            session.statusBufferCount = 0;
+            return PortFailure(session, read.error, FailedCall::StatusRead);
+        }
+        if (inHeader && read.count == 1) {
+            count = MatchHeaderByte(count, packet[count]);
+            for (u32 i = 0; i < count; ++i) packet[i] = STATUS_HEADER[i];
+        } else {
+            count += read.count;
+        }
+        session.statusBufferCount = static_cast<u16>(count);
+        if (count == STATUS_PACKET_SIZE) {
+            std::memcpy(&out, packet, STATUS_PACKET_SIZE);
+            session.statusBufferCount = 0;
+            return true;
+        }
+        // Bytes that start no header would otherwise hold the reader past its
+        // deadline for as long as a babbling port keeps sending them.
+        if (inHeader && count != 0 && read.count == 1) continue;
         if (DeadlinePassed(start, timeout)) return MarkReadTimedOut(session);
         if (read.count == 0) PauseAfterEmptyRead();
     }

@@ -29,5 +29,10 @@ bool SetPortValue(PortSession& session, u32 value);
 
 bool WaitForStatus(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNumber,
                    bool noDeadline);
+// How a wait of the page-end handshake ended: its packet came; the printer,
+// silent for "Print Timeout", answered a status request as ready (the page
+// has printed); or it failed, with the reason in the state pair.
+enum class CycleWait { Came, PrinterIdle, Failed };
+CycleWait WaitForPrintCycle(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNumber);
 bool RequestStatus(PortSession& session);
 bool CheckPrinterStatus(PortSession& session);

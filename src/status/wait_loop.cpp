@@ -79,42 +79,78 @@ Step Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited, u8 p
 
 }  // namespace
 
+namespace {
+
+// How the loop ended: the awaited packet (or a good reply) came, the wait
+// failed with the reason in the state pair, or no packet came for the
+// silence limit.
+enum class WaitEnd { Succeeded, Failed, Silent };
+
 // Each turn is one poll and at most one reader call; a turn that brought no
-// packet pauses briefly before the next. A wait without a deadline ends only
-// by a packet, a port or printer failure, a cancel from the application (or
-// its disappearance) or resetNeeded.
-bool WaitForStatus(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNumber,
-                   bool noDeadline) {
+// packet pauses briefly before the next. A wait without a deadline ends by a
+// packet, a port or printer failure, a cancel from the application (or its
+// disappearance), resetNeeded, or (silenceMs not 0) once no packet has come
+// for silenceMs, counted afresh from each packet.
+WaitEnd WaitLoop(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNumber,
+                 bool noDeadline, u32 silenceMs) {
     u32 length = DeadlineLength(session, statusType);
     u32 start = TickNow();
+    u32 lastPacket = start;
     bool awaitingError = statusType == STATUS_ERROR;
+    auto ended = [](bool good) { return good ? WaitEnd::Succeeded : WaitEnd::Failed; };
     for (;;) {
         PollResult poll = PollPortReady(session);
-        if (poll == POLL_STOP) return false;
-        if (poll == POLL_USB_PRESENT && awaitingError) return true;
+        if (poll == POLL_STOP) return WaitEnd::Failed;
+        if (poll == POLL_USB_PRESENT && awaitingError) return WaitEnd::Succeeded;
         bool gotPacket = false;
         if (poll != POLL_NOTHING) {
             StatusPacket packet;
             if (ReadPacket(session, packet, start)) {
                 gotPacket = true;
+                lastPacket = TickNow();
                 Step step = Dispatch(session, packet, statusType, phaseType, phaseNumber);
-                if (step != Step::Continue) return step == Step::Succeed;
+                if (step != Step::Continue) return ended(step == Step::Succeed);
             } else if (ReadTimedOut(session)) {
                 SetState(session, STATE_NONE, 0);
-                if (awaitingError) return true;
+                if (awaitingError) return WaitEnd::Succeeded;
             } else {
-                return false;
+                return WaitEnd::Failed;
             }
         }
-        if (!CheckReply(session)) return false;
-        if (session.resetNeeded) return false;
+        if (!CheckReply(session)) return WaitEnd::Failed;
+        if (session.resetNeeded) return WaitEnd::Failed;
         if (!noDeadline && DeadlinePassed(start, length)) {
-            if (awaitingError) return true;
+            if (awaitingError) return WaitEnd::Succeeded;
             SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
-            return false;
+            return WaitEnd::Failed;
         }
+        if (silenceMs != 0 && DeadlinePassed(lastPacket, silenceMs)) return WaitEnd::Silent;
         if (!gotPacket) PauseAfterEmptyRead();
     }
+}
+
+}  // namespace
+
+bool WaitForStatus(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNumber,
+                   bool noDeadline) {
+    return WaitLoop(session, statusType, phaseType, phaseNumber, noDeadline, 0) ==
+           WaitEnd::Succeeded;
+}
+
+// A packet of the print cycle lost to line noise, or a printer that stopped
+// answering, would hold the job until someone cancels, and where the spooler
+// is a service nobody can. So once nothing has come for "Print Timeout" the
+// printer is asked: a good reply says it is idle (the page has printed), an
+// error reply is recovered from as any other, and no reply is a
+// communication failure.
+CycleWait WaitForPrintCycle(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNumber) {
+    switch (WaitLoop(session, statusType, phaseType, phaseNumber, true, session.printTimeout)) {
+        case WaitEnd::Succeeded: return CycleWait::Came;
+        case WaitEnd::Failed: return CycleWait::Failed;
+        case WaitEnd::Silent: break;
+    }
+    TracePrinterSilent(session);
+    return RequestStatus(session) ? CycleWait::PrinterIdle : CycleWait::Failed;
 }
 
 namespace {

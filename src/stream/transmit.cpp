@@ -27,6 +27,8 @@ constexpr DWORD PAUSE_POLL_MS = 50;
 // Before a port that took nothing is offered the rest again: a printer that is
 // offline or a full buffer stays so for a while, and a retry costs a mutex turn.
 constexpr DWORD STALLED_WRITE_PAUSE_MS = 20;
+// A "LanSleep" pause is slept in slices this long, each followed by a reply check.
+constexpr u32 LAN_SLEEP_SLICE_MS = 50;
 
 bool IsNetwork(const PortSession& session) { return session.portType == PORTTYPE_NETWORK; }
 
@@ -56,13 +58,29 @@ bool StoreOnce(PortSession& session, const u8* data, u32 length) {
     return StoreSegment(session, data + already, length - already);
 }
 
-// One pass of writes under the port mutex; returns the bytes written.
-u32 WritePass(PortSession& session, const u8* data, u32 remaining) {
+// The pause before each piece written to a network port, in slices that look
+// at the application's answer, so that a cancel is heard within a slice.
+bool LanPause(PortSession& session) {
+    for (u32 left = session.lanSleep; left > 0;) {
+        u32 slice = left < LAN_SLEEP_SLICE_MS ? left : LAN_SLEEP_SLICE_MS;
+        Sleep(slice);
+        left -= slice;
+        if (!CheckReply(session)) return false;
+    }
+    return true;
+}
+
+// One pass of writes under the port mutex; returns the bytes written. A
+// cancel heard in a pause ends the pass (cancelled).
+u32 WritePass(PortSession& session, const u8* data, u32 remaining, bool& cancelled) {
     u32 written = 0;
     if (IsNetwork(session)) {
         u32 start = TickNow();
         while (remaining > 0 && !DeadlinePassed(start, session.statusTimeout)) {
-            if (session.lanSleep != 0) Sleep(session.lanSleep);
+            if (!LanPause(session)) {
+                cancelled = true;
+                break;
+            }
             u32 piece = remaining < NETWORK_PIECE ? remaining : NETWORK_PIECE;
             u32 count = 0;
             if (LowerWritePort(session, data + written, piece, &count) && count != 0) {
@@ -98,7 +116,8 @@ WriteOutcome WriteSegment(PortSession& session, ScanCursor& cursor) {
         }
         if (wait == MutexWait::Failed) return WriteOutcome::Failed;
         SetLastError(0);
-        u32 written = WritePass(session, cursor.base(), cursor.pos);
+        bool cancelled = false;
+        u32 written = WritePass(session, cursor.base(), cursor.pos, cancelled);
         DWORD error = GetLastError();
         session.pageBytesSent += written;
         cursor.consumed += written;
@@ -108,6 +127,7 @@ WriteOutcome WriteSegment(PortSession& session, ScanCursor& cursor) {
             SetState(session, STATE_GONE, 0);
             return WriteOutcome::Failed;
         }
+        if (cancelled) return WriteOutcome::Failed;
         if (written == 0 && cursor.pos > 0) {
             Sleep(STALLED_WRITE_PAUSE_MS);
             if (!CheckReply(session)) return WriteOutcome::Failed;
@@ -124,10 +144,12 @@ bool PageEndHandshake(PortSession& session, SegmentKind kind) {
     session.waitingPhase = 1;
     if (!told) return false;
     SetPortValue(session, PORT_VALUE_STATUS);
-    if (!WaitForStatus(session, STATUS_PHASE_CHANGE, 1, 0, true)) return false;
-    if (kind != SEG_SPLIT && !WaitForStatus(session, STATUS_PRINTING_ENDED, 0, 0, true))
-        return false;
-    if (!WaitForStatus(session, STATUS_PHASE_CHANGE, 0, 0, true)) return false;
+    // A printer that answered as idle has printed: the waits left are skipped.
+    CycleWait wait = WaitForPrintCycle(session, STATUS_PHASE_CHANGE, 1, 0);
+    if (wait == CycleWait::Came && kind != SEG_SPLIT)
+        wait = WaitForPrintCycle(session, STATUS_PRINTING_ENDED, 0, 0);
+    if (wait == CycleWait::Came) wait = WaitForPrintCycle(session, STATUS_PHASE_CHANGE, 0, 0);
+    if (wait == CycleWait::Failed) return false;
     if (kind != SEG_LAST_PAGE) {
         if (!SendNotify(session, NotifyPrinting)) return false;
         session.printingPhase = 1;
@@ -198,7 +220,12 @@ SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kin
     if (kind == SEG_PAGE_END) {
         session.flags |= PSF_PAGE_ENDED;
         session.rasterCount = 0;
-        if (!(session.flags & PSF_RESENDING)) ReleaseSegments(session);
+        // The page has printed: neither its segments nor its copy may go again.
+        // A resend's own page end leaves both to the recovery, which is reading them.
+        if (!(session.flags & PSF_RESENDING)) {
+            ReleaseSegments(session);
+            DiscardPageCopy(session);
+        }
     } else if (kind == SEG_LAST_PAGE) {
         TraceLastPage(session);
         SendNotify(session, NotifyJobEnd);

@@ -94,6 +94,60 @@ const JobCase kCases[] = {
     // It hangs in its handler past the bound (3 s here): it is taken as gone.
     {.name = "HungApplicationIsTakenAsGone", .port = "QXUSB96", .script = "on 0x50022 hang 6000",
      .print = {0, RESET}},
+    // It exits as soon as it hears of the job's end, while bytes after the
+    // last page end are still to go: no cancel, and no reset of a printer
+    // that may still be printing the last label.
+    {.name = "ApplicationThatExitsAtTheJobEndCancelsNothing", .port = "QXUSB87",
+     .script = "on 0x40000 exit", .print = {0, 1, 2}, .chunk = 65536, .trailingNuls = 16},
+    // The longest waits end: a huge "LanSleep" is a second before each piece,
+    // slept in slices that hear a cancel; a long "Status Timeout" keeps the
+    // USB reader's mutex no longer than the cancel takes to come.
+    {.name = "HugeLanSleepHearsACancelBeforeAnyWrite", .port = "NX86", .script = "on 0x10103 reply 3 send",
+     .print = {RESET}, .settings = {{"LanSleep", 0xFFFFFFFF}}, .network = true},
+    {.name = "LongStatusTimeoutHearsACancel",
+     .port = "QXUSB86",
+     .script = "on 0x10101 reply 3 after 300",
+     .arrange = [](JobRun& run) -> std::shared_ptr<void> {
+         run.printer().answersStatus = false;
+         return nullptr;
+     },
+     .print = {RESET},
+     .settings = {{"Status Timeout", 600}}},
+    // Packets that come a few bytes a read, after the read's deadline, are
+    // still whole packets to the byte-wise reader.
+    {.name = "PacketsInPiecesAfterTheDeadlineStillCount",
+     .port = "FILE86",
+     .arrange = [](JobRun& run) -> std::shared_ptr<void> {
+         run.printer().readChunk = 8;
+         run.printer().pageMs = 1000;
+         return nullptr;
+     },
+     .print = {0, 1, 2}},
+    // The print cycle goes quiet for "Print Timeout" (its packets lost): the
+    // printer is asked; ready, it has printed the page, which is not sent again.
+    {.name = "QuietPrintCycleOfAReadyPrinterEndsThePage",
+     .port = "FILE85",
+     .arrange = [](JobRun& run) -> std::shared_ptr<void> {
+         run.printer().silentFromPage = 2;
+         return nullptr;
+     },
+     .print = {0, 1, 2},
+     .settings = {{"Print Timeout", 1}}},
+    // A printer that stops answering at all is a communication failure the
+    // user answers (here with cancel), not a wait for ever.
+    {.name = "PrinterThatStopsAnsweringIsACommunicationFailure",
+     .port = "QXUSB85",
+     .script = "on 0x2001a reply 3",
+     .arrange = [](JobRun& run) -> std::shared_ptr<void> {
+         run.printer().silentFromPage = 2;
+         run.lower.beforeCall = [&run](PortOp) {
+             run.lower.withLock([&] { run.printer().answersStatus = run.printer().pagesEnded < 2; });
+         };
+         return nullptr;
+     },
+     .print = {0, 1, RESET},
+     .settings = {{"Print Timeout", 1}, {"Status Timeout", 1}},
+     .heard = 0x2001A},
 };
 
 class TroubleJob : public ::testing::TestWithParam<JobCase> {};

@@ -3,7 +3,12 @@
 
 #include "rig/job_case.h"
 
+#include "rig/bytes.h"
+#include "rig/driver_registry.h"
+#include "rig/network_monitor.h"
+
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -68,15 +73,27 @@ std::vector<u8> ExpectedPrint(const BuiltJob& job, const std::vector<int>& print
 }
 
 void RunJobCase(MonitorTable* table, const JobCase& c) {
+    if (c.network) {
+        ASSERT_TRUE(RegisterNetworkPortMonitor());
+        SetNetworkPorts(c.port);
+    }
     JobRun run(table, c.port, c.mode, c.script, c.editLower);
     ASSERT_TRUE(run.opened);
     std::shared_ptr<void> faults = c.arrange ? c.arrange(run) : nullptr;
+    std::string printer = c.settings.empty() ? std::string("Label") : "QX " + c.name;
+    std::optional<DriverRegistry> registry;
+    if (!c.settings.empty()) {
+        registry.emplace(printer, printer + " Driver");
+        ASSERT_TRUE(registry->setDriver());
+        for (const auto& [name, value] : c.settings) ASSERT_TRUE(registry->setDword(name, value));
+    }
     BuiltJob job = BuildSimpleJob(3);
+    job.stream.insert(job.stream.end(), c.trailingNuls, 0);
     BOOL started = FALSE;
     DWORD startError = 0;
     RunBounded(c.name, JOB_CASE_BOUND_MS, [&] {
         SetLastError(0xdeadbeef);
-        started = run.start();
+        started = run.spooler.startDoc(printer.c_str(), 7, "Doc1");
         startError = GetLastError();
         if (!started) return;
         run.write(job.stream, c.chunk);
@@ -90,7 +107,12 @@ void RunJobCase(MonitorTable* table, const JobCase& c) {
         return;
     }
     ASSERT_TRUE(started);
-    EXPECT_EQ(WithoutStatusRequests(run.received()), ExpectedPrint(job, c.print));
+    std::vector<u8> expected = ExpectedPrint(job, c.print);
+    expected.insert(expected.end(), c.trailingNuls, 0);
+    EXPECT_EQ(WithoutStatusRequests(run.received()), expected);
+    if (c.heard != 0) {
+        EXPECT_GE(Count(run.notifications(), c.heard), 1u);
+    }
 }
 
 PassThroughHog::PassThroughHog(JobRun& jobRun, DWORD hold) : run(jobRun), holdMs(hold) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rig/job_run.h"
@@ -28,6 +29,12 @@ struct JobCase {
     std::vector<int> print;  // pages of a three-page job (0-based) and RESETs, in order
     DWORD startError = 0;    // non-zero: StartDocPort is refused with this last error
     u32 chunk = 4096;
+    // Values of the driver's settings key ("Status Timeout", ...): the job
+    // prints on a printer of its own name, so that no other test reads them.
+    std::vector<std::pair<const char*, DWORD>> settings;
+    u32 trailingNuls = 0;  // NULs after the last page end: they reach the port after it
+    bool network = false;  // the port is the network print server's
+    u32 heard = 0;         // a notification the application must have heard
 };
 
 inline std::string CaseName(const ::testing::TestParamInfo<JobCase>& info) { return info.param.name; }
