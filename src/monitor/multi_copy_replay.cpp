@@ -17,7 +17,9 @@ constexpr DWORD REPLAY_PIECE = 4096;
 // Feeds the rebuilt job to the data path in pieces of at most 4096 bytes, read
 // from the file as they go, so that a job of many copies never has to fit in
 // memory at once. A piece taken only in part is followed by its rest. A piece
-// refused outright ends the replay rather than being offered for ever.
+// refused outright ends the replay rather than being offered for ever, and so
+// does a stopped job: the rest would only be dropped, each piece resetting
+// the printer again.
 void ReplayFile(PortSession& session, HANDLE file, ReplayWriter writer) {
     u8 piece[REPLAY_PIECE];
     SetFilePointer(file, 0, nullptr, FILE_BEGIN);
@@ -30,6 +32,7 @@ void ReplayFile(PortSession& session, HANDLE file, ReplayWriter writer) {
             bool ok = writer(session, piece + offset, length - offset, accepted);
             if (accepted > length - offset) accepted = length - offset;
             if (!ok && accepted == 0) return;
+            if (session.flags & PSF_STOPPED) return;
             offset += accepted;
         }
     }

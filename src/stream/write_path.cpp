@@ -107,7 +107,7 @@ BOOL WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool 
                 return FALSE;
             }
         }
-        session.firstWriteSeen = 1;
+        if (n > 0) session.firstWriteSeen = 1;  // only bytes decide what the job is
         if (divertAllowed && session.spoolToFile) {
             if (data == session.carryBuffer) session.carryCount = 0;
             return AppendToSpoolFile(session, data, n, written);
