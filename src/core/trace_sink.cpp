@@ -171,6 +171,30 @@ void TraceWriteLine(PortSession& session, TraceLine& line) {
     WriteUnderLock(session, line);
 }
 
+void TraceHold(PortSession& session, TraceLine& line, HeldTraceLine& held) {
+    TraceFinish(line);
+    held.line = line;
+    held.due = true;
+    TraceLockGuard lock;
+    HANDLE process = GetCurrentProcess();
+    HANDLE file = static_cast<HANDLE>(session.trace.file);
+    if (file != nullptr &&
+        !DuplicateHandle(process, file, process, &held.file, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        held.file = nullptr;
+}
+
+void TraceWriteHeld(HeldTraceLine& held) {
+    if (!held.due) return;
+    LastErrorKeeper keep;
+    DWORD written = 0;
+    if (held.file == nullptr ||
+        !WriteFile(held.file, held.line.text, held.line.length, &written, nullptr))
+        OutputDebugStringA(held.line.text);
+    if (held.file != nullptr) CloseHandle(held.file);
+    held.file = nullptr;
+    held.due = false;
+}
+
 bool TraceRepeatedFailure(PortSession& session, const char* call, u32 error) {
     TraceLockGuard lock;
     TraceState& trace = session.trace;

@@ -27,3 +27,15 @@ void TraceSay(PortSession& session, const char* format, ...) __attribute__((form
 void TraceAppendError(TraceLine& line, u32 error);
 // The last line of a record, and the end of its trace file.
 void TraceLastLine(PortSession& session, TraceLine& line);
+
+// A line for a thread that may find the record freed once it leaves
+// monitorLock (the connect thread): formatted under the lock with a handle of
+// its own on the record's file, written after the lock is left, so that a
+// slow trace file holds no other port.
+struct HeldTraceLine {
+    TraceLine line;
+    HANDLE file = nullptr;  // the record's file, duplicated; null: the debug output
+    bool due = false;
+};
+void TraceHold(PortSession& session, TraceLine& line, HeldTraceLine& held);
+void TraceWriteHeld(HeldTraceLine& held);

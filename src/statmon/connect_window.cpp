@@ -53,17 +53,19 @@ u32 PhaseToResend(const PortSession& session) {
 void TakeReply(HWND window, u32 state) {
     WindowHandle target = nullptr;
     u32 phase = 0;
+    HeldTraceLine traced;
     {
         MonitorLockGuard lock;
         PortSession* session = WindowSession(window);
         if (session == nullptr) return;
         session->replyState = state;
-        TraceReply(*session, state);
+        TraceReply(*session, state, traced);
         if (state == REPLY_CONTINUE) {
             target = session->monitorWindow;
             phase = PhaseToResend(*session);
         }
     }
+    TraceWriteHeld(traced);
     if (phase != 0) SendToApplication(target, phase, 0);
     // A pause keeps a waiting writer waiting until the next reply.
     if (state == REPLY_PAUSE) return;

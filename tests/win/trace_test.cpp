@@ -8,6 +8,7 @@
 #include "core/port_monitor.h"
 #include "core/trace.h"
 #include "rig/driver_registry.h"
+#include "rig/import_hook.h"
 #include "rig/job_case.h"
 #include "rig/spool_file_builder.h"
 #include "rig/trace_capture.h"
@@ -27,6 +28,7 @@ struct TraceCase {
     std::function<void(JobRun&)> arrange = nullptr;
     std::vector<int> print = {};          // pages of a three-page job and RESETs
     std::vector<std::string> story = {};  // in order; empty: nothing is written at all
+    std::vector<std::pair<const char*, DWORD>> settings = {};  // more of the driver's values
 };
 
 void CoverOpenOnPage2(JobRun& run) {
@@ -84,6 +86,7 @@ TEST_P(Trace, JobTellsItsStory) {
     const TraceCase& c = GetParam();
     ProcessTraceOff processOff;
     TraceRegistry registry(c.name, c.trace, c.sink);
+    for (const auto& [name, value] : c.settings) ASSERT_TRUE(registry.registry.setDword(name, value));
     DebugOutputCapture debugOutput(GetModuleHandleA(nullptr));
     ASSERT_TRUE(debugOutput.hook.installed());
     BuiltJob job = BuildSimpleJob(3);
@@ -156,6 +159,11 @@ const TraceCase kCases[] = {
      .arrange = CoverOpenOnPage2, .print = {0, RESET, 1, 2},
      .story = {"qx-no-such-dir\\trace.log\" cannot be opened: error 3", "job 7 start",
                "reset sequence sent", "job 7 end: printed"}},
+    // Seconds far beyond any wait wrap to nothing in 32 bits of milliseconds:
+    // the timeouts and the network pause are held at their bounds instead.
+    {.name = "SettingsBeyondTheirBoundsAreBounded", .port = "QXUSB238", .print = {0, 1, 2},
+     .story = {"status timeout 600000 ms, print timeout 3600000 ms, LanSleep 1000 ms"},
+     .settings = {{"Status Timeout", 4294968}, {"Print Timeout", 0xFFFFFFFF}, {"LanSleep", 0xFFFFFFFF}}},
     // The port's own error survives its trace line: the job ends as gone.
     {.name = "PortErrorKeepsItsMeaning", .port = "QXUSB236",
      .arrange = [](JobRun& run) { run.lower.inject(PortOp::WritePort, {true, PORTERR_GONE, 1}); },
@@ -187,6 +195,50 @@ TEST(TraceJobStart, RefusalIsTracedAndKeepsThePortMonitorsError) {
                               " failed, error 55";
         EXPECT_EQ(MissingStep(ReadTraceLines(registry.file), {refusal}), "");
     }
+}
+
+// A trace file slow to take a line (a share far away) holds no other port:
+// the connect thread writes its reply line after it has left monitorLock.
+using WriteFileFn = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+WriteFileFn g_realWriteFile = nullptr;
+volatile LONG g_slowWriteBusy = 0;
+
+BOOL WINAPI SlowReplyLineWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                               LPOVERLAPPED overlapped) {
+    bool reply = std::string(static_cast<const char*>(data), size).find(" reply: ") != std::string::npos;
+    if (reply) InterlockedExchange(&g_slowWriteBusy, 1);
+    if (reply) Sleep(2500);
+    BOOL ok = g_realWriteFile(file, data, size, written, overlapped);
+    if (reply) InterlockedExchange(&g_slowWriteBusy, 0);
+    return ok;
+}
+
+TEST(TraceLock, SlowTraceFileHoldsNoOtherPort) {
+    ProcessTraceOff processOff;
+    TraceRegistry registry("SlowFile", 1, Sink::File);
+    ImportHook hook(GetModuleHandleA(nullptr), "kernel32.dll", "WriteFile",
+                    reinterpret_cast<void*>(SlowReplyLineWrite));
+    ASSERT_TRUE(hook.installed());
+    g_realWriteFile = reinterpret_cast<WriteFileFn>(hook.original);
+    JobRun run(LinkedTable(), "QXUSB234", "normal", "on 0x20005 reply 1");
+    CoverOpenOnPage2(run);
+    BuiltJob job = BuildSimpleJob(3);
+    bool openedWhileWriting = false;
+    RunBounded("job with a slow trace file", 60000, [&] {
+        Background other([&] {
+            for (int i = 0; i < 3000 && InterlockedCompareExchange(&g_slowWriteBusy, 0, 0) == 0; ++i) Sleep(10);
+            FakePortMonitor lower;
+            SpoolerPort port;
+            port.table = LinkedTable();
+            bool opened = port.open("QXUSB2349", lower.table()) && port.close();
+            openedWhileWriting = opened && InterlockedCompareExchange(&g_slowWriteBusy, 0, 0) != 0;
+        });
+        run.spooler.startDoc(registry.registry.printer.c_str(), 7, "Doc1");
+        run.write(job.stream, 4096);
+        run.end();
+    });
+    EXPECT_TRUE(openedWhileWriting);
+    EXPECT_EQ(MissingStep(ReadTraceLines(registry.file), {"notify: state (2,5)", "reply: continue"}), "");
 }
 
 // The trace's own system calls, failing or not, leave the thread's last error
