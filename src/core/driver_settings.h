@@ -10,7 +10,10 @@
 
 // The printer's key, whose "Printer Driver" value names its driver, and the
 // driver's settings key; each formatted with the name.
-inline constexpr char PRINTERS_KEY_FORMAT[] = "System\\CurrentControlSet\\control\\Print\\Printers\\%s";
+#define QXL_PRINTERS_KEY "System\\CurrentControlSet\\control\\Print\\Printers"
+inline constexpr char PRINTERS_KEY[] = QXL_PRINTERS_KEY;
+inline constexpr char PRINTERS_KEY_FORMAT[] = QXL_PRINTERS_KEY "\\%s";
+#undef QXL_PRINTERS_KEY
 inline constexpr char SETTINGS_KEY_FORMAT[] = "SOFTWARE\\Quorvin\\Tavrik\\Driver\\3.0\\%s";
 
 // Opens HKLM\<format with name> for reading; false when the path does not fit

@@ -30,7 +30,6 @@ struct App {
     bool answerByPolicy = false;
     AppSettings settings;
     DWORD startTick = 0;
-    bool heardFromMonitor = false;
 
     bool jobStarted = false;
     JobStartBlock job;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/driver_settings.h"
+#include "core/statmon_interface.h"
 
 namespace {
 
@@ -40,12 +41,41 @@ bool ReadText(HKEY key, const char* name, std::string& value) {
     return true;
 }
 
+// The job start block holds the printer's name cut to 127 characters, so a
+// name of that length may be the start of a longer one: it stands for the one
+// printer whose name starts so. Where several do, none is taken (empty): the
+// defaults are safer than another printer's settings.
+std::string FullPrinterName(const std::string& name) {
+    if (name.size() < JOB_START_NAME_SIZE - 1) return name;
+    KeyGuard printers;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRINTERS_KEY, 0, KEY_READ, &printers.key) != ERROR_SUCCESS)
+        return name;
+    std::string found;
+    int matches = 0;
+    for (DWORD i = 0;; ++i) {
+        char subkey[256];  // the longest registry key name, and its terminator
+        DWORD size = sizeof subkey;
+        LONG rc = RegEnumKeyExA(printers.key, i, subkey, &size, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        int length = static_cast<int>(name.size());
+        if (rc == ERROR_SUCCESS && size >= name.size() &&
+            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, subkey, length, name.c_str(), length) ==
+                CSTR_EQUAL) {
+            found = subkey;
+            ++matches;
+        }
+    }
+    if (matches == 0) return name;
+    return matches == 1 ? found : std::string();
+}
+
 }  // namespace
 
-AppSettings ReadAppSettings(const std::string& printerName) {
+AppSettings ReadAppSettings(const std::string& cutPrinterName) {
     AppSettings settings;
+    std::string printerName = FullPrinterName(cutPrinterName);
     KeyGuard printerKey;
-    if (!OpenKey(PRINTERS_KEY_FORMAT, printerName, printerKey)) return settings;
+    if (printerName.empty() || !OpenKey(PRINTERS_KEY_FORMAT, printerName, printerKey)) return settings;
     std::string driver;
     if (!ReadText(printerKey.key, "Printer Driver", driver)) return settings;
     KeyGuard settingsKey;

@@ -14,8 +14,9 @@ struct AppSettings {
     std::string traceFile;          // "TraceFile": appended to; else the debugger output
 };
 
-// The settings of the printer's driver; the defaults where a key or value is missing.
-AppSettings ReadAppSettings(const std::string& printerName);
+// The settings of the printer's driver, by the name the job start block gives
+// (cut to 127 characters); the defaults where a key or value is missing.
+AppSettings ReadAppSettings(const std::string& cutPrinterName);
 
 // Session 0, or a window station without a visible display: a window there
 // reaches nobody.

@@ -58,8 +58,9 @@ void TakeJobStart(App& app, const JobStartBlock& block) {
     StartTrace(app.settings);
     HWND named = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<i32>(block.connectWindow)));
     app.connectWindow = IsConnectWindow(named) ? named : nullptr;
-    Trace("job %u printer \"%s\" document \"%s\" connect window 0x%08x%s; answers by %s",
-          block.jobId, block.printer.c_str(), block.document.c_str(), block.connectWindow,
+    // Never the document's name: the trace may be read by others than its owner.
+    Trace("job %u printer \"%s\" connect window 0x%08x%s; answers by %s",
+          block.jobId, block.printer.c_str(), block.connectWindow,
           app.connectWindow != nullptr ? "" : " (not a connect window)",
           app.answerByPolicy ? "policy" : "user");
     ShowJob(app);
@@ -118,7 +119,6 @@ bool IsConnectWindow(HWND window) {
 }
 
 void HandleNotification(App& app, u32 code, LPARAM lParam) {
-    app.heardFromMonitor = true;
     Trace("notify 0x%08x 0x%08x", code, static_cast<unsigned>(lParam));
     if (BlockSizeOf(code) != 0) {
         TakeBlock(app, code, lParam);

@@ -15,9 +15,10 @@ constexpr UINT_PTR WATCH_TIMER = 2;
 constexpr UINT_PTR LINGER_TIMER = 3;
 constexpr UINT WATCH_INTERVAL_MS = 1000;
 // Bounds on waiting for the monitor: an instance started by hand, or left
-// behind by a launch that gave up, hears nothing; the monitor's first
-// notifications come within a second of the window.
-constexpr DWORD FIRST_WORD_LIMIT_MS = 30000;
+// behind by a launch that gave up or a monitor that died, never hears of its
+// job. The monitor sends the job start as soon as it finds the window, which
+// it looks for this long after the launch.
+constexpr DWORD JOB_START_LIMIT_MS = 10000;
 // A fatal state stays readable this long; the monitor waits for the exit at the job end.
 constexpr UINT STOPPED_LINGER_MS = 10000;
 
@@ -91,8 +92,8 @@ void TakeTimer(App& app, UINT_PTR timer) {
     } else if (timer == LINGER_TIMER) {
         DestroyWindow(app.dialog);
     } else if (timer == WATCH_TIMER) {
-        if (!app.heardFromMonitor && GetTickCount() - app.startTick > FIRST_WORD_LIMIT_MS) {
-            Trace("no word from the monitor");
+        if (!app.jobStarted && GetTickCount() - app.startTick > JOB_START_LIMIT_MS) {
+            Trace("no job start from the monitor");
             DestroyWindow(app.dialog);
         } else if (app.connectWindow != nullptr && !IsConnectWindow(app.connectWindow)) {
             Trace("connect window gone");

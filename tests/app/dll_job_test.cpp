@@ -148,13 +148,16 @@ struct PolicyCase {
     DWORD retries;
     size_t continues, cancels;
     size_t pagesPrinted;
+    size_t nameLength = 0;  // a printer name this long, longer than the job start block holds
 };
 
 class AppPolicy : public ::testing::TestWithParam<PolicyCase> {};
 
 TEST_P(AppPolicy, AnswersWithoutAClick) {
     const PolicyCase& c = GetParam();
-    DriverSettings driver("QX App Policy");
+    std::string name = "QX App Policy";
+    if (c.nameLength != 0) name.resize(c.nameLength, 'x');
+    DriverSettings driver(name);
     driver.set("Headless", 1);
     driver.set("HeadlessDelay", 20);
     driver.set("HeadlessRetries", c.retries);
@@ -173,6 +176,7 @@ TEST_P(AppPolicy, AnswersWithoutAClick) {
     EXPECT_EQ(driver.traced("reply 3 by policy"), c.cancels);
     EXPECT_EQ(driver.traced("by user"), 0u);
     EXPECT_EQ(driver.traced("exit"), 1u);
+    EXPECT_EQ(driver.traced("Policy Doc"), 0u);  // never the document's name
     std::vector<u8> printed;
     for (size_t page = 0; page < c.pagesPrinted; ++page)
         printed.insert(printed.end(), job.pages[page].begin(), job.pages[page].end());
@@ -183,7 +187,8 @@ INSTANTIATE_TEST_SUITE_P(
     States, AppPolicy,
     ::testing::Values(PolicyCase{"CoverClosedAfterTwoChecks", 0x02, 2, 60, 2, 0, 2},
                       PolicyCase{"CoverLeftOpenPastTheRetries", 0x02, 3, 1, 1, 1, 0},
-                      PolicyCase{"FatalState", 0x04, 0, 60, 0, 1, 1}),
+                      PolicyCase{"FatalState", 0x04, 0, 60, 0, 1, 1},
+                      PolicyCase{"LongPrinterNameFindsItsSettings", 0x02, 2, 60, 2, 0, 2, 150}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

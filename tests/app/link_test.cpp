@@ -103,6 +103,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, AppWithoutConnectWindow,
                                            NoConnectCase{"WindowOfAnotherClass", true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A monitor that dies between its first word and the job start leaves nobody
+// to end the application: it ends itself once the launch's window has passed.
+TEST(AppLink, ClosesWhenNoJobStartComes) {
+    MonitorLink link;
+    ASSERT_TRUE(link.launch());
+    link.notify(NotifyConnect);
+    EXPECT_TRUE(ProcessEnded(link.process.hProcess, 20000));
+}
+
 TEST(AppLink, ClosesWhenTheConnectWindowGoes) {
     Linked app("Vanishing Doc");
     DestroyWindow(app.link.connectWindow);
