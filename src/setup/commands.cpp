@@ -59,6 +59,12 @@ LONG ReadMonitorDriver(const std::string& name, std::string& driver) {
     if (rc != ERROR_SUCCESS) return rc;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_INVALID_DATA;
     driver = value;
+    if (type == REG_EXPAND_SZ) {  // "%SystemRoot%\system32\qxlmon.dll", as an installer may write it
+        char expanded[MAX_PATH];
+        DWORD length = ExpandEnvironmentStringsA(value, expanded, sizeof expanded);
+        if (length == 0 || length > sizeof expanded) return ERROR_INVALID_DATA;
+        driver = expanded;
+    }
     return ERROR_SUCCESS;
 }
 

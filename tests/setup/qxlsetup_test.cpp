@@ -22,7 +22,8 @@ constexpr WORD kOtherMachine = IMAGE_FILE_MACHINE_I386;
 constexpr WORD kOtherMachine = IMAGE_FILE_MACHINE_AMD64;
 #endif
 
-enum class Key { NoKey, Registered };         // the test monitor's key, "Driver" qxlmon.dll
+// The test monitor's key: "Driver" qxlmon.dll, or the full path as REG_EXPAND_SZ.
+enum class Key { NoKey, Registered, RegisteredExpandable };
 enum class Dll { NoDll, Product, OtherArch };  // qxlmon.dll in the system directory
 enum class Token { Elevated, Limited };
 using enum Key;
@@ -58,13 +59,17 @@ bool KeyRegistered(const char* name) {
 }
 
 // As an installer leaves it: the key with its "Driver" value.
-void RegisterKey(const char* name) {
+void RegisterKey(const char* name, bool expandable) {
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, MonitorKey(name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    static const char driver[] = "qxlmon.dll";
-    RegSetValueExA(key, "Driver", 0, REG_SZ, reinterpret_cast<const BYTE*>(driver), sizeof driver);
+    static const char plain[] = "qxlmon.dll";
+    static const char full[] = "%SystemRoot%\\system32\\qxlmon.dll";
+    if (expandable)
+        RegSetValueExA(key, "Driver", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(full), sizeof full);
+    else
+        RegSetValueExA(key, "Driver", 0, REG_SZ, reinterpret_cast<const BYTE*>(plain), sizeof plain);
     RegCloseKey(key);
 }
 
@@ -94,7 +99,7 @@ protected:
 
 TEST_P(Qxlsetup, ExitCodeMessageAndRegistry) {
     const SetupCase& c = GetParam();
-    if (c.key == Registered) RegisterKey(kTestMonitor);
+    if (c.key != NoKey) RegisterKey(kTestMonitor, c.key == RegisteredExpandable);
     if (c.dll == Product) {
         ASSERT_TRUE(CopyFileA((ProgramDirectory() + "qxlmon.dll").c_str(), SystemDll().c_str(), FALSE));
     }
@@ -133,6 +138,8 @@ const SetupCase kCases[] = {
      "is installed, but", Registered},
     {"StatusInstalledOtherArchDll", R"(status "QXL Setup Test")", Registered, OtherArch, Elevated, 4,
      "is not an x", Registered},
+    {"StatusExpandsTheDriverPath", R"(status "QXL Setup Test")", RegisteredExpandable, Product, Elevated, 0,
+     kVersion, Registered},
     {"StatusNotInstalledShowsDll", R"(status "QXL Setup Test")", NoKey, Product, Elevated, 7, kVersion, NoKey},
     {"StatusDefaultName", "status", NoKey, NoDll, Elevated, 7, R"(monitor "QXL Language Monitor" is not installed)",
      NoKey},
