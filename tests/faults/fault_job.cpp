@@ -17,10 +17,12 @@ constexpr u32 CHUNK = 512;  // the spooler's pieces: the carry buffer gets its s
 std::vector<u8> JobBytes(bool multiCopy) {
     BuiltJob job = BuildSimpleJob(3);
     if (!multiCopy) return job.stream;
+    // A record's page ends with FF, as the driver spools it: the rebuild ends
+    // the job with SUB, so both copies print.
     SpoolRecordFields record;
     record.copies = 2;
     record.collate = 1;
-    record.data = BuildSimpleJob(1).portBytes;
+    record.data = BuildSimpleJob(2).pages[0];
     return SpoolRecordBytes(record);
 }
 
