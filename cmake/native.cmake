@@ -65,6 +65,6 @@ add_executable(app_core_tests ${QXS_CORE_SOURCES} ${CMAKE_SOURCE_DIR}/tests/app/
 target_include_directories(app_core_tests PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(app_core_tests PRIVATE ${QXL_SANITIZE})
 target_link_options(app_core_tests PRIVATE ${QXL_SANITIZE})
-target_link_libraries(app_core_tests PRIVATE GTest::gtest GTest::gtest_main)
+target_link_libraries(app_core_tests PRIVATE qxlcore GTest::gtest GTest::gtest_main)
 add_test(NAME app_core_tests COMMAND app_core_tests)
 add_test(NAME include_layers COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check-layers.sh ${CMAKE_SOURCE_DIR}/src)

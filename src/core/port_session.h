@@ -140,6 +140,12 @@ struct PortSession {
     // should, and nothing of the job needs it any more.
     bool jobEndTold;
 
+    // The state Windows shows for the port (a notification code), 0 when
+    // none: kept from job to job, so that a printer left offline is shown so
+    // until a job finds it ready.
+    u32 shownState;
+    bool portStatusFailed;  // this job's SetPort failed, and the trace said so
+
     TraceState trace;
 
     // The port name follows the record in the same heap block.

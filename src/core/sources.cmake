@@ -2,6 +2,7 @@
 # types, the process state, ticks and wait bounds, the port monitor's table
 # and the calls through it, the trace). It includes nothing above it.
 list(APPEND QXL_CORE_SOURCES
+    core/printer_states.cpp
     core/trace_format.cpp
 )
 list(APPEND QXL_WIN_SOURCES

@@ -32,6 +32,10 @@ constexpr u32 NotifyClass(u32 code) { return code >> 16; }
 constexpr u32 NOTIFY_CLASS_ERROR = 2;
 constexpr u32 NOTIFY_CLASS_FATAL = 3;
 constexpr u32 NOTIFY_CLASS_PHASE = 5;
+// A state notification: the job waits for an answer (class 2) or has stopped (3).
+constexpr bool IsStateNotification(u32 code) {
+    return NotifyClass(code) == NOTIFY_CLASS_ERROR || NotifyClass(code) == NOTIFY_CLASS_FATAL;
+}
 
 constexpr u32 JOB_START_BLOCK_SIZE = 264;
 // The job start block: job id, printer and document names (zero-terminated,

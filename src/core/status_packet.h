@@ -44,11 +44,24 @@ constexpr i16 STATE_ERROR = 2;
 constexpr i16 STATE_FATAL = 3;
 constexpr i16 STATE_GONE = 4;
 
-// Codes that more than one part of the monitor sets.
+// The codes of the pairs; what each means is in core/printer_states.
 constexpr i16 CODE_TIMED_OUT = -1;         // (2, -1): a read that only timed out
-constexpr i16 CODE_COMM_FAILURE = 26;      // (2, 26)
-constexpr i16 CODE_PORT_FATAL = 28;        // (3, 28)
-constexpr i16 CODE_WRONG_PRINTER = 21;     // (2, 21)
+constexpr i16 CODE_NO_MEDIA = 1;           // (2, 1)
+constexpr i16 CODE_MEDIA_ENDED = 5;        // (2, 5)
+constexpr i16 CODE_LABELS_JAMMED = 8;      // (2, 8)
+constexpr i16 CODE_BUFFER_FULL = 9;        // (2, 9)
+constexpr i16 CODE_CUTTER_JAM = 12;        // (3, 12)
+constexpr i16 CODE_REPLACE_MEDIA = 13;     // (2, 13)
 constexpr i16 CODE_MEDIA_MISMATCH = 15;    // (2, 15)
 constexpr i16 CODE_MEDIA_TYPE_9 = 16;      // (2, 16)
+constexpr i16 CODE_BATTERIES_WEAK = 19;    // (2, 19)
+constexpr i16 CODE_COVER_OPEN = 20;        // (2, 20)
+constexpr i16 CODE_WRONG_PRINTER = 21;     // (2, 21)
+constexpr i16 CODE_MEDIA_NOT_FED = 22;     // (2, 22)
+constexpr i16 CODE_POWER_FAULT = 24;       // (3, 24)
+constexpr i16 CODE_COMM_FAILURE = 26;      // (2, 26)
+constexpr i16 CODE_COMM_ERROR = 27;        // (3, 27)
+constexpr i16 CODE_PORT_FATAL = 28;        // (3, 28)
+constexpr i16 CODE_SYSTEM_ERROR = 29;      // (3, 29)
+constexpr i16 CODE_PRINTER_IN_USE = 49;    // (2, 49)
 constexpr i16 CODE_ERROR_STATUS = 99;      // (3, 99)

@@ -47,6 +47,8 @@ void TraceResetLine(PortSession& session);
 void TraceResendLine(PortSession& session, const char* source, u32 bytes);
 void TraceDivertLine(PortSession& session);
 void TracePrinterSilentLine(PortSession& session);
+void TracePortStatusLine(PortSession& session, u32 status, const char* text, u32 severity);
+void TracePortStatusFailedLine(PortSession& session, u32 error);
 
 inline void TracePortOpened(PortSession& s) { if (s.trace.on) TracePortOpenedLine(s); }
 // The record is about to be freed: its trace file is closed too.
@@ -87,3 +89,10 @@ inline void TraceResend(PortSession& s, const char* source, u32 bytes) {
 inline void TraceDivert(PortSession& s) { if (s.trace.on) TraceDivertLine(s); }
 // The print cycle went quiet for "Print Timeout": the printer is asked.
 inline void TracePrinterSilent(PortSession& s) { if (s.trace.on) TracePrinterSilentLine(s); }
+// What the spooler's SetPort is asked to show for the port, and its one failure a job.
+inline void TracePortStatus(PortSession& s, u32 status, const char* text, u32 severity) {
+    if (s.trace.on) TracePortStatusLine(s, status, text, severity);
+}
+inline void TracePortStatusFailed(PortSession& s, u32 error) {
+    if (s.trace.on) TracePortStatusFailedLine(s, error);
+}

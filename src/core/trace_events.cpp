@@ -138,6 +138,24 @@ void TraceReplyLine(PortSession& session, u32 state, HeldTraceLine& held) {
 
 void TraceResetLine(PortSession& session) { TraceSay(session, "reset sequence sent"); }
 
+void TracePortStatusLine(PortSession& session, u32 status, const char* text, u32 severity) {
+    if (status == 0 && text == nullptr)
+        TraceSay(session, "port status: cleared");
+    else
+        TraceSay(session, "port status: %u \"%s\", severity %u", static_cast<unsigned>(status),
+                 text != nullptr ? text : "", static_cast<unsigned>(severity));
+}
+
+void TracePortStatusFailedLine(PortSession& session, u32 error) {
+    LastErrorKeeper keep;
+    TraceLine line;
+    TraceStartLine(line, session);
+    TraceAppend(line, "spooler's SetPort failed: ");
+    TraceAppendError(line, error);
+    TraceAppend(line, "; Windows does not show the port's status in this job");
+    TraceWriteLine(session, line);
+}
+
 void TracePrinterSilentLine(PortSession& session) {
     TraceSay(session, "print cycle: nothing from the printer for %u ms, status requested",
              static_cast<unsigned>(session.printTimeout));

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/printer_states.h"
 #include "core/statmon_interface.h"
 
 namespace {
@@ -33,21 +34,6 @@ constexpr CodeName NOTIFY_NAMES[] = {
     {NotifySystemError, "system error"},   {NotifyJobEnd, "job end"},
     {NotifyConnect, "connect"},            {NotifyPrinting, "printing"},
     {NotifyWaiting, "waiting"},            {NotifyPrinterNotice, "printer notice"},
-};
-
-// The pairs the monitor itself sets; the printer's own error codes have no names.
-constexpr CodeName STATE_NAMES[] = {
-    {StateNotifyCode(STATE_NONE, 0), "none"},
-    {StateNotifyCode(STATE_READY, 0), "ready"},
-    {StateNotifyCode(STATE_ERROR, CODE_TIMED_OUT), "read timed out"},
-    {StateNotifyCode(STATE_ERROR, CODE_COMM_FAILURE), "communication failure"},
-    {StateNotifyCode(STATE_ERROR, CODE_WRONG_PRINTER), "wrong printer"},
-    {StateNotifyCode(STATE_ERROR, CODE_MEDIA_MISMATCH), "media mismatch"},
-    {StateNotifyCode(STATE_ERROR, CODE_MEDIA_TYPE_9), "media type mismatch"},
-    {StateNotifyCode(STATE_FATAL, 0), "stop"},
-    {StateNotifyCode(STATE_FATAL, CODE_PORT_FATAL), "port failure"},
-    {StateNotifyCode(STATE_FATAL, CODE_ERROR_STATUS), "error status"},
-    {StateNotifyCode(STATE_GONE, 0), "printer gone"},
 };
 
 const char* Lookup(const CodeName* table, size_t count, u32 code) {
@@ -105,9 +91,7 @@ const char* NotifyName(u32 code) {
 }
 
 const char* StateName(i16 stateClass, i16 stateCode) {
-    const char* name = Lookup(STATE_NAMES, sizeof STATE_NAMES / sizeof STATE_NAMES[0],
-                              StateNotifyCode(stateClass, stateCode));
-    if (name != nullptr) return name;
+    if (const PrinterState* state = FindPrinterState(stateClass, stateCode)) return state->name;
     if (stateClass == STATE_ERROR) return "printer error";
     if (stateClass == STATE_FATAL) return "fatal printer error";
     return nullptr;
@@ -139,10 +123,10 @@ void TraceAppendNotify(TraceLine& line, u32 code) {
         TraceAppend(line, "%s", name);
         return;
     }
-    u32 stateClass = code >> 16;
-    if (stateClass == 2 || stateClass == 3) {
-        TraceAppend(line, "state (%u,%u)", static_cast<unsigned>(stateClass),
+    if (IsStateNotification(code)) {
+        TraceAppend(line, "state (%u,%u)", static_cast<unsigned>(NotifyClass(code)),
                     static_cast<unsigned>(code & 0xFFFF));
+        if (const PrinterState* state = FindPrinterState(code)) TraceAppend(line, " %s", state->name);
         return;
     }
     TraceAppend(line, "0x%x", static_cast<unsigned>(code));

@@ -11,6 +11,7 @@
 #include "core/wait_bounds.h"
 #include "statmon/launch.h"
 #include "statmon/notify.h"
+#include "status/port_status.h"
 #include "stream/segment_list.h"
 #include "stream/transmit.h"
 #include "stream/write_path.h"
@@ -100,6 +101,7 @@ WinBool QXL_WINAPI EndDocPort(Handle port) {
     FlushCarry(session);
     TellJobEndAndCloseLink(session);
     ReleaseJob(session, true);
+    EndPortState(session);
     TraceJobEnd(session);
     return TRUE;
 }

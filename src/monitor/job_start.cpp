@@ -209,6 +209,7 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
     session->cutParamSeen = 0;
     session->lastPageEnd = 0x0C;
     session->jobEndTold = false;
+    session->portStatusFailed = false;
     TraceJobStart(*session);
     return TRUE;
 }

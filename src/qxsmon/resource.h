@@ -3,6 +3,7 @@
 #pragma once
 
 #define IDD_STATUS 100
+#define IDI_APP 101
 
 // Controls of the status dialog.
 #define IDC_PRINTER 1001
@@ -36,6 +37,10 @@
 #define IDS_AUTO_CONTINUE 22
 #define IDS_PAGE_OF 30
 #define IDS_PAGE 31
+#define IDS_PAUSED_AT_OF 44
+#define IDS_PAUSED_AT 45
+#define IDS_STOPPED_AT_OF 46
+#define IDS_STOPPED_AT 47
 #define IDS_MEDIA_FORMAT 32
 #define IDS_MEDIA_CAPTION_FORMAT 33
 #define IDS_MEDIA_NONE 34
@@ -53,45 +58,8 @@
 #define IDS_UNKNOWN_FATAL 52
 #define IDS_UNKNOWN_FATAL_ADVICE 53
 
-// The state table's texts: a headline and what to do, per state pair.
-#define IDS_MEDIA_EMPTY 200
-#define IDS_MEDIA_EMPTY_ADVICE 201
-#define IDS_COVER_OPEN 202
-#define IDS_COVER_OPEN_ADVICE 203
-#define IDS_CUTTER_JAM 204
-#define IDS_CUTTER_JAM_ADVICE 205
-#define IDS_BATTERY_LOW 206
-#define IDS_BATTERY_LOW_ADVICE 207
-#define IDS_PRINTER_BUSY 208
-#define IDS_PRINTER_BUSY_ADVICE 209
-#define IDS_HARDWARE_FAULT 210
-#define IDS_HARDWARE_FAULT_ADVICE 211
-#define IDS_FEED_JAM 212
-#define IDS_FEED_JAM_ADVICE 213
-#define IDS_ROLL_ENDED 214
-#define IDS_ROLL_ENDED_ADVICE 215
-#define IDS_BUFFER_FULL 216
-#define IDS_BUFFER_FULL_ADVICE 217
-#define IDS_TRANSFER_ERROR 218
-#define IDS_TRANSFER_ERROR_ADVICE 219
-#define IDS_HEAD_HOT 220
-#define IDS_HEAD_HOT_ADVICE 221
-#define IDS_FEED_ERROR 222
-#define IDS_FEED_ERROR_ADVICE 223
-#define IDS_PRINTER_STOPPED 224
-#define IDS_PRINTER_STOPPED_ADVICE 225
-#define IDS_WRONG_PRINTER 226
-#define IDS_WRONG_PRINTER_ADVICE 227
-#define IDS_WRONG_MEDIA 228
-#define IDS_WRONG_MEDIA_ADVICE 229
-#define IDS_WRONG_MEDIA_KIND 230
-#define IDS_WRONG_MEDIA_KIND_ADVICE 231
-#define IDS_NOT_RESPONDING 232
-#define IDS_NOT_RESPONDING_ADVICE 233
-#define IDS_PORT_FAILED 234
-#define IDS_PORT_FAILED_ADVICE 235
-#define IDS_SYSTEM_ERROR 236
-#define IDS_SYSTEM_ERROR_ADVICE 237
+// The states' texts: a headline and what to do, named by the monitor's state table.
+#include "core/state_texts.h"
 
 // The status window's class, so that instances and tests can find it.
 #define STATUS_WINDOW_CLASS "QXSMON Status"

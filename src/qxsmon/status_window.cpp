@@ -127,6 +127,7 @@ void EnterPhase(App& app, JobPhase phase) {
     }
     app.phase = phase;
     ShowPhase(app);
+    ShowProgress(app);
 }
 
 void AwaitAnswer(App& app, u32 code) {

@@ -153,14 +153,19 @@ void ShowMedia(App& app) {
     SetItemText(app.dialog, IDC_MEDIA, media);
 }
 
-// The bar shows the whole job where its page count is known, else the page.
+// The line says where the job is and whether it moves: printing, paused, or
+// stopped at a state that awaits an answer (or has ended it). The bar shows
+// the whole job where its page count is known, else the page.
 void ShowProgress(App& app) {
     u32 page = app.progress.page;
     u32 total = app.haveJobMedia ? app.jobMedia.pageTotal : 0;
     if (page == 0) return;
     bool ofTotal = total != 0 && page <= total;
-    SetItemText(app.dialog, IDC_PAGE, ofTotal ? FormatText(IDS_PAGE_OF, page, total)
-                                              : FormatText(IDS_PAGE, page));
+    bool stopped = app.phase == JobPhase::Awaiting || app.phase == JobPhase::Stopped;
+    int pageOf = stopped ? IDS_STOPPED_AT_OF : app.phase == JobPhase::Paused ? IDS_PAUSED_AT_OF : IDS_PAGE_OF;
+    int pageAlone = stopped ? IDS_STOPPED_AT : app.phase == JobPhase::Paused ? IDS_PAUSED_AT : IDS_PAGE;
+    SetItemText(app.dialog, IDC_PAGE, ofTotal ? FormatText(pageOf, page, total)
+                                              : FormatText(pageAlone, page));
     u32 position = ofTotal ? ((page - 1) * 100 + app.progress.percent) / total : app.progress.percent;
     SendDlgItemMessageA(app.dialog, IDC_PROGRESS, PBM_SETPOS, position, 0);
 }

@@ -84,14 +84,13 @@ bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool
         blockNumber = number;
     }
 
-    u32 notifyClass = NotifyClass(code);
-    bool awaitsAnswer = notifyClass == NOTIFY_CLASS_ERROR || notifyClass == NOTIFY_CLASS_FATAL;
+    bool awaitsAnswer = IsStateNotification(code);
     if (awaitsAnswer) {
         MonitorLockGuard lock;
         session.replyState = REPLY_AWAITED;  // also when the repeat is dropped below
     }
     bool repeat = false;
-    if (awaitsAnswer || notifyClass == NOTIFY_CLASS_PHASE) {
+    if (awaitsAnswer || NotifyClass(code) == NOTIFY_CLASS_PHASE) {
         repeat = code == session.lastNotifyCode;
         if (!repeat) session.lastNotifyCode = code;
     }

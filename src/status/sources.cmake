@@ -4,6 +4,7 @@ list(APPEND QXL_CORE_SOURCES
 )
 list(APPEND QXL_WIN_SOURCES
     status/port_controls.cpp
+    status/port_status.cpp
     status/readers.cpp
     status/wait_loop.cpp
 )

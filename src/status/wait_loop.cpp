@@ -7,6 +7,8 @@
 #include "core/ticks.h"
 #include "core/trace.h"
 #include "statmon/notify.h"
+#include "core/printer_states.h"
+#include "status/port_status.h"
 #include "status/port_wait.h"
 #include "status/status.h"
 #include "statmon/reply_check.h"
@@ -45,6 +47,7 @@ Step Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited, u8 p
         case STATUS_REPLY: {
             bool good = DecodeStatus(session, packet);
             session.lastStatus = packet;
+            if (good) ClearPortState(session);
             return good ? Step::Succeed : Step::Fail;
         }
         case STATUS_PRINTING_ENDED:
@@ -57,9 +60,10 @@ Step Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited, u8 p
             SetState(session, STATE_GONE, 0);
             return Step::Fail;
         case STATUS_NOTIFICATION:
-            if (packet.notificationNumber == 1 && session.stateCode == 0 &&
-                !SendNotify(session, NotifyPrinterNotice))
-                return Step::Fail;
+            if (packet.notificationNumber == 1 && session.stateCode == 0) {
+                ShowPortState(session, STATE_NOTICE, CODE_PRINTER_NOTICE);
+                if (!SendNotify(session, NotifyPrinterNotice)) return Step::Fail;
+            }
             return Step::Continue;
         case STATUS_PHASE_CHANGE: {
             session.phaseType = packet.phaseType;

@@ -7,6 +7,7 @@
 #include "core/trace.h"
 #include "statmon/launch.h"
 #include "statmon/notify.h"
+#include "status/port_status.h"
 #include "stream/scanner.h"
 #include "stream/segment_list.h"
 #include "stream/transmit.h"
@@ -86,6 +87,7 @@ Recovery ResumeAfterError(PortSession& session) {
         // the bytes after the last page end, and there is nobody to ask.
         if (session.jobEndTold) return Stop(session);
         if (GetReplyState(session) == REPLY_CANCEL) return StopCancelled(session);
+        ShowPortState(session, session.stateClass, session.stateCode);
         if (session.stateClass == STATE_GONE) {
             SendNotify(session, NotifyJobEnd);
             return Stop(session);

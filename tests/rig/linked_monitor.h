@@ -5,11 +5,15 @@
 #include "core/port_session.h"
 #include "core/process_state.h"
 #include "rig/fake_port_monitor.h"
+#include "rig/port_status_hook.h"
 #include "rig/spooler.h"
 
 // The linked monitor's table, initialised once per test program.
 inline MonitorTable* LinkedTable() {
-    static LoadedMonitor monitor = InitLinkedMonitor(InitializeMonitorEx);
+    static LoadedMonitor monitor = [] {
+        CatchSetPort(GetModuleHandleA(nullptr));
+        return InitLinkedMonitor(InitializeMonitorEx);
+    }();
     return &monitor.table;
 }
 

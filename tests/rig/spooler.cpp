@@ -1,6 +1,8 @@
 // The spooler stand-in.
 #include "rig/spooler.h"
 
+#include "rig/port_status_hook.h"
+
 #include "rig/network_monitor.h"
 
 #include <algorithm>
@@ -28,7 +30,8 @@ LoadedMonitor& ProgramDll() {
     static bool loaded = [] {
         SetEnvironmentVariableA("QXLMON_TEST_BOUNDS",
                                 "notify=3000,search=4000,message=1500,exit=3000,thread=2000,mutex=2000");
-        return LoadMonitorDll((ProgramDirectory() + "qxlmon.dll").c_str(), monitor);
+        return LoadMonitorDll((ProgramDirectory() + "qxlmon.dll").c_str(), monitor) &&
+               CatchSetPort(monitor.module);
     }();
     (void)loaded;
     return monitor;

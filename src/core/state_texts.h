@@ -1,0 +1,44 @@
+// The status monitor application's string ids of the printer's states: its
+// headline and advice for each. The state table names them; the
+// application's resource script holds the texts (in its languages).
+// Plain defines, as the resource compiler reads them too.
+#pragma once
+
+#define IDS_MEDIA_EMPTY 200
+#define IDS_MEDIA_EMPTY_ADVICE 201
+#define IDS_MEDIA_ENDED 202
+#define IDS_MEDIA_ENDED_ADVICE 203
+#define IDS_CUTTER_JAM 204
+#define IDS_CUTTER_JAM_ADVICE 205
+#define IDS_BATTERIES_WEAK 206
+#define IDS_BATTERIES_WEAK_ADVICE 207
+#define IDS_PRINTER_IN_USE 208
+#define IDS_PRINTER_IN_USE_ADVICE 209
+#define IDS_POWER_FAULT 210
+#define IDS_POWER_FAULT_ADVICE 211
+#define IDS_LABELS_JAMMED 212
+#define IDS_LABELS_JAMMED_ADVICE 213
+#define IDS_REPLACE_MEDIA 214
+#define IDS_REPLACE_MEDIA_ADVICE 215
+#define IDS_BUFFER_FULL 216
+#define IDS_BUFFER_FULL_ADVICE 217
+#define IDS_COMM_ERROR 218
+#define IDS_COMM_ERROR_ADVICE 219
+#define IDS_COVER_OPEN 220
+#define IDS_COVER_OPEN_ADVICE 221
+#define IDS_MEDIA_NOT_FED 222
+#define IDS_MEDIA_NOT_FED_ADVICE 223
+#define IDS_PRINTER_STOPPED 224
+#define IDS_PRINTER_STOPPED_ADVICE 225
+#define IDS_WRONG_PRINTER 226
+#define IDS_WRONG_PRINTER_ADVICE 227
+#define IDS_WRONG_MEDIA 228
+#define IDS_WRONG_MEDIA_ADVICE 229
+#define IDS_WRONG_MEDIA_KIND 230
+#define IDS_WRONG_MEDIA_KIND_ADVICE 231
+#define IDS_NOT_RESPONDING 232
+#define IDS_NOT_RESPONDING_ADVICE 233
+#define IDS_PORT_FAILED 234
+#define IDS_PORT_FAILED_ADVICE 235
+#define IDS_SYSTEM_ERROR 236
+#define IDS_SYSTEM_ERROR_ADVICE 237
