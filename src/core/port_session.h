@@ -136,6 +136,11 @@ struct PortSession {
     // segment list (a segment stored, then held back), so they are stored once.
     u32 storedAhead;
 
+    // The handle the port monitor itself returned for the port: lowerPort, or,
+    // for a port opened through the wide table, the handle inside the adapter
+    // record that lowerPort is (monitor/wide_lower.h).
+    Handle portMonitorHandle;
+
     TraceState trace;
 
     // The port name follows the record in the same heap block.
