@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "rig/import_hook.h"
@@ -96,11 +97,31 @@ const JobCase kCases[] = {
      .print = {0, RESET}},
 };
 
-class TroubleJob : public ::testing::TestWithParam<JobCase> {};
+class TroubleJob : public ::testing::TestWithParam<std::tuple<Entry, JobCase>> {};
 
-TEST_P(TroubleJob, EndsWithEveryPageOnceOrIsRefused) { RunJobCase(Dll(), GetParam()); }
+TEST_P(TroubleJob, EndsWithEveryPageOnceOrIsRefused) {
+    RunJobCase(ProgramDll().face(std::get<0>(GetParam())), std::get<1>(GetParam()));
+}
 
-INSTANTIATE_TEST_SUITE_P(Cases, TroubleJob, ::testing::ValuesIn(kCases), CaseName);
+std::string EntryCaseName(const ::testing::TestParamInfo<std::tuple<Entry, JobCase>>& info) {
+    return std::get<1>(info.param).name;
+}
+
+// The port monitor's empty slots, seen through the wide table's adapters.
+std::vector<JobCase> EmptySlotCases() {
+    std::vector<JobCase> cases;
+    for (const JobCase& c : kCases)
+        if (c.name.starts_with("Empty") && c.name != "EmptyControlSlotOnUsbStillPrints") cases.push_back(c);
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TroubleJob,
+                         ::testing::Combine(::testing::Values(Entry::MonitorEx), ::testing::ValuesIn(kCases)),
+                         EntryCaseName);
+INSTANTIATE_TEST_SUITE_P(ThroughPrintMonitor2, TroubleJob,
+                         ::testing::Combine(::testing::Values(Entry::PrintMonitor2),
+                                            ::testing::ValuesIn(EmptySlotCases())),
+                         EntryCaseName);
 
 // The last page end waits in the carry buffer until the job end, where the
 // port is contended too: it is still printed.

@@ -28,7 +28,7 @@ DWORD WINAPI Hog(LPVOID parameter) {
     u8 buffer[32];
     while (InterlockedCompareExchange(&hog->stop, 0, 0) == 0) {
         u32 read = 0;
-        hog->run.spooler.table->ReadPort(hog->run.spooler.handle, buffer, sizeof buffer, &read);
+        hog->run.spooler.read(buffer, sizeof buffer, &read);
         Sleep(200);  // long enough for every other user to get its turn, even on a loaded machine
     }
     return 0;
@@ -67,8 +67,8 @@ std::vector<u8> ExpectedPrint(const BuiltJob& job, const std::vector<int>& print
     return bytes;
 }
 
-void RunJobCase(MonitorTable* table, const JobCase& c) {
-    JobRun run(table, c.port, c.mode, c.script, c.editLower);
+void RunJobCase(const MonitorFace& face, const JobCase& c) {
+    JobRun run(face, c.port, c.mode, c.script, c.editLower);
     ASSERT_TRUE(run.opened);
     std::shared_ptr<void> faults = c.arrange ? c.arrange(run) : nullptr;
     BuiltJob job = BuildSimpleJob(3);

@@ -34,14 +34,19 @@ PrinterPort PrinterPortFor(const std::string& portName) {
     return PrinterPort::Other;
 }
 
-JobRun::JobRun(MonitorTable* table, const std::string& portName, const std::string& mode,
+JobRun::JobRun(const MonitorFace& face, const std::string& portName, const std::string& mode,
                const std::string& script, const std::function<void(MonitorTable&)>& editLower)
     : statmon(mode, script), name(portName) {
-    spooler.table = table;
+    spooler.use(face);
     printer().portKind = PrinterPortFor(portName);
     MonitorTable lowerTable = *lower.table();
     if (editLower) editLower(lowerTable);
-    opened = spooler.open(portName.c_str(), &lowerTable) != FALSE;
+    if (face.table2 != nullptr) {
+        Monitor2Table lowerTable2 = lower.table2(lowerTable);
+        opened = spooler.open(portName.c_str(), &lowerTable2, lower.instance()) != FALSE;
+    } else {
+        opened = spooler.open(portName.c_str(), &lowerTable) != FALSE;
+    }
 }
 
 JobRun::~JobRun() {
