@@ -13,7 +13,6 @@
 #include "rig/driver_registry.h"
 #include "rig/job_run.h"
 #include "rig/network_monitor.h"
-#include "rig/spool_file_builder.h"
 #include "rig/trace_capture.h"
 #include "core/statmon_interface.h"
 
@@ -94,13 +93,6 @@ FlowRecord RunFlow(Entry entry, const DllFlow& flow) {
     return record;
 }
 
-std::vector<u8> MultiCopySpoolFile() {
-    SpoolRecordFields record;
-    record.copies = 2;
-    record.data = BuildSimpleJob(1).portBytes;
-    return SpoolRecordBytes(record);
-}
-
 void CoverOpenOnPage2(JobRun& run) {
     run.printer().errorPage = 2;
     run.printer().pageErrorInfo1 = 0x02;
@@ -128,7 +120,7 @@ const DllFlow kFlows[] = {
      .arrange = CoverOpenOnPage2},
     {.name = "MultiCopyJobIsRebuiltAtTheEnd",
      .port = "QXUSB85",
-     .stream = MultiCopySpoolFile(),
+     .stream = MultiCopySpoolFile(2),
      .arrange = [](JobRun& run) { run.printer().mediaWidth = 18; }},  // the tape the spool file asks for
     {.name = "PassThroughRequestsReachThePort",
      .port = "QXUSB86",

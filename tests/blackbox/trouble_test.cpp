@@ -12,7 +12,6 @@
 #include "rig/job_case.h"
 #include "rig/message_box_watcher.h"
 #include "rig/resources.h"
-#include "rig/spool_file_builder.h"
 #include "core/statmon_interface.h"
 
 namespace {
@@ -199,13 +198,6 @@ HANDLE WINAPI RefusedCreate(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, 
     return INVALID_HANDLE_VALUE;
 }
 
-std::vector<u8> MultiCopyJob() {
-    SpoolRecordFields record;
-    record.copies = 2;
-    record.data = BuildSimpleJob(1).portBytes;
-    return SpoolRecordBytes(record);
-}
-
 // The multi-copy spool file meets a full disk or cannot be made: the spooler
 // hears of it, nothing is printed, and no temporary file is left behind.
 TEST(TroubleSpoolFile, FailuresAreReportedAndLeaveNoFile) {
@@ -225,7 +217,7 @@ TEST(TroubleSpoolFile, FailuresAreReportedAndLeaveNoFile) {
         SCOPED_TRACE(c.what);
         size_t filesBefore = TemporaryFileCount();
         JobRun run(Dll(), "QXUSB89");
-        std::vector<u8> spool = MultiCopyJob();
+        std::vector<u8> spool = MultiCopySpoolFile(2);
         ASSERT_TRUE(run.start());
         {
             ImportHook hook(ProgramDll().module, "kernel32.dll", c.function, c.replacement);

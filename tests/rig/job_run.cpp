@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "rig/spool_file_builder.h"
+
 std::vector<u8> ResetSequenceBytes() {
     std::vector<u8> bytes(48, 0);
     bytes.push_back(0x1B);
@@ -32,6 +34,13 @@ PrinterPort PrinterPortFor(const std::string& portName) {
     if (portName.rfind("LPT", 0) == 0) return PrinterPort::Parallel;
     if (portName.rfind("NX", 0) == 0) return PrinterPort::Network;
     return PrinterPort::Other;
+}
+
+std::vector<u8> MultiCopySpoolFile(int copies) {
+    SpoolRecordFields record;
+    record.copies = static_cast<std::int16_t>(copies);
+    record.data = BuildSimpleJob(1).portBytes;
+    return SpoolRecordBytes(record);
 }
 
 JobRun::JobRun(const MonitorFace& face, const std::string& portName, const std::string& mode,

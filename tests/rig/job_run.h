@@ -21,6 +21,9 @@ bool EndsWith(const std::vector<u8>& bytes, const std::vector<u8>& tail);
 
 PrinterPort PrinterPortFor(const std::string& portName);
 
+// A multi-copy spool file of one record: a one-page job, copies times.
+std::vector<u8> MultiCopySpoolFile(int copies);
+
 struct JobRun {
     StatmonEnvironment statmon;
     FakePortMonitor lower;
