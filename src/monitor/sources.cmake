@@ -13,5 +13,4 @@ list(APPEND QXL_WIN_SOURCES
     monitor/trace_rebuild.cpp
     monitor/wide_lower.cpp
     monitor/wide_ops.cpp
-    monitor/wide_text.cpp
 )

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "core/process_state.h"
-#include "monitor/wide_text.h"
+#include "core/wide_text.h"
 
 // The table's own definition against the driver kit's, slot for slot.
 static_assert(offsetof(Monitor2Table, OpenPortEx) == offsetof(MONITOR2, pfnOpenPortEx));

@@ -7,7 +7,7 @@
 #include "core/process_state.h"
 #include "monitor/monitor_ops.h"
 #include "monitor/wide_lower.h"
-#include "monitor/wide_text.h"
+#include "core/wide_text.h"
 
 // The port's name is what tells ports apart (one open per name, the mutex
 // that jobs of every process share, the spooler's list of network ports), so

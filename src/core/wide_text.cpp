@@ -1,5 +1,5 @@
-// Conversions between wide and ANSI texts for the wide table's adapters.
-#include "monitor/wide_text.h"
+// Conversions between wide and ANSI texts.
+#include "core/wide_text.h"
 
 #include <windows.h>
 

@@ -1,5 +1,7 @@
 // Texts between the spooler's wide strings and the single-byte strings the
-// rest of the monitor works with, in the system's ANSI code page.
+// monitor works with, in the system's ANSI code page. A port's name is one
+// that converted exactly (monitor/wide_ops.cpp), so WideCopy of portName is
+// the spooler's own name for the port, for a call that names it to the spooler.
 #pragma once
 
 #include "core/monitor2_table.h"
