@@ -111,6 +111,8 @@ TEST(DllWide, EachLoadIsShutDownOnItsOwn) {
     SpoolerPort port;
     port.use(Dll().face(Entry::PrintMonitor2));
     ASSERT_TRUE(port.open("QXUSB71", &lowerTable, lower.instance()));
+    // What the parallel poll asks as a device is the port monitor's own handle.
+    EXPECT_EQ(static_cast<PortSession*>(port.handle)->portMonitorHandle, &lower.port("QXUSB71"));
     EXPECT_TRUE(port.close());
     EXPECT_EQ(lower.count("QXUSB71", PortOp::ClosePort), 1u);
 }
