@@ -65,8 +65,9 @@ Timings are printed and written here, never checked by the tests.
 - \`qxltiming.exe\` (\`bench/wine/\`) loads the real \`qxlmon.dll\` as the spooler does and drives
   whole jobs through it over the port monitor stand-in and its emulated printer
   (\`tests/rig/\`), with the QXSMON.EXE stand-in answering. The baseline for the monitor is
-  \`qxlpassthru.dll\` (\`bench/passthru/\`), a language monitor with the same three exports whose
-  table hands every call straight to the port monitor, run in the same program run.
+  \`qxlpassthru.dll\` (\`bench/passthru/\`), a language monitor whose 13-slot table hands every
+  call straight to the port monitor, run in the same program run; both DLLs are driven through
+  their InitializeMonitorEx table.
 - Wall time: QueryPerformanceCounter. CPU time: GetProcessTimes of the harness's process (the
   monitor, the port monitor stand-in and the harness itself), which Wine counts in steps of
   10 ms; and the wineserver's, which serves every wait, mutex and window message of the

@@ -33,7 +33,7 @@ enable_testing()
 # "native": make test runs them in both builds, outside Wine).
 add_test(NAME dll_tables COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check-dll-tables.sh
     ${QXL_OBJDUMP} $<TARGET_FILE:qxlmon> ${QXL_PE_FORMAT}
-    InitializeMonitorEx ConnectThreadProc DllEntryPoint)
+    InitializeMonitorEx InitializePrintMonitor2 ConnectThreadProc DllEntryPoint)
 add_test(NAME dll_version_info COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check-version-info.sh
     ${QXL_STRINGS} $<TARGET_FILE:qxlmon> ${QXL_VERSION} qxlmon.dll)
 set_tests_properties(dll_tables dll_version_info PROPERTIES LABELS native)

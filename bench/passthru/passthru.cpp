@@ -1,5 +1,6 @@
-// A language monitor that does nothing: the same three exports as qxlmon.dll,
-// and a table that hands every call straight to the port monitor. The timing
+// A language monitor that does nothing: InitializeMonitorEx, ConnectThreadProc
+// and DllEntryPoint, as qxlmon.dll exports them, and a table that hands every
+// call straight to the port monitor. The timing
 // harness runs it beside the real DLL, so that the monitor's own cost is seen
 // against the cost of merely moving the bytes, in the same run.
 #include <windows.h>

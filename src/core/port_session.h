@@ -146,6 +146,11 @@ struct PortSession {
     u32 shownState;
     bool portStatusFailed;  // this job's SetPort failed, and the trace said so
 
+    // The handle the port monitor itself returned for the port: lowerPort, or,
+    // for a port opened through the wide table, the handle inside the adapter
+    // record that lowerPort is (monitor/wide_lower.h).
+    Handle portMonitorHandle;
+
     TraceState trace;
 
     // The port name follows the record in the same heap block.

@@ -36,5 +36,19 @@ void FreeText(char* text);
 void* AllocZeroed(SIZE_T size);
 void FreeBlock(void* block);
 
+// Frees a global-heap block (null: nothing) when the scope ends, keeping the
+// last error that the scope leaves for its caller.
+struct HeapBlockGuard {
+    void* block;
+    explicit HeapBlockGuard(void* owned) : block(owned) {}
+    ~HeapBlockGuard() {
+        DWORD error = GetLastError();
+        FreeBlock(block);
+        SetLastError(error);
+    }
+    HeapBlockGuard(const HeapBlockGuard&) = delete;
+    HeapBlockGuard& operator=(const HeapBlockGuard&) = delete;
+};
+
 // Next block number counter value (incremented first, never loses counts).
 u32 NextBlockCounter();

@@ -17,5 +17,6 @@ struct WaitBounds {
 extern WaitBounds g_waitBounds;
 
 // Test seam: QXLMON_TEST_BOUNDS="notify=2000,search=1000,message=1000,exit=1000,thread=500,mutex=500"
-// (any subset) shortens the bounds of this process; read by InitializeMonitorEx.
+// (any subset) shortens the bounds of this process; read at every initialisation
+// (InitializeMonitorEx, InitializePrintMonitor2).
 void LoadWaitBoundsOverride();

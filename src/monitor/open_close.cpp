@@ -71,10 +71,22 @@ HANDLE CreateOpenPortMutex(const char* portName) {
     return mutex;
 }
 
+// The port monitor's own 13-slot table: its handle is the one every later call uses.
+bool OpenThroughTable(void* context, char* portName, Handle* lowerPort, Handle* portMonitorHandle) {
+    auto* table = static_cast<MonitorTable*>(context);
+    if (table->OpenPort == nullptr) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return false;
+    }
+    if (!table->OpenPort(portName, lowerPort)) return false;
+    *portMonitorHandle = *lowerPort;
+    return true;
+}
+
 }  // namespace
 
-WinBool QXL_WINAPI OpenPortEx(char* portName, char* /*printerName*/, Handle* port,
-                              MonitorTable* lowerMonitor) {
+WinBool OpenPortSession(char* portName, Handle* port, const MonitorTable& lowerTable,
+                        const LowerOpen& openBelow) {
     MonitorLockGuard lock;
     if (FindPort(portName) != nullptr) {
         SetLastError(ERROR_BUSY);
@@ -93,10 +105,7 @@ WinBool QXL_WINAPI OpenPortEx(char* portName, char* /*printerName*/, Handle* por
     record->lptNumber = kind.lptNumber;
     InheritTrace(*record);
 
-    bool opened = lowerMonitor->OpenPort != nullptr;
-    if (!opened) SetLastError(ERROR_NOT_SUPPORTED);
-    if (opened && !lowerMonitor->OpenPort(portName, &record->lowerPort)) opened = false;
-    if (!opened) {
+    if (!openBelow.open(openBelow.context, portName, &record->lowerPort, &record->portMonitorHandle)) {
         DWORD error = GetLastError();  // the port monitor's reason stays for the caller
         TracePortOpenFailed(*record, error);
         UnlinkPort(record);
@@ -105,10 +114,15 @@ WinBool QXL_WINAPI OpenPortEx(char* portName, char* /*printerName*/, Handle* por
         return FALSE;
     }
     *port = record;
-    record->lowerMonitor = *lowerMonitor;
+    record->lowerMonitor = lowerTable;
     record->openPortMutex = CreateOpenPortMutex(portName);
     TracePortOpened(*record);
     return TRUE;
+}
+
+WinBool QXL_WINAPI OpenPortEx(char* portName, char* /*printerName*/, Handle* port,
+                              MonitorTable* lowerMonitor) {
+    return OpenPortSession(portName, port, *lowerMonitor, {OpenThroughTable, lowerMonitor});
 }
 
 WinBool QXL_WINAPI ClosePort(Handle port) {

@@ -11,4 +11,6 @@ list(APPEND QXL_WIN_SOURCES
     monitor/open_close.cpp
     monitor/passthrough.cpp
     monitor/trace_rebuild.cpp
+    monitor/wide_lower.cpp
+    monitor/wide_ops.cpp
 )

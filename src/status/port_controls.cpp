@@ -102,7 +102,7 @@ PollResult PollPortReady(PortSession& session) {
 bool PollParallelPort(PortSession& session) {
     session.portReady = PORT_READY;
     DWORD errors = 0;
-    if (ClearCommError(static_cast<HANDLE>(session.lowerPort), &errors, nullptr)) {
+    if (ClearCommError(static_cast<HANDLE>(session.portMonitorHandle), &errors, nullptr)) {
         session.portReady = ClassifyCommErrors(errors);
         return true;
     }

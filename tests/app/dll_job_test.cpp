@@ -74,7 +74,7 @@ TEST_P(AppAnswer, CoverOpenWaitsForTheUsersAnswer) {
     DriverSettings driver("QX App Answer");
     JobRun run(DllTable(), "LPT92");
     run.printer().errorPage = 2;
-    run.printer().pageErrorInfo1 = 0x02;
+    run.printer().pageErrorInfo2 = 0x10;  // the cover open
     BuiltJob job = BuildSimpleJob(3);
     JobThread thread(run, driver.printer, "Answer Doc", job.stream);
     HWND window = WaitForAppWindow("Answer Doc");

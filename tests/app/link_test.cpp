@@ -88,7 +88,7 @@ TEST_P(AppWithoutConnectWindow, OffersOnlyToClose) {
     link.notify(NotifyPrinting);
     EXPECT_FALSE(ItemEnabled(link.appWindow, IDC_PAUSE));
     EXPECT_FALSE(ItemEnabled(link.appWindow, IDC_CANCEL_JOB));
-    link.notify(0x20005);
+    link.notify(0x20014);
     EXPECT_EQ(link.text(IDC_STATE), "Cover open");
     EXPECT_FALSE(ItemEnabled(link.appWindow, IDC_CONTINUE));
     EXPECT_TRUE(ItemEnabled(link.appWindow, IDC_CANCEL_JOB));
@@ -123,7 +123,7 @@ TEST(AppLink, TwoInstancesAnswerTheirOwnJobs) {
     Linked first("First Doc");
     Linked second("Second Doc");
     EXPECT_NE(first.link.appWindow, second.link.appWindow);
-    first.link.notify(0x20005);
+    first.link.notify(0x20014);
     second.link.notify(0x20001);
     EXPECT_EQ(second.link.text(IDC_STATE), "No media");
     Click(first.link.appWindow, IDC_CONTINUE);

@@ -5,24 +5,24 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "rig/import_hook.h"
 #include "rig/job_case.h"
 #include "rig/message_box_watcher.h"
 #include "rig/resources.h"
-#include "rig/spool_file_builder.h"
 #include "core/statmon_interface.h"
 
 namespace {
 
 MonitorTable* Dll() { return &ProgramDll().table; }
 
-constexpr u8 COVER_OPEN = 0x02;  // errorInfo1 bit 1: state (2, 5)
+constexpr u8 COVER_OPEN = 0x10;  // errorInfo2 bit 4: state (2, 20)
 
 std::shared_ptr<void> CoverOpenOnPage2(JobRun& run) {
     run.printer().errorPage = 2;
-    run.printer().pageErrorInfo1 = COVER_OPEN;
+    run.printer().pageErrorInfo2 = COVER_OPEN;
     return nullptr;
 }
 
@@ -68,7 +68,7 @@ const JobCase kCases[] = {
      .print = {0, 1, 2}},
     {.name = "ContendedUsbPortLosesNothingInAResend",
      .port = "QXUSB94",
-     .script = "on 0x20005 reply 1",
+     .script = "on 0x20014 reply 1",
      .arrange = [](JobRun& run) {
          CoverOpenOnPage2(run);
          return HogTheUsbPort(run);
@@ -88,7 +88,7 @@ const JobCase kCases[] = {
     // the printer later, so the cancel resets it.
     {.name = "CancelAtTheLastWriteResetsThePrinter",
      .port = "QXUSB88",
-     .script = "on 0x20005 reply 3",
+     .script = "on 0x20014 reply 3",
      .arrange = CoverOpenOnPage2,
      .print = {0, RESET}},
     // It hangs in its handler past the bound (3 s here): it is taken as gone.
@@ -150,11 +150,31 @@ const JobCase kCases[] = {
      .heard = 0x2001A},
 };
 
-class TroubleJob : public ::testing::TestWithParam<JobCase> {};
+class TroubleJob : public ::testing::TestWithParam<std::tuple<Entry, JobCase>> {};
 
-TEST_P(TroubleJob, EndsWithEveryPageOnceOrIsRefused) { RunJobCase(Dll(), GetParam()); }
+TEST_P(TroubleJob, EndsWithEveryPageOnceOrIsRefused) {
+    RunJobCase(ProgramDll().face(std::get<0>(GetParam())), std::get<1>(GetParam()));
+}
 
-INSTANTIATE_TEST_SUITE_P(Cases, TroubleJob, ::testing::ValuesIn(kCases), CaseName);
+std::string EntryCaseName(const ::testing::TestParamInfo<std::tuple<Entry, JobCase>>& info) {
+    return std::get<1>(info.param).name;
+}
+
+// The port monitor's empty slots, seen through the wide table's adapters.
+std::vector<JobCase> EmptySlotCases() {
+    std::vector<JobCase> cases;
+    for (const JobCase& c : kCases)
+        if (c.name.starts_with("Empty") && c.name != "EmptyControlSlotOnUsbStillPrints") cases.push_back(c);
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TroubleJob,
+                         ::testing::Combine(::testing::Values(Entry::MonitorEx), ::testing::ValuesIn(kCases)),
+                         EntryCaseName);
+INSTANTIATE_TEST_SUITE_P(ThroughPrintMonitor2, TroubleJob,
+                         ::testing::Combine(::testing::Values(Entry::PrintMonitor2),
+                                            ::testing::ValuesIn(EmptySlotCases())),
+                         EntryCaseName);
 
 // The last page end waits in the carry buffer until the job end, where the
 // port is contended too: it is still printed.
@@ -183,7 +203,7 @@ bool Logged(const StatmonEnvironment& statmon, const std::string& event) {
 // While the connect window re-sends the printing phase to an application that
 // hangs, other ports open and close: the send holds no lock of the monitor.
 TEST(TroubleLock, ReSendToAHungApplicationHoldsNoOtherPort) {
-    JobRun run(Dll(), "QXUSB98", "normal", "on 0x20005 reply 1; on 0x20005 hang 2500");
+    JobRun run(Dll(), "QXUSB98", "normal", "on 0x20014 reply 1; on 0x20014 hang 2500");
     CoverOpenOnPage2(run);
     BuiltJob job = BuildSimpleJob(3);
     bool openedMeanwhile = false;
@@ -232,13 +252,6 @@ HANDLE WINAPI RefusedCreate(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, 
     return INVALID_HANDLE_VALUE;
 }
 
-std::vector<u8> MultiCopyJob() {
-    SpoolRecordFields record;
-    record.copies = 2;
-    record.data = BuildSimpleJob(1).portBytes;
-    return SpoolRecordBytes(record);
-}
-
 // The multi-copy spool file meets a full disk or cannot be made: the spooler
 // hears of it, nothing is printed, and no temporary file is left behind.
 TEST(TroubleSpoolFile, FailuresAreReportedAndLeaveNoFile) {
@@ -258,7 +271,7 @@ TEST(TroubleSpoolFile, FailuresAreReportedAndLeaveNoFile) {
         SCOPED_TRACE(c.what);
         size_t filesBefore = TemporaryFileCount();
         JobRun run(Dll(), "QXUSB89");
-        std::vector<u8> spool = MultiCopyJob();
+        std::vector<u8> spool = MultiCopySpoolFile(2);
         ASSERT_TRUE(run.start());
         {
             ImportHook hook(ProgramDll().module, "kernel32.dll", c.function, c.replacement);

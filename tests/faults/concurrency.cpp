@@ -42,7 +42,7 @@ CaseResult FourPortsAtOnce() {
     const char* ports[4] = {"QXUSB71", "LPT7", "QXCOM7", "FILE71"};
     const char* documents[4] = {"Job1", "Job2", "Job3", "Job4"};
     StatmonEnvironment statmon;
-    SetEnvironmentVariableA("QXSMON_SCRIPT_Job2", "on 0x20005 reply 1");
+    SetEnvironmentVariableA("QXSMON_SCRIPT_Job2", "on 0x20014 reply 1");
     SetEnvironmentVariableA("QXSMON_SCRIPT_Job3", "on 0x50022 reply 3 once");
     FakePortMonitor lower;
     SpoolerPort spoolers[4];
@@ -53,7 +53,7 @@ CaseResult FourPortsAtOnce() {
     }
     lower.withLock([&] {
         lower.port("LPT7").printer.errorPage = 2;
-        lower.port("LPT7").printer.pageErrorInfo1 = 0x02;
+        lower.port("LPT7").printer.pageErrorInfo2 = 0x10;
     });
     BuiltJob job = BuildSimpleJob(3);
     RunBounded("four ports at once", 2 * JOB_BOUND_MS, [&] {
@@ -83,7 +83,7 @@ CaseResult FourPortsAtOnce() {
     std::map<std::string, int> coverOpen, jobEnds;
     for (const StatmonRecord& record : log) {
         if (record.event != "notify") continue;
-        if (record.code == 0x20005) ++coverOpen[owner[record.processId]];
+        if (record.code == 0x20014) ++coverOpen[owner[record.processId]];
         if (record.code == NotifyJobEnd) ++jobEnds[owner[record.processId]];
     }
     if (owner.size() != 4) broken.push_back("applications of " + std::to_string(owner.size()) + " jobs heard their job start");

@@ -37,7 +37,7 @@ void ApplyPrinterFault(EmulatedPrinter& printer, PrinterFault fault) {
         case PrinterFault::ErrorAfterLastPage: printer.errorStatusPage = 3; break;
         case PrinterFault::CoverOpenThenClosed:
             printer.errorPage = 2;
-            printer.pageErrorInfo1 = 0x02;  // (2, 5)
+            printer.pageErrorInfo2 = 0x10;  // (2, 20): the cover
             break;
         case PrinterFault::MediaOutThenIn:
             printer.clearingErrorInfo1 = 0x01;  // (2, 1) at two checks in a row

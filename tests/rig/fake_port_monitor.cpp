@@ -1,6 +1,7 @@
 // The port monitor stand-in's bookkeeping: its ports, rules and call records.
 #include "rig/fake_port_monitor.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -31,6 +32,11 @@ FakePortMonitor::FakePortMonitor(bool withSetTimeouts) : table_(FakePortMonitorT
 FakePortMonitor::~FakePortMonitor() { std::erase(g_live, this); }
 
 FakePortMonitor* FakePortMonitor::current() { return g_live.empty() ? nullptr : g_live.back(); }
+
+FakePortMonitor* FakePortMonitor::fromInstance(Handle instance) {
+    auto found = std::find(g_live.begin(), g_live.end(), instance);
+    return found != g_live.end() ? *found : nullptr;
+}
 
 FakePort& FakePortMonitor::port(const std::string& name) {
     std::lock_guard lock(mutex_);

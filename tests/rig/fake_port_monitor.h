@@ -1,5 +1,6 @@
-// The port monitor stand-in: a 13-slot table over emulated ports that records
-// every call and injects faults, with an emulated printer behind each port.
+// The port monitor stand-in: a 13-slot table and a MONITOR2 face over emulated
+// ports that record every call and inject faults, with an emulated printer
+// behind each port.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/monitor_table.h"
+#include "core/monitor2_table.h"
 #include "rig/emulated_printer.h"
 
 enum class PortOp {
@@ -28,7 +29,8 @@ const char* PortOpName(PortOp op);
 
 struct PortCall {
     PortOp op;
-    std::string text;            // port name, printer name
+    std::string text;            // port name, printer name, value name (UTF-8 from the wide face)
+    std::string docName;         // StartDocPort: the document information's first field
     u32 controlId = 0;           // GetPrinterDataFromPort
     u32 jobId = 0, level = 0;    // StartDocPort
     u32 size = 0;                // bytes offered, asked for, or output size
@@ -65,8 +67,10 @@ struct FaultRule {
 
 class FakePortMonitor;
 
-// The stand-in's 13-slot table (SetPortTimeOuts only when asked for).
+// The stand-in's 13-slot table (SetPortTimeOuts only when asked for), and its
+// MONITOR2 face with the same slots filled.
 MonitorTable FakePortMonitorTable(bool withSetTimeouts);
+Monitor2Table FakePortMonitorTable2(const MonitorTable& like);
 
 struct FakePort {
     FakePortMonitor* owner = nullptr;
@@ -92,6 +96,10 @@ public:
     FakePortMonitor& operator=(const FakePortMonitor&) = delete;
 
     MonitorTable* table() { return &table_; }
+    // The MONITOR2 face, with the slots empty that like (table() as a test
+    // edited it) has empty, and the monitor handle its OpenPort expects.
+    Monitor2Table table2(const MonitorTable& like) const { return FakePortMonitorTable2(like); }
+    Handle instance() { return this; }
 
     // The port of that name (made on first use); OpenPort hands it out.
     FakePort& port(const std::string& name);
@@ -122,6 +130,8 @@ public:
 
     // Internal: used by the table's static functions.
     static FakePortMonitor* current();
+    // The live stand-in whose instance() this is, or null.
+    static FakePortMonitor* fromInstance(Handle instance);
     std::recursive_mutex& mutex() { return mutex_; }
     // The rule that applies to this call of op, consumed; Error with fail
     // false and lastError 0 when none does.

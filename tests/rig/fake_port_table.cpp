@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "rig/wide_text.h"
+
 namespace {
 
 FakePort* AsPort(Handle handle) { return static_cast<FakePort*>(handle); }
@@ -74,8 +76,8 @@ void RunHook(FakePortMonitor* monitor, PortOp op) {
     if (monitor->beforeCall) monitor->beforeCall(op);
 }
 
-WinBool QXL_WINAPI FakeOpenPort(char* name, Handle* handle) {
-    FakePortMonitor* monitor = FakePortMonitor::current();
+// OpenPort of either face, with the name as the spooler gave it (UTF-8 from the wide face).
+WinBool OpenNamedPort(FakePortMonitor* monitor, const std::string& name, Handle* handle) {
     RunHook(monitor, PortOp::OpenPort);
     std::lock_guard lock(monitor->mutex());
     CallGate gate(monitor, PortOp::OpenPort);
@@ -93,13 +95,29 @@ WinBool QXL_WINAPI FakeOpenPort(char* name, Handle* handle) {
     return call.returned;
 }
 
-WinBool QXL_WINAPI FakeStartDocPort(Handle handle, char* printer, u32 jobId, u32 level, u8*) {
+WinBool QXL_WINAPI FakeOpenPort(char* name, Handle* handle) {
+    return OpenNamedPort(FakePortMonitor::current(), name, handle);
+}
+
+// A port monitor of the wide face knows its ports by its own monitor handle.
+WinBool QXL_WINAPI FakeOpenPortW(Handle instance, WideChar* name, Handle* handle) {
+    FakePortMonitor* monitor = FakePortMonitor::fromInstance(instance);
+    if (monitor == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return OpenNamedPort(monitor, Utf8Text(name), handle);
+}
+
+WinBool StartNamedDoc(Handle handle, const std::string& printer, const std::string& docName, u32 jobId,
+                      u32 level) {
     FakePortMonitor* monitor = AsPort(handle)->owner;
     RunHook(monitor, PortOp::StartDocPort);
     std::lock_guard lock(monitor->mutex());
     CallGate gate(monitor, PortOp::StartDocPort);
     PortCall call = MakeCall(PortOp::StartDocPort);
-    call.text = printer != nullptr ? printer : "";
+    call.text = printer;
+    call.docName = docName;
     call.jobId = jobId;
     call.level = level;
     call.returned = gate.finish(TRUE);
@@ -107,6 +125,18 @@ WinBool QXL_WINAPI FakeStartDocPort(Handle handle, char* printer, u32 jobId, u32
     monitor->record(*AsPort(handle), call);
     SetLastError(error);
     return call.returned;
+}
+
+// The document name is the first field of the document information at levels 1 and 2.
+WinBool QXL_WINAPI FakeStartDocPort(Handle handle, char* printer, u32 jobId, u32 level, u8* docInfo) {
+    const char* docName = docInfo != nullptr ? *reinterpret_cast<char**>(docInfo) : nullptr;
+    return StartNamedDoc(handle, printer != nullptr ? printer : "", docName != nullptr ? docName : "",
+                         jobId, level);
+}
+
+WinBool QXL_WINAPI FakeStartDocPortW(Handle handle, WideChar* printer, u32 jobId, u32 level, u8* docInfo) {
+    const WideChar* docName = docInfo != nullptr ? *reinterpret_cast<WideChar**>(docInfo) : nullptr;
+    return StartNamedDoc(handle, Utf8Text(printer), Utf8Text(docName), jobId, level);
 }
 
 WinBool QXL_WINAPI FakeWritePort(Handle handle, u8* buffer, u32 size, u32* written) {
@@ -207,9 +237,8 @@ WinBool QXL_WINAPI FakeClosePort(Handle handle) {
     return call.returned;
 }
 
-WinBool QXL_WINAPI FakeGetPrinterDataFromPort(Handle handle, u32 controlId, char* valueName,
-                                              char* in, u32 inSize, char* out, u32 outSize,
-                                              u32* returned) {
+WinBool NamedPrinterData(Handle handle, u32 controlId, const std::string& valueName, char* in,
+                         u32 inSize, char* out, u32 outSize, u32* returned) {
     FakePortMonitor* monitor = AsPort(handle)->owner;
     RunHook(monitor, PortOp::GetPrinterDataFromPort);
     std::lock_guard lock(monitor->mutex());
@@ -217,7 +246,7 @@ WinBool QXL_WINAPI FakeGetPrinterDataFromPort(Handle handle, u32 controlId, char
     CallGate gate(monitor, PortOp::GetPrinterDataFromPort);
     PortCall call = MakeCall(PortOp::GetPrinterDataFromPort);
     call.controlId = controlId;
-    call.text = valueName != nullptr ? valueName : "";
+    call.text = valueName;
     call.size = outSize;
     if (in != nullptr && inSize != 0) call.data.assign(in, in + inSize);
     BOOL result = FALSE;
@@ -237,6 +266,20 @@ WinBool QXL_WINAPI FakeGetPrinterDataFromPort(Handle handle, u32 controlId, char
     monitor->record(port, call);
     SetLastError(error);
     return result;
+}
+
+WinBool QXL_WINAPI FakeGetPrinterDataFromPort(Handle handle, u32 controlId, char* valueName,
+                                              char* in, u32 inSize, char* out, u32 outSize,
+                                              u32* returned) {
+    return NamedPrinterData(handle, controlId, valueName != nullptr ? valueName : "", in, inSize, out,
+                            outSize, returned);
+}
+
+WinBool QXL_WINAPI FakeGetPrinterDataFromPortW(Handle handle, u32 controlId, WideChar* valueName,
+                                               WideChar* in, u32 inSize, WideChar* out, u32 outSize,
+                                               u32* returned) {
+    return NamedPrinterData(handle, controlId, Utf8Text(valueName), reinterpret_cast<char*>(in),
+                            inSize, reinterpret_cast<char*>(out), outSize, returned);
 }
 
 WinBool QXL_WINAPI FakeSetPortTimeOuts(Handle handle, CommTimeouts* timeouts, u32) {
@@ -265,5 +308,19 @@ MonitorTable FakePortMonitorTable(bool withSetTimeouts) {
     table.ClosePort = FakeClosePort;
     table.GetPrinterDataFromPort = FakeGetPrinterDataFromPort;
     if (withSetTimeouts) table.SetPortTimeOuts = FakeSetPortTimeOuts;
+    return table;
+}
+
+Monitor2Table FakePortMonitorTable2(const MonitorTable& like) {
+    Monitor2Table table{};
+    table.cbSize = sizeof table;
+    if (like.OpenPort) table.OpenPort = FakeOpenPortW;
+    if (like.StartDocPort) table.StartDocPort = FakeStartDocPortW;
+    if (like.WritePort) table.WritePort = FakeWritePort;
+    if (like.ReadPort) table.ReadPort = FakeReadPort;
+    if (like.EndDocPort) table.EndDocPort = FakeEndDocPort;
+    if (like.ClosePort) table.ClosePort = FakeClosePort;
+    if (like.GetPrinterDataFromPort) table.GetPrinterDataFromPort = FakeGetPrinterDataFromPortW;
+    if (like.SetPortTimeOuts) table.SetPortTimeOuts = FakeSetPortTimeOuts;
     return table;
 }

@@ -33,7 +33,7 @@ DWORD WINAPI Hog(LPVOID parameter) {
     u8 buffer[32];
     while (InterlockedCompareExchange(&hog->stop, 0, 0) == 0) {
         u32 read = 0;
-        hog->run.spooler.table->ReadPort(hog->run.spooler.handle, buffer, sizeof buffer, &read);
+        hog->run.spooler.read(buffer, sizeof buffer, &read);
         Sleep(200);  // long enough for every other user to get its turn, even on a loaded machine
     }
     return 0;
@@ -72,12 +72,12 @@ std::vector<u8> ExpectedPrint(const BuiltJob& job, const std::vector<int>& print
     return bytes;
 }
 
-void RunJobCase(MonitorTable* table, const JobCase& c) {
+void RunJobCase(const MonitorFace& face, const JobCase& c) {
     if (c.network) {
         ASSERT_TRUE(RegisterNetworkPortMonitor());
         SetNetworkPorts(c.port);
     }
-    JobRun run(table, c.port, c.mode, c.script, c.editLower);
+    JobRun run(face, c.port, c.mode, c.script, c.editLower);
     ASSERT_TRUE(run.opened);
     std::shared_ptr<void> faults = c.arrange ? c.arrange(run) : nullptr;
     std::string printer = c.settings.empty() ? std::string("Label") : "QX " + c.name;

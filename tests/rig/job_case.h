@@ -55,8 +55,8 @@ struct Background {
     HANDLE thread = nullptr;
 };
 
-// The job's whole course through table; checks the bytes at the port.
-void RunJobCase(MonitorTable* table, const JobCase& c);
+// The job's whole course through face; checks the bytes at the port.
+void RunJobCase(const MonitorFace& face, const JobCase& c);
 
 // The bytes a print of the built job gives: its pages and reset sequences.
 std::vector<u8> ExpectedPrint(const BuiltJob& job, const std::vector<int>& print);

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "rig/spool_file_builder.h"
+
 std::vector<u8> ResetSequenceBytes() {
     std::vector<u8> bytes(48, 0);
     bytes.push_back(0x1B);
@@ -34,14 +36,26 @@ PrinterPort PrinterPortFor(const std::string& portName) {
     return PrinterPort::Other;
 }
 
-JobRun::JobRun(MonitorTable* table, const std::string& portName, const std::string& mode,
+std::vector<u8> MultiCopySpoolFile(int copies) {
+    SpoolRecordFields record;
+    record.copies = static_cast<std::int16_t>(copies);
+    record.data = BuildSimpleJob(1).portBytes;
+    return SpoolRecordBytes(record);
+}
+
+JobRun::JobRun(const MonitorFace& face, const std::string& portName, const std::string& mode,
                const std::string& script, const std::function<void(MonitorTable&)>& editLower)
     : statmon(mode, script), name(portName) {
-    spooler.table = table;
+    spooler.use(face);
     printer().portKind = PrinterPortFor(portName);
     MonitorTable lowerTable = *lower.table();
     if (editLower) editLower(lowerTable);
-    opened = spooler.open(portName.c_str(), &lowerTable) != FALSE;
+    if (face.table2 != nullptr) {
+        Monitor2Table lowerTable2 = lower.table2(lowerTable);
+        opened = spooler.open(portName.c_str(), &lowerTable2, lower.instance()) != FALSE;
+    } else {
+        opened = spooler.open(portName.c_str(), &lowerTable) != FALSE;
+    }
 }
 
 JobRun::~JobRun() {

@@ -21,6 +21,9 @@ bool EndsWith(const std::vector<u8>& bytes, const std::vector<u8>& tail);
 
 PrinterPort PrinterPortFor(const std::string& portName);
 
+// A multi-copy spool file of one record: a one-page job, copies times.
+std::vector<u8> MultiCopySpoolFile(int copies);
+
 struct JobRun {
     StatmonEnvironment statmon;
     FakePortMonitor lower;
@@ -28,10 +31,12 @@ struct JobRun {
     std::string name;
     bool opened = false;
 
-    // Opens the port through table (the linked monitor or the real DLL), over
-    // the stand-in's table as editLower leaves it (for example with empty
-    // slots). A network port name must be among the network monitor stand-in's ports.
-    JobRun(MonitorTable* table, const std::string& portName, const std::string& mode = "normal",
+    // Opens the port through face (the linked monitor or the real DLL, by
+    // either entry point), over the stand-in's table as editLower leaves it
+    // (for example with empty slots; through the MONITOR2 face the same slots
+    // are empty). A network port name must be among the network monitor
+    // stand-in's ports.
+    JobRun(const MonitorFace& face, const std::string& portName, const std::string& mode = "normal",
            const std::string& script = "",
            const std::function<void(MonitorTable&)>& editLower = nullptr);
     ~JobRun();

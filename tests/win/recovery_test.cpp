@@ -17,12 +17,12 @@ bool HasStateNotification(const std::vector<u32>& codes) {
     });
 }
 
-constexpr u8 COVER_OPEN = 0x02;  // errorInfo1 bit 1: state (2, 5)
+constexpr u8 COVER_OPEN = 0x10;  // errorInfo2 bit 4: state (2, 20)
 
 TEST(Recovery, CoverOpenOnPage2IsReportedAndThePageSentAgain) {
-    JobRun run(LinkedTable(), "QXUSB41", "normal", "on 0x20005 reply 1");
+    JobRun run(LinkedTable(), "QXUSB41", "normal", "on 0x20014 reply 1");
     run.printer().errorPage = 2;
-    run.printer().pageErrorInfo1 = COVER_OPEN;
+    run.printer().pageErrorInfo2 = COVER_OPEN;
     BuiltJob job = BuildSimpleJob(3);
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 4096));
@@ -32,7 +32,7 @@ TEST(Recovery, CoverOpenOnPage2IsReportedAndThePageSentAgain) {
               job.pages[0] + ResetSequenceBytes() + job.pages[1] + job.pages[2]);
     auto records = Notifications(run.statmon.records());
     auto at = std::find_if(records.begin(), records.end(),
-                           [](const StatmonRecord& r) { return r.code == 0x20005; });
+                           [](const StatmonRecord& r) { return r.code == 0x20014; });
     ASSERT_NE(at, records.end());
     // Then the progress starts again from zero and printing goes on (the
     // connect window may re-send the printing phase first, on the reply).
@@ -47,9 +47,9 @@ TEST(Recovery, CoverOpenOnPage2IsReportedAndThePageSentAgain) {
 }
 
 TEST(Recovery, WithResetOnStopThePageIsSentAgainFromItsCopy) {
-    JobRun run(LinkedTable(), "QXUSB42", "normal", "on 0x20005 reply 1");
+    JobRun run(LinkedTable(), "QXUSB42", "normal", "on 0x20014 reply 1");
     run.printer().errorPage = 2;
-    run.printer().pageErrorInfo1 = COVER_OPEN;
+    run.printer().pageErrorInfo2 = COVER_OPEN;
     std::vector<PageLayout> pages(3);
     for (int i = 0; i < 3; ++i) {
         pages[i].pageNumber = static_cast<u16>(i + 1);
@@ -65,9 +65,9 @@ TEST(Recovery, WithResetOnStopThePageIsSentAgainFromItsCopy) {
 }
 
 TEST(Recovery, PageCopyOfAPrintedPageIsNeverSentAgain) {
-    JobRun run(LinkedTable(), "QXUSB47", "normal", "on 0x20005 reply 1");
+    JobRun run(LinkedTable(), "QXUSB47", "normal", "on 0x20014 reply 1");
     run.printer().errorPage = 2;
-    run.printer().pageErrorInfo1 = COVER_OPEN;
+    run.printer().pageErrorInfo2 = COVER_OPEN;
     std::vector<PageLayout> pages(2);
     for (int i = 0; i < 2; ++i) {
         pages[i].pageNumber = static_cast<u16>(i + 1);
@@ -87,9 +87,9 @@ TEST(Recovery, PageCopyOfAPrintedPageIsNeverSentAgain) {
 }
 
 TEST(Recovery, CancelReplyStopsTheJobAndEveryLaterWriteResets) {
-    JobRun run(LinkedTable(), "QXUSB43", "normal", "on 0x20005 reply 3");
+    JobRun run(LinkedTable(), "QXUSB43", "normal", "on 0x20014 reply 3");
     run.printer().errorPage = 2;
-    run.printer().pageErrorInfo1 = COVER_OPEN;
+    run.printer().pageErrorInfo2 = COVER_OPEN;
     BuiltJob job = BuildSimpleJob(3);
     ASSERT_TRUE(run.start());
     u32 written = 0;
@@ -165,9 +165,9 @@ namespace {
 // A stored segment can end in bytes no command knows (they were stepped over
 // because a block followed them). Sent again on their own they are still sent.
 TEST(Recovery, ResentSegmentEndingInUnknownBytesIsSentWhole) {
-    JobRun run(LinkedTable(), "QXUSB48", "normal", "on 0x20005 reply 1");
+    JobRun run(LinkedTable(), "QXUSB48", "normal", "on 0x20014 reply 1");
     run.printer().errorPage = 2;
-    run.printer().pageErrorInfo1 = COVER_OPEN;
+    run.printer().pageErrorInfo2 = COVER_OPEN;
     BuiltJob one = BuildSimpleJob(1);  // page 1, ended below with FF instead of SUB
     PageLayout layout;
     layout.pageNumber = 2;

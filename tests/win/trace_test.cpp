@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr u8 COVER_OPEN = 0x02;  // errorInfo1 bit 1: state (2, 5)
+constexpr u8 COVER_OPEN = 0x10;  // errorInfo2 bit 4: state (2, 20)
 
 enum class Sink { DebugOutput, File, MissingDirectory };
 
@@ -33,7 +33,7 @@ struct TraceCase {
 
 void CoverOpenOnPage2(JobRun& run) {
     run.printer().errorPage = 2;
-    run.printer().pageErrorInfo1 = COVER_OPEN;
+    run.printer().pageErrorInfo2 = COVER_OPEN;
 }
 
 // Ports opened later trace as the last job start said: each test leaves it off.
@@ -92,7 +92,7 @@ TEST_P(Trace, JobTellsItsStory) {
     BuiltJob job = BuildSimpleJob(3);
     std::vector<u8> received;
     {
-        JobRun run(LinkedTable(), c.port, "normal", "on 0x20005 reply 1");
+        JobRun run(LinkedTable(), c.port, "normal", "on 0x20014 reply 1");
         ASSERT_TRUE(run.opened);
         if (c.arrange) c.arrange(run);
         RunBounded(c.name, 120000, [&] {
@@ -129,9 +129,9 @@ const std::vector<std::string> RECOVERY_STORY = {
     "segment: page end,",
     "status: reply, phase 0/0, errors 00 00, media width 62 type 0x0a extra 0x00, bytes 80 20 42",
     "segment: page end, ",
-    "errors 02 00",
-    "state: (1,0) ready -> (2,5) printer error",
-    "notify: state (2,5)",
+    "errors 00 10",
+    "state: (1,0) ready -> (2,20) cover open",
+    "notify: state (2,20) cover open",
     "reply: continue",
     "reset sequence sent",
     "resend: from the segment list",
@@ -150,7 +150,7 @@ const TraceCase kCases[] = {
      .print = {0, RESET, 1, 2}, .story = RECOVERY_STORY},
     {.name = "DebugOutputTellsARecovery", .port = "QXUSB232", .sink = Sink::DebugOutput,
      .arrange = CoverOpenOnPage2, .print = {0, RESET, 1, 2},
-     .story = {"job 7 start", "notify: state (2,5)", "reply: continue", "reset sequence sent",
+     .story = {"job 7 start", "notify: state (2,20) cover open", "reply: continue", "reset sequence sent",
                "job 7 end: printed", "QXUSB2329 open"}},
     {.name = "OffWritesNothing", .port = "QXUSB233", .trace = 0, .arrange = CoverOpenOnPage2,
      .print = {0, RESET, 1, 2}},
@@ -220,7 +220,7 @@ TEST(TraceLock, SlowTraceFileHoldsNoOtherPort) {
                     reinterpret_cast<void*>(SlowReplyLineWrite));
     ASSERT_TRUE(hook.installed());
     g_realWriteFile = reinterpret_cast<WriteFileFn>(hook.original);
-    JobRun run(LinkedTable(), "QXUSB234", "normal", "on 0x20005 reply 1");
+    JobRun run(LinkedTable(), "QXUSB234", "normal", "on 0x20014 reply 1");
     CoverOpenOnPage2(run);
     BuiltJob job = BuildSimpleJob(3);
     bool openedWhileWriting = false;
@@ -238,7 +238,7 @@ TEST(TraceLock, SlowTraceFileHoldsNoOtherPort) {
         run.end();
     });
     EXPECT_TRUE(openedWhileWriting);
-    EXPECT_EQ(MissingStep(ReadTraceLines(registry.file), {"notify: state (2,5)", "reply: continue"}), "");
+    EXPECT_EQ(MissingStep(ReadTraceLines(registry.file), {"notify: state (2,20) cover open", "reply: continue"}), "");
 }
 
 // The trace's own system calls, failing or not, leave the thread's last error

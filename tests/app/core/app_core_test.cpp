@@ -7,19 +7,22 @@
 
 namespace {
 
+// Every state the monitor reports has this program's texts, and is answered
+// as its kind says: a job that waits, or one that has stopped.
 TEST(StateTable, NamesEveryStateTheMonitorReports) {
-    const u32 waits[] = {0x20001, 0x20005, 0x20013, 0x20031, 0x20008, 0x2000D, 0x20009,
-                         0x20014, 0x20016, 0x20015, 0x2000F, 0x20010, 0x2001A};
-    const u32 stops[] = {0x3000C, 0x30018, 0x3001B, 0x30063, 0x3001C, NotifySystemError};
-    for (u32 code : waits) {
-        StateText state = LookUpState(code);
-        EXPECT_FALSE(state.generic) << std::hex << code;
-        EXPECT_NE(state.kind, StateKind::Fatal) << std::hex << code;
-    }
-    for (u32 code : stops) {
-        StateText state = LookUpState(code);
-        EXPECT_FALSE(state.generic) << std::hex << code;
-        EXPECT_EQ(state.kind, StateKind::Fatal) << std::hex << code;
+    size_t count = 0;
+    const PrinterState* states = PrinterStates(count);
+    for (size_t i = 0; i < count; ++i) {
+        const PrinterState& state = states[i];
+        bool reported = state.kind == StateKind::Fixable || state.kind == StateKind::WontClear ||
+                        state.kind == StateKind::Fatal;
+        if (!reported) continue;
+        u32 code = StateNotifyCode(state.stateClass, state.stateCode);
+        StateText text = LookUpState(code);
+        EXPECT_FALSE(text.generic) << std::hex << code;
+        EXPECT_NE(text.headlineId, 0) << std::hex << code;
+        EXPECT_NE(text.adviceId, 0) << std::hex << code;
+        EXPECT_EQ(text.kind == StateKind::Fatal, state.stateClass == STATE_FATAL) << std::hex << code;
     }
     EXPECT_TRUE(LookUpState(0x2002A).generic);
     EXPECT_EQ(LookUpState(0x2002A).kind, StateKind::Fixable);
@@ -33,7 +36,7 @@ TEST(HeadlessPolicy, ContinuesWhatCanBeFixedWhileRetriesRemain) {
         u32 reply;
         u32 afterMs;
     } cases[] = {
-        {0x20005, 0, REPLY_CONTINUE, 250},  // cover open
+        {0x20014, 0, REPLY_CONTINUE, 250},  // cover open
         {0x20001, 2, REPLY_CONTINUE, 250},  // media empty
         {0x2000F, 3, REPLY_CANCEL, 0},      // wrong media, retries used up
         {0x2002A, 0, REPLY_CONTINUE, 250},  // unknown, but the monitor waits for it
