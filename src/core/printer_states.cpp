@@ -73,6 +73,23 @@ u32 PortSeverity(const PrinterState& state) {
     return state.kind == StateKind::Notice ? PORT_SEVERITY_WARNING : PORT_SEVERITY_ERROR;
 }
 
+const char* PortStatusName(u32 status) {
+    switch (status) {
+        case PORT_STATE_OFFLINE: return "offline";
+        case PORT_STATE_PAPER_JAM: return "paper jam";
+        case PORT_STATE_PAPER_OUT: return "paper out";
+        case PORT_STATE_PAPER_PROBLEM: return "paper problem";
+        case PORT_STATE_DOOR_OPEN: return "door open";
+        default: return nullptr;
+    }
+}
+
+const char* PortSeverityName(u32 severity) {
+    if (severity == PORT_SEVERITY_ERROR) return "error";
+    if (severity == PORT_SEVERITY_WARNING) return "warning";
+    return nullptr;
+}
+
 const PrinterState* PrinterStates(std::size_t& count) {
     count = sizeof STATES / sizeof STATES[0];
     return STATES;

@@ -53,5 +53,10 @@ const PrinterState* FindPrinterState(u32 notifyCode);
 // The error severity for every state but a notice, which is a warning.
 u32 PortSeverity(const PrinterState& state);
 
+// "door open", "offline", ...; null for 0 (the text says it) and unknown values.
+const char* PortStatusName(u32 status);
+// "error" or "warning"; null for anything else.
+const char* PortSeverityName(u32 severity);
+
 // The whole table, for the tests and qxlprint's listing.
 const PrinterState* PrinterStates(std::size_t& count);

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "core/port_monitor.h"
+#include "core/printer_states.h"
 #include "core/process_state.h"
 #include "core/trace.h"
 #include "core/trace_sink.h"
@@ -139,11 +140,16 @@ void TraceReplyLine(PortSession& session, u32 state, HeldTraceLine& held) {
 void TraceResetLine(PortSession& session) { TraceSay(session, "reset sequence sent"); }
 
 void TracePortStatusLine(PortSession& session, u32 status, const char* text, u32 severity) {
-    if (status == 0 && text == nullptr)
+    if (status == 0 && text == nullptr) {
         TraceSay(session, "port status: cleared");
+        return;
+    }
+    const char* name = PortStatusName(status);
+    const char* weight = PortSeverityName(severity);
+    if (name != nullptr)
+        TraceSay(session, "port status: %s, %s", name, weight != nullptr ? weight : "?");
     else
-        TraceSay(session, "port status: %u \"%s\", severity %u", static_cast<unsigned>(status),
-                 text != nullptr ? text : "", static_cast<unsigned>(severity));
+        TraceSay(session, "port status: \"%s\", %s", text != nullptr ? text : "", weight != nullptr ? weight : "?");
 }
 
 void TracePortStatusFailedLine(PortSession& session, u32 error) {

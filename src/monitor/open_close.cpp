@@ -85,38 +85,50 @@ bool OpenThroughTable(void* context, char* portName, Handle* lowerPort, Handle* 
 
 }  // namespace
 
+// The lookup, the record and the port below are made under monitorLock, so
+// that no lookup sees half a record; the trace's lines (its file may be slow,
+// a share far away) are written after it, while the record is still this
+// call's alone.
 WinBool OpenPortSession(char* portName, Handle* port, const MonitorTable& lowerTable,
                         const LowerOpen& openBelow) {
-    MonitorLockGuard lock;
-    if (FindPort(portName) != nullptr) {
-        SetLastError(ERROR_BUSY);
-        return FALSE;
+    PortSession* record = nullptr;
+    bool opened = false;
+    DWORD error = 0;
+    {
+        MonitorLockGuard lock;
+        if (FindPort(portName) != nullptr) {
+            SetLastError(ERROR_BUSY);
+            return FALSE;
+        }
+        size_t nameLength = std::strlen(portName);
+        record = static_cast<PortSession*>(AllocZeroed(sizeof(PortSession) + nameLength + 1));
+        if (record == nullptr) return FALSE;
+        record->portName = reinterpret_cast<char*>(record + 1);
+        std::memcpy(record->portName, portName, nameLength);
+        AppendPort(record);
+
+        PortClass kind = ClassifyPortName(portName, IsNetworkPort(portName));
+        record->portType = kind.portType;
+        record->lptNumber = kind.lptNumber;
+        opened = openBelow.open(openBelow.context, portName, &record->lowerPort,
+                                &record->portMonitorHandle);
+        if (opened) {
+            record->lowerMonitor = lowerTable;
+            record->openPortMutex = CreateOpenPortMutex(portName);
+        } else {
+            error = GetLastError();  // the port monitor's reason stays for the caller
+            UnlinkPort(record);
+        }
     }
-
-    size_t nameLength = std::strlen(portName);
-    auto* record = static_cast<PortSession*>(AllocZeroed(sizeof(PortSession) + nameLength + 1));
-    if (record == nullptr) return FALSE;
-    record->portName = reinterpret_cast<char*>(record + 1);
-    std::memcpy(record->portName, portName, nameLength);
-    AppendPort(record);
-
-    PortClass kind = ClassifyPortName(portName, IsNetworkPort(portName));
-    record->portType = kind.portType;
-    record->lptNumber = kind.lptNumber;
     InheritTrace(*record);
-
-    if (!openBelow.open(openBelow.context, portName, &record->lowerPort, &record->portMonitorHandle)) {
-        DWORD error = GetLastError();  // the port monitor's reason stays for the caller
+    if (!opened) {
         TracePortOpenFailed(*record, error);
-        UnlinkPort(record);
         FreeBlock(record);
         SetLastError(error);
         return FALSE;
     }
-    *port = record;
-    record->lowerMonitor = lowerTable;
-    record->openPortMutex = CreateOpenPortMutex(portName);
     TracePortOpened(*record);
+    *port = record;
     return TRUE;
 }
 
