@@ -18,15 +18,24 @@ set(QXL_TOOLS_SOURCES
 )
 list(TRANSFORM QXL_TOOLS_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/tools/)
 
-add_library(qxltools STATIC ${QXL_TOOLS_SOURCES})
+# The printer's command set on its own: the tools list and draw with it, and
+# the tests' emulated printer walks what it receives with it.
+set(QXL_COMMANDS_SOURCE ${CMAKE_SOURCE_DIR}/tools/common/commands.cpp)
+add_library(qxlcommands STATIC ${QXL_COMMANDS_SOURCE})
+target_include_directories(qxlcommands PUBLIC ${CMAKE_SOURCE_DIR}/tools)
+
+set(QXL_TOOLS_LIBRARY_SOURCES ${QXL_TOOLS_SOURCES})
+list(REMOVE_ITEM QXL_TOOLS_LIBRARY_SOURCES ${QXL_COMMANDS_SOURCE})
+add_library(qxltools STATIC ${QXL_TOOLS_LIBRARY_SOURCES})
 target_include_directories(qxltools PUBLIC ${CMAKE_SOURCE_DIR}/tools)
-target_link_libraries(qxltools PUBLIC qxlcore)
+target_link_libraries(qxltools PUBLIC qxlcore qxlcommands)
 if(NOT WIN32)
     find_package(PNG REQUIRED)
     target_sources(qxltools PRIVATE ${CMAKE_SOURCE_DIR}/tools/common/png_file.cpp)
     target_compile_definitions(qxltools PRIVATE QXL_WITH_PNG)
     target_link_libraries(qxltools PUBLIC PNG::PNG)
     target_compile_options(qxltools PRIVATE ${QXL_SANITIZE})
+    target_compile_options(qxlcommands PRIVATE ${QXL_SANITIZE})
 endif()
 
 foreach(tool qxlmkjob qxlinspect)

@@ -10,7 +10,7 @@ set(QXL_BIN ${CMAKE_BINARY_DIR}/bin)
 file(GLOB QXL_RIG_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/rig/*.cpp)
 add_library(qxlrig STATIC ${QXL_RIG_SOURCES})
 target_include_directories(qxlrig PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(qxlrig PUBLIC gtest user32 gdi32 advapi32 winspool psapi)
+target_link_libraries(qxlrig PUBLIC qxlcommands gtest user32 gdi32 advapi32 winspool psapi)
 
 # The status monitor application stand-in, found by the monitor as QXSMON.EXE.
 file(GLOB QXL_QXSMON_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/qxsmon/*.cpp)

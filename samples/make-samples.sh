@@ -23,6 +23,9 @@ make_job address --caption Address --text 'A. Example\n12 Harbour Road\nPortsmou
 make_job two-pages --caption 'Two pages' --text 'Page one' --text 'Page two'
 make_job three-pages --caption 'Three pages' --pattern 120 --pattern 120 --pattern 120
 make_job compressed --caption Compressed --compress --image "$here/src/logo.pbm" --text 'Compressed'
+# Labels longer than the printer's buffer: the monitor sends each in parts.
+make_job long-label --caption 'Long label' --pattern 800
+make_job long-label-compressed --caption 'Long label' --compress --pattern 800
 make_job copies-collated --caption Collated --copies 2 --collate --pattern 100 --text 'Last page'
 make_job copies-uncollated --caption Uncollated --copies 3 --text 'Three of me' --pattern 90
 
