@@ -26,8 +26,8 @@ make_job compressed --caption Compressed --compress --image "$here/src/logo.pbm"
 # Labels longer than the printer's buffer: the monitor sends each in parts.
 make_job long-label --caption 'Long label' --pattern 800
 make_job long-label-compressed --caption 'Long label' --compress --pattern 800
-make_job copies-collated --caption Collated --copies 2 --collate --pattern 100 --text 'Last page'
-make_job copies-uncollated --caption Uncollated --copies 3 --text 'Three of me' --pattern 90
+make_job copies-collated --caption Collated --copies 2 --media-width 36 --collate --pattern 100 --text 'Last page'
+make_job copies-uncollated --caption Uncollated --copies 3 --media-width 36 --text 'Three of me' --pattern 90
 
 # A cover open found before page 2 is answered with continue: the printer is
 # reset and page 2 goes out whole, once, before page 3.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/file_io.h"
+#include "common/media.h"
 #include "common/netpbm.h"
 #include "common/text.h"
 #include "qxlmkjob/font.h"
@@ -24,6 +25,21 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
+// The label on its raster lines: white beyond the label's own dots.
+Picture OnLines(const Picture& label, std::uint32_t lineDots) {
+    Picture out = BlankPicture(lineDots, label.height);
+    for (std::uint32_t y = 0; y < label.height; ++y)
+        std::copy_n(PictureRow(label, y), RowBytes(label.width), PictureRow(out, y));
+    return out;
+}
+
+// "36 mm media prints 424" or "a raster line holds 720 (--line-bytes)".
+std::string Limit(const LabelSpace& space) {
+    if (PrintableDots(space.mediaWidth) <= space.lineDots)
+        return Format("%u mm media prints %u (--media-width)", space.mediaWidth, space.printable);
+    return Format("a raster line holds %u (--line-bytes)", space.lineDots);
+}
+
 // Dots a text of columns characters takes across, margins included.
 std::uint32_t TextWidth(size_t columns, std::uint32_t scale) {
     return static_cast<std::uint32_t>(columns) * FONT_CELL_WIDTH * scale + 8 * scale - scale;
@@ -31,8 +47,9 @@ std::uint32_t TextWidth(size_t columns, std::uint32_t scale) {
 
 }  // namespace
 
-bool TextPicture(const std::string& text, std::uint32_t width, std::uint32_t scale, Picture& out,
-                 std::string& error) {
+bool TextPicture(const std::string& text, const LabelSpace& space, std::uint32_t scale,
+                 Picture& out, std::string& error) {
+    const std::uint32_t width = space.printable;
     std::vector<std::string> lines = SplitLines(text);
     size_t columns = 0;
     for (const std::string& line : lines) columns = std::max(columns, line.size());
@@ -45,21 +62,23 @@ bool TextPicture(const std::string& text, std::uint32_t width, std::uint32_t sca
         }
     }
     if (TextWidth(columns, scale) > width) {
-        error = Format("--text: %zu characters at size %u need %u dots; a line has %u", columns,
-                       scale, TextWidth(columns, scale), width);
+        error = Format("--text: %zu characters at size %u need %u dots; %s", columns, scale,
+                       TextWidth(columns, scale), Limit(space).c_str());
         return false;
     }
     const std::uint32_t margin = 4 * scale;
     const std::uint32_t height =
         2 * margin + static_cast<std::uint32_t>(lines.size()) * FONT_CELL_HEIGHT * scale - scale;
-    out = BlankPicture(width, height);
+    Picture label = BlankPicture(width, height);
     for (size_t i = 0; i < lines.size(); ++i)
-        DrawText(out, margin, margin + static_cast<std::uint32_t>(i) * FONT_CELL_HEIGHT * scale,
+        DrawText(label, margin, margin + static_cast<std::uint32_t>(i) * FONT_CELL_HEIGHT * scale,
                  lines[i], scale);
+    out = OnLines(label, space.lineDots);
     return true;
 }
 
-Picture PatternPicture(std::uint32_t width, std::uint32_t lines, std::uint32_t pageNumber) {
+Picture PatternPicture(const LabelSpace& space, std::uint32_t lines, std::uint32_t pageNumber) {
+    const std::uint32_t width = space.printable;
     Picture picture = BlankPicture(width, lines);
     for (std::uint32_t y = 0; y < lines; ++y) {
         if ((y / 8) % 6 == 5) continue;  // a blank band: zero raster lines
@@ -70,14 +89,15 @@ Picture PatternPicture(std::uint32_t width, std::uint32_t lines, std::uint32_t p
     const std::uint32_t scale = 3;
     const std::uint32_t boxWidth = TextWidth(label.size(), scale);
     const std::uint32_t boxHeight = FONT_CELL_HEIGHT * scale + 7 * scale;
-    if (boxWidth + 16 > width || boxHeight + 16 > lines) return picture;
+    if (boxWidth + 16 > width || boxHeight + 16 > lines) return OnLines(picture, space.lineDots);
     for (std::uint32_t y = 16; y < 16 + boxHeight; ++y)
         std::fill_n(PictureRow(picture, y) + 2, RowBytes(boxWidth), 0);
     DrawText(picture, 16 + 4 * scale, 16 + 4 * scale, label, scale);
-    return picture;
+    return OnLines(picture, space.lineDots);
 }
 
-bool ImagePicture(const std::string& path, std::uint32_t width, Picture& out, std::string& error) {
+bool ImagePicture(const std::string& path, const LabelSpace& space, Picture& out,
+                  std::string& error) {
     std::vector<std::uint8_t> file;
     if (!ReadWholeFile(path, file, error)) return false;
     if (file.empty()) {
@@ -89,13 +109,10 @@ bool ImagePicture(const std::string& path, std::uint32_t width, Picture& out, st
         error = path + ": " + error;
         return false;
     }
-    if (image.width > width) {
-        error = Format("%s is %u dots wide; a raster line holds %u (--line-bytes)", path.c_str(),
-                       image.width, width);
+    if (image.width > space.printable) {
+        error = Format("%s is %u dots wide; %s", path.c_str(), image.width, Limit(space).c_str());
         return false;
     }
-    out = BlankPicture(width, image.height);
-    for (std::uint32_t y = 0; y < image.height; ++y)
-        std::copy_n(PictureRow(image, y), RowBytes(image.width), PictureRow(out, y));
+    out = OnLines(image, space.lineDots);
     return true;
 }
