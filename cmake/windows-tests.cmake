@@ -100,7 +100,7 @@ foreach(row ${QXL_WINE_CASES})
     add_test(NAME tools_${name} COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools/run_cases.sh
              ${CMAKE_SOURCE_DIR}/tests/tools/wine_cases.txt ${name})
     set_tests_properties(tools_${name} PROPERTIES TIMEOUT 300 ENVIRONMENT
-        "QXLPRINT=${QXL_WINE} $<TARGET_FILE:qxlprint>;MKJOB_EXE=${QXL_WINE} $<TARGET_FILE:qxlmkjob>;INSPECT_EXE=${QXL_WINE} $<TARGET_FILE:qxlinspect>;SAMPLES=${CMAKE_SOURCE_DIR}/samples;DATA=${CMAKE_SOURCE_DIR}/tests/tools/data")
+        "QXLPRINT=${QXL_WINE} $<TARGET_FILE:qxlprint>;QXLPRINT_SH=sh ${CMAKE_SOURCE_DIR}/tools/qxlprint.sh;QXL_BUILD=${CMAKE_BINARY_DIR}/..;MKJOB_EXE=${QXL_WINE} $<TARGET_FILE:qxlmkjob>;INSPECT_EXE=${QXL_WINE} $<TARGET_FILE:qxlinspect>;SAMPLES=${CMAKE_SOURCE_DIR}/samples;DATA=${CMAKE_SOURCE_DIR}/tests/tools/data")
 endforeach()
 
 # Shards let ctest run the slow, waiting tests side by side.
