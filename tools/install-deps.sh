@@ -20,6 +20,9 @@ have jq || need="$need jq"
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
 [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"
 [ -f /usr/include/png.h ] || need="$need libpng-dev"
+# qxlmkjob draws text with FreeType, in DejaVu Sans unless told otherwise.
+[ -f /usr/include/freetype2/ft2build.h ] || need="$need libfreetype-dev"
+[ -f /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf ] || need="$need fonts-dejavu-core"
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
     need="$need libclang-rt-dev"
 [ -x /usr/lib/wine/wine64 ] || need="$need wine wine64"

@@ -10,6 +10,8 @@
 
 #include "qxlmkjob/job_writer.h"
 #include "qxlmkjob/label_pages.h"
+#include "qxlmkjob/text_label.h"
+#include "qxlmkjob/typeface.h"
 #include "stream/scanner.h"
 
 namespace {
@@ -32,7 +34,7 @@ std::vector<u8> Job(u32 lineBytes, bool compress, Content content) {
         const LabelSpace space{lineBytes * 8, lineBytes * 8, 62};
         Picture page = PatternPicture(space, 500, i);
         std::string error;
-        if (content == Content::Text) TextPicture(text, space, 0, page, error);
+        if (content == Content::Text) TextPicture(text, space, {BUILTIN_FONT}, page, error);
         pages.push_back(page);
     }
     JobLayout layout;

@@ -1,6 +1,7 @@
 // qxlmkjob: writes a job file for the label printers from text, test patterns
 // or netpbm images: a command stream, or a ':' multi-copy spool file.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -8,8 +9,11 @@
 #include "common/file_io.h"
 #include "common/media.h"
 #include "common/text.h"
+#include "common/utf8.h"
 #include "qxlmkjob/job_writer.h"
 #include "qxlmkjob/label_pages.h"
+#include "qxlmkjob/text_label.h"
+#include "qxlmkjob/typeface.h"
 
 namespace {
 
@@ -23,12 +27,27 @@ constexpr char HELP[] =
     "\n"
     "usage: qxlmkjob [options] PAGE... -o FILE      (FILE - is standard output)\n"
     "pages, in order, at least one:\n"
-    "  --text TEXT        a label with TEXT in the built-in font; \\n starts a new line\n"
-    "  --image FILE       a label from a PBM or PGM picture, one dot a pixel\n"
+    "  --text TEXT        a label of UTF-8 text; \\n (or a new line) starts a new line,\n"
+    "                     \\t (or a tab) goes on to the next tab stop\n"
+    "  --image FILE       a label from a PNG (native build), PBM or PGM picture\n"
     "  --pattern LINES    a test pattern of LINES raster lines with the page number\n"
+    "text:\n"
+    "  --font FILE        a TrueType font (default DejaVu Sans, fonts-dejavu-core);\n"
+    "                     --font builtin: the built-in dot font, the only one of\n"
+    "                     the Windows build\n"
+    "  --size N[pt]       N dots, or N points at 300 dots an inch (default: the\n"
+    "                     largest from 24 pt down that fits each line unwrapped)\n"
+    "  --no-wrap          refuse a line too long for the label instead of wrapping it\n"
+    "  --align A          left (default), centre or right\n"
+    "pictures (grey and colour are dithered into dots):\n"
+    "  --threshold P      black where a pixel is at least P % dark, instead of dithering\n"
+    "  --fit              scale every picture to the label's width (default: only\n"
+    "                     one wider than the label is made smaller)\n"
+    "  --no-fit           one dot a pixel; refuse a picture wider than the label\n"
+    "  --centre           centre pictures across the label\n"
+    "  --rotate D         turn pictures clockwise by 90, 180 or 270 degrees\n"
     "raster lines:\n"
     "  --line-bytes N     bytes a raster line (default 90: the print head's 720 dots)\n"
-    "  --scale N          text size 1-8 (default: the largest that fits)\n"
     "  --compress         compressed lines (M 2, PackBits); default plain (M 0)\n"
     "media and job information blocks:\n"
     "  --media-width MM   default 62; the label is as wide as the medium prints\n"
@@ -48,16 +67,18 @@ constexpr char HELP[] =
     "\n"
     "examples:\n"
     "  qxlmkjob --caption Hello --text 'Hello\\nWorld' --pattern 120 -o hello.job\n"
-    "  qxlmkjob --compress --image logo.pbm -o logo.job\n"
+    "  qxlmkjob --size 12pt --align centre --text 'Caf\xc3\xa9 M\xc3\xbcller\\n5 \xe2\x82\xac' -o cafe.job\n"
+    "  qxlmkjob --media-width 36 --rotate 90 --fit --image photo.png -o photo.job\n"
     "  qxlmkjob --copies 3 --media-width 36 --text 'Box 7' -o copies.job\n"
     "\n"
     "exit status: 0 written, 1 an input or output file failed (or a page does not\n"
-    "fit its medium), 2 bad options\n";
+    "fit its medium, or its text has a character the font lacks), 2 bad options\n";
 
 enum OptionId {
-    OPT_TEXT, OPT_IMAGE, OPT_PATTERN, OPT_OUTPUT, OPT_LINE_BYTES, OPT_SCALE, OPT_COMPRESS,
-    OPT_MEDIA_WIDTH, OPT_MEDIA_TYPE, OPT_MEDIA_EXTRA, OPT_CHECK_FLAGS, OPT_CAPTION, OPT_COPIES,
-    OPT_COLLATE, OPT_REVERSE,
+    OPT_TEXT, OPT_IMAGE, OPT_PATTERN, OPT_OUTPUT, OPT_LINE_BYTES, OPT_COMPRESS, OPT_MEDIA_WIDTH,
+    OPT_MEDIA_TYPE, OPT_MEDIA_EXTRA, OPT_CHECK_FLAGS, OPT_CAPTION, OPT_COPIES, OPT_COLLATE,
+    OPT_REVERSE, OPT_FONT, OPT_SIZE, OPT_NO_WRAP, OPT_ALIGN, OPT_THRESHOLD, OPT_FIT, OPT_NO_FIT,
+    OPT_CENTRE, OPT_ROTATE,
 };
 
 const std::vector<OptionRow> OPTIONS = {
@@ -66,7 +87,6 @@ const std::vector<OptionRow> OPTIONS = {
     {"pattern", 0, true, OPT_PATTERN},
     {"output", 'o', true, OPT_OUTPUT},
     {"line-bytes", 0, true, OPT_LINE_BYTES},
-    {"scale", 0, true, OPT_SCALE},
     {"compress", 0, false, OPT_COMPRESS},
     {"media-width", 0, true, OPT_MEDIA_WIDTH},
     {"media-type", 0, true, OPT_MEDIA_TYPE},
@@ -76,6 +96,15 @@ const std::vector<OptionRow> OPTIONS = {
     {"copies", 0, true, OPT_COPIES},
     {"collate", 0, false, OPT_COLLATE},
     {"reverse", 0, false, OPT_REVERSE},
+    {"font", 0, true, OPT_FONT},
+    {"size", 0, true, OPT_SIZE},
+    {"no-wrap", 0, false, OPT_NO_WRAP},
+    {"align", 0, true, OPT_ALIGN},
+    {"threshold", 0, true, OPT_THRESHOLD},
+    {"fit", 0, false, OPT_FIT},
+    {"no-fit", 0, false, OPT_NO_FIT},
+    {"centre", 0, false, OPT_CENTRE},
+    {"rotate", 0, true, OPT_ROTATE},
 };
 
 struct PageSource {
@@ -88,15 +117,34 @@ struct MakeOptions {
     std::vector<PageSource> pages;
     std::string output;
     long lineBytes = 90;
-    long scale = 0;
     JobLayout layout;
+    TextStyle text;
+    PictureStyle picture;
+    bool fitGiven = false, noFitGiven = false;
 };
+
+// "48" dots or "12pt" points at 300 dots an inch.
+bool ParseSize(const std::string& value, std::uint32_t& dots, std::string& error) {
+    long number = 0;
+    const bool points = value.size() > 2 && value.compare(value.size() - 2, 2, "pt") == 0;
+    if (points && ParseNumber(value.substr(0, value.size() - 2), 2, 144, number)) {
+        dots = static_cast<std::uint32_t>((number * DOTS_PER_INCH + 36) / 72);
+        return true;
+    }
+    if (!points && ParseNumber(value, 8, 600, number)) {
+        dots = static_cast<std::uint32_t>(number);
+        return true;
+    }
+    error = "--size: '" + value + "' is not 8 to 600 dots or 2pt to 144pt";
+    return false;
+}
 
 bool Take(MakeOptions& options, int id, const std::string& value, std::string& error) {
     long number = 0;
     JobLayout& layout = options.layout;
     switch (id) {
-        case OPT_TEXT: options.pages.push_back({PageSource::Text, value, 0}); return true;
+        // Windows hands arguments over in the ANSI code page; text is UTF-8.
+        case OPT_TEXT: options.pages.push_back({PageSource::Text, AnsiToUtf8(value), 0}); return true;
         case OPT_IMAGE: options.pages.push_back({PageSource::Image, value, 0}); return true;
         case OPT_PATTERN:
             if (!OptionNumber("--pattern", value, 1, 100000, number, error)) return false;
@@ -105,7 +153,6 @@ bool Take(MakeOptions& options, int id, const std::string& value, std::string& e
         case OPT_OUTPUT: options.output = value; return true;
         case OPT_LINE_BYTES:
             return OptionNumber("--line-bytes", value, 1, 8192, options.lineBytes, error);
-        case OPT_SCALE: return OptionNumber("--scale", value, 1, MAX_TEXT_SCALE, options.scale, error);
         case OPT_COMPRESS: layout.compress = true; return true;
         case OPT_MEDIA_WIDTH:
             if (!OptionNumber("--media-width", value, 1, 255, number, error)) return false;
@@ -130,6 +177,38 @@ bool Take(MakeOptions& options, int id, const std::string& value, std::string& e
             return true;
         case OPT_COLLATE: layout.collate = true; return true;
         case OPT_REVERSE: layout.reverse = true; return true;
+        case OPT_FONT: options.text.font = value; return true;
+        case OPT_SIZE: return ParseSize(value, options.text.size, error);
+        case OPT_NO_WRAP: options.text.wrap = false; return true;
+        case OPT_ALIGN:
+            if (value == "left" || value == "centre" || value == "center" || value == "right") {
+                options.text.align = value == "left"    ? Align::Left
+                                     : value == "right" ? Align::Right
+                                                        : Align::Centre;
+                return true;
+            }
+            error = "--align: '" + value + "' is not left, centre or right";
+            return false;
+        case OPT_THRESHOLD:
+            if (!OptionNumber("--threshold", value, 1, 100, number, error)) return false;
+            options.picture.threshold = static_cast<std::uint32_t>(number);
+            return true;
+        case OPT_FIT:
+            options.fitGiven = true;
+            options.picture.fit = Fit::Fill;
+            return true;
+        case OPT_NO_FIT:
+            options.noFitGiven = true;
+            options.picture.fit = Fit::Never;
+            return true;
+        case OPT_CENTRE: options.picture.centre = true; return true;
+        case OPT_ROTATE:
+            if (value == "0" || value == "90" || value == "180" || value == "270") {
+                options.picture.rotate = static_cast<std::uint32_t>(std::stoul(value));
+                return true;
+            }
+            error = "--rotate: '" + value + "' is not 90, 180 or 270";
+            return false;
         default: return false;
     }
 }
@@ -143,10 +222,14 @@ std::string Conflict(const MakeOptions& options, const std::vector<std::string>&
     if (options.layout.copies == 0 && (options.layout.collate || options.layout.reverse))
         return std::string(options.layout.collate ? "--collate" : "--reverse") +
                " orders the copies of a spool file: it needs --copies";
+    if (options.fitGiven && options.noFitGiven) return "--fit and --no-fit ask for opposites";
     for (const PageSource& page : options.pages)
         if (page.kind == PageSource::Image && options.output != "-" &&
             SamePath(page.text, options.output))
             return "-o " + options.output + " is the input picture " + page.text;
+    if (!options.text.font.empty() && options.text.font != BUILTIN_FONT && options.output != "-" &&
+        SamePath(options.text.font, options.output))
+        return "-o " + options.output + " is the font file";
     return "";
 }
 
@@ -160,10 +243,8 @@ bool MakePictures(const MakeOptions& options, std::vector<Picture>& pictures, st
             picture = PatternPicture(space, static_cast<std::uint32_t>(page.lines),
                                      static_cast<std::uint32_t>(pictures.size() + 1));
         } else if (page.kind == PageSource::Text) {
-            if (!TextPicture(page.text, space, static_cast<std::uint32_t>(options.scale), picture,
-                             error))
-                return false;
-        } else if (!ImagePicture(page.text, space, picture, error)) {
+            if (!TextPicture(page.text, space, options.text, picture, error)) return false;
+        } else if (!ImagePicture(page.text, space, options.picture, picture, error)) {
             return false;
         }
         pictures.push_back(std::move(picture));

@@ -1,29 +1,10 @@
 // Text and JSON lines on standard output, each written whole and at once.
 #include "qxlprint/transcript.h"
 
-#include <windows.h>
-
 #include <cstdio>
-#include <vector>
 
 #include "common/text.h"
-
-std::string AnsiToUtf8(const std::string& text) {
-    bool ascii = true;
-    for (unsigned char c : text) ascii = ascii && c < 0x80;
-    if (ascii || text.size() > 0x7FFFFFF) return text;
-    const int length = static_cast<int>(text.size());
-    const int wide = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-    if (wide <= 0) return text;
-    std::vector<wchar_t> buffer(static_cast<size_t>(wide));
-    MultiByteToWideChar(CP_ACP, 0, text.data(), length, buffer.data(), wide);
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), wide, nullptr, 0, nullptr,
-                                          nullptr);
-    if (bytes <= 0) return text;
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, buffer.data(), wide, out.data(), bytes, nullptr, nullptr);
-    return out;
-}
+#include "common/utf8.h"
 
 // UTF-8 passes unescaped: JSON is UTF-8 text.
 std::string JsonString(const std::string& text) {

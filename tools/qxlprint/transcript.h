@@ -23,9 +23,6 @@ struct JsonLine {
 // text (ANSI code page) as a JSON string in UTF-8.
 std::string JsonString(const std::string& text);
 
-// text from the ANSI code page to UTF-8.
-std::string AnsiToUtf8(const std::string& text);
-
 struct Transcript {
     explicit Transcript(bool asJson) : json(asJson) {}
     const bool json;
