@@ -24,7 +24,7 @@ run "A label too long for the printer's buffer, sent in parts" "$samples/long-la
     --port QXUSB001 --expect "$samples/expected/long-label.port"
 run "The same label compressed, on a network print server port" \
     "$samples/long-label-compressed.job" --port NX1 --expect "$samples/expected/long-label-compressed.port"
-run "An address label on a network print server port" "$samples/address.job" --port NX1 \
+run "An address label (DejaVu Sans, a dithered picture) on a network print server port" "$samples/address.job" --port NX1 \
     --expect "$samples/expected/address.port"
 
 echo
