@@ -57,9 +57,11 @@ std::string Refusal(const char* argument, int got, const std::vector<OptionRow>&
 
 }  // namespace
 
-CommandLine ReadCommandLine(int argc, char** argv, const ToolInfo& tool,
-                            const std::vector<OptionRow>& rows, const TakeOption& take,
-                            std::vector<std::string>& operands, std::string& error) {
+namespace {
+
+CommandLine ReadOptions(int argc, char** argv, const ToolInfo& tool,
+                        const std::vector<OptionRow>& rows, const TakeOption& take,
+                        std::vector<std::string>& operands, std::string& error) {
     std::vector<OptionRow> all = rows;
     all.push_back({"help", 'h', false, HELP_ID});
     all.push_back({"version", 0, false, VERSION_ID});
@@ -116,6 +118,21 @@ CommandLine ReadCommandLine(int argc, char** argv, const ToolInfo& tool,
     }
     for (int i = optind; i < argc; ++i) operands.emplace_back(argv[i]);
     return CommandLine::Run;
+}
+
+}  // namespace
+
+CommandLine ReadCommandLine(int argc, char** argv, const ToolInfo& tool,
+                            const std::vector<OptionRow>& rows, const TakeOption& take,
+                            const CheckOperands& check, std::string& error) {
+    std::vector<std::string> operands;
+    CommandLine read = ReadOptions(argc, argv, tool, rows, take, operands, error);
+    if (read == CommandLine::Run) {
+        error = check(operands);
+        if (!error.empty()) read = CommandLine::Refused;
+    }
+    if (read == CommandLine::Refused) error += " (--help lists the options)";
+    return read;
 }
 
 bool ParseNumber(const std::string& text, long min, long max, long& out) {

@@ -110,17 +110,11 @@ std::string Heading(const InspectOptions& options, const Bytes& job) {
 int main(int argc, char** argv) {
     BinaryStdout();
     InspectOptions options;
-    std::vector<std::string> operands;
+    int status = 0;
+    if (!ReadToolOptions(argc, argv, {PROGRAM, HELP}, OPTIONS, options, Take, Conflict, EXIT_USAGE,
+                         status))
+        return status;
     std::string error;
-    const CommandLine read = ReadCommandLine(
-        argc, argv, {PROGRAM, HELP}, OPTIONS,
-        [&](int id, const std::string& value, std::string& why) {
-            return Take(options, id, value, why);
-        },
-        operands, error);
-    if (read == CommandLine::Answered) return 0;
-    if (read == CommandLine::Run) error = Conflict(options, operands);
-    if (!error.empty()) return Fail(PROGRAM, EXIT_USAGE, error + " (--help lists the options)");
 
     Bytes job;
     if (!ReadWholeFile(options.file, job, error)) return Fail(PROGRAM, EXIT_INPUT, error);

@@ -214,7 +214,7 @@ bool Take(MakeOptions& options, int id, const std::string& value, std::string& e
 }
 
 // Options that would be ignored or would destroy an input are refused.
-std::string Conflict(const MakeOptions& options, const std::vector<std::string>& operands) {
+std::string Conflict(MakeOptions& options, const std::vector<std::string>& operands) {
     if (!operands.empty()) return "unexpected argument " + operands.front();
     if (options.output.empty()) return "no output file: -o FILE is needed";
     if (options.pages.empty()) return "no page: give --text, --image or --pattern";
@@ -256,17 +256,11 @@ bool MakePictures(const MakeOptions& options, std::vector<Picture>& pictures, st
 
 int main(int argc, char** argv) {
     MakeOptions options;
-    std::vector<std::string> operands;
+    int status = 0;
+    if (!ReadToolOptions(argc, argv, {PROGRAM, HELP}, OPTIONS, options, Take, Conflict, EXIT_USAGE,
+                         status))
+        return status;
     std::string error;
-    const CommandLine read = ReadCommandLine(
-        argc, argv, {PROGRAM, HELP}, OPTIONS,
-        [&](int id, const std::string& value, std::string& why) {
-            return Take(options, id, value, why);
-        },
-        operands, error);
-    if (read == CommandLine::Answered) return 0;
-    if (read == CommandLine::Run) error = Conflict(options, operands);
-    if (!error.empty()) return Fail(PROGRAM, EXIT_USAGE, error + " (--help lists the options)");
 
     const bool spool = options.layout.copies > 0;
     std::int16_t paperId = 0;

@@ -123,11 +123,9 @@ void Header(const Transcript& out, const PrintOptions& options, const Bytes& job
 int main(int argc, char** argv) {
     BinaryStdout();
     PrintOptions options;
+    int status = EXIT_PRINTED;
+    if (!ReadPrintOptions(argc, argv, options, EXIT_USAGE, status)) return status;
     std::string error;
-    const CommandLine read = ReadPrintOptions(argc, argv, options, error);
-    if (read == CommandLine::Answered) return EXIT_PRINTED;
-    if (read == CommandLine::Refused)
-        return Fail(PROGRAM, EXIT_USAGE, error + " (--help lists the options)");
     ResolvePaths(options);
 
     Bytes job, expected;

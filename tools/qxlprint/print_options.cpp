@@ -236,17 +236,9 @@ std::string Conflict(PrintOptions& options, const std::vector<std::string>& oper
 
 }  // namespace
 
-CommandLine ReadPrintOptions(int argc, char** argv, PrintOptions& options, std::string& error) {
-    std::vector<std::string> operands;
-    const CommandLine read = ReadCommandLine(
-        argc, argv, {"qxlprint", PRINT_HELP}, OPTIONS,
-        [&](int id, const std::string& value, std::string& why) {
-            return Take(options, id, value, why);
-        },
-        operands, error);
-    if (read != CommandLine::Run) return read;
-    error = Conflict(options, operands);
-    return error.empty() ? CommandLine::Run : CommandLine::Refused;
+bool ReadPrintOptions(int argc, char** argv, PrintOptions& options, int usageStatus, int& status) {
+    return ReadToolOptions(argc, argv, {"qxlprint", PRINT_HELP}, OPTIONS, options, Take, Conflict,
+                           usageStatus, status);
 }
 
 std::string DescribeFaults(const FaultScript& faults) {

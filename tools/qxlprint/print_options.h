@@ -45,8 +45,9 @@ struct PrintOptions {
 
 extern const char PRINT_HELP[];
 
-// Refused with a one-line reason in error; Answered after --help or --version.
-CommandLine ReadPrintOptions(int argc, char** argv, PrintOptions& options, std::string& error);
+// False with the status to end with: 0 after --help or --version,
+// usageStatus after a one-line refusal on standard error.
+bool ReadPrintOptions(int argc, char** argv, PrintOptions& options, int usageStatus, int& status);
 
 // "cover open before page 2, a slow printer (300 ms a page)"; "none" without faults.
 std::string DescribeFaults(const FaultScript& faults);
