@@ -36,18 +36,16 @@ DWORD WINAPI EndWithoutEnd(void*) {
     std::lock_guard guard(g_watchdog.job.lock);  // held to the end: the job stays alive
     const Transcript& out = *g_watchdog.out;
     std::string text = Format("failed: no end after %lu s", g_watchdog.timeoutMs / 1000);
-    JsonLine event("outcome");
     StateWords state{};
-    if (g_watchdog.job.live != nullptr) {
-        g_watchdog.job.live->drain();
-        if (g_watchdog.job.live->lastState(state)) {
-            text += "; last " + StateLine(state);
-            event.raw("state", StateJson(state));
-        }
-    }
+    LiveReport* live = g_watchdog.job.live;
+    if (live != nullptr) live->drain();  // what happened so far comes first
+    const bool known = live != nullptr && live->lastState(state);
+    if (known) text += "; last " + StateLine(state);
+    JsonLine event("outcome");
+    event.add("outcome", "failed").add("text", text).add("exit", EXIT_FAILED);
+    if (known) event.raw("state", StateJson(state));
     out.heading("outcome");
-    out.item(Format("%s (exit %d)", text.c_str(), EXIT_FAILED),
-             event.add("outcome", "failed").add("text", text).add("exit", EXIT_FAILED));
+    out.item(Format("%s (exit %d)", text.c_str(), EXIT_FAILED), event);
     ExitProcess(EXIT_FAILED);
 }
 
