@@ -212,5 +212,5 @@ PageMedia FirstPageMedia(const Bytes& job) {
     if (scan.blocks.empty()) return {};
     JobInfoBlock block;
     std::memcpy(&block, stream.data() + scan.blocks.front(), sizeof block);
-    return {block.mediaWidth, block.mediaType, block.mediaExtra};
+    return {block.mediaWidth, block.mediaType, block.mediaExtra, block.checkFlags};
 }

@@ -75,6 +75,7 @@ struct PageMedia {
     std::uint8_t width = 0;  // millimetres; 0: the job has no job information block
     std::uint8_t type = 0;
     std::uint8_t extra = 0;
+    std::uint16_t checkFlags = 0;  // the checks the monitor makes against the loaded media
 };
 
 // The media the job's first page asks for in its job information block (a

@@ -9,6 +9,7 @@
 #include "common/page_files.h"
 #include "common/render.h"
 #include "common/text.h"
+#include "qxlinspect/monitor_view.h"
 #include "qxlprint/print_setup.h"
 #include "qxlprint/spooler_run.h"
 #include "qxlprint/vocabulary.h"
@@ -102,8 +103,12 @@ int PrintJob(const Transcript& out, MonitorTable* table, const PrintOptions& opt
     MessageBoxWatcher boxes(LAUNCH_FAILURE_CAPTION);
 
     out.heading("the job, as it happens (seconds, party, event)");
+    // The status replies are decoded against what the first page asks: the
+    // monitor's own verdict for a job whose pages ask for one medium.
+    const PageMedia media = FirstPageMedia(job);
     LiveReport live(out, lower, options.port,
-                    options.app == AppChoice::Product ? nullptr : &statmon);
+                    options.app == AppChoice::Product ? nullptr : &statmon,
+                    {media.width, media.type, media.extra, media.checkFlags});
     {
         std::lock_guard guard(watched.lock);
         watched.live = &live;

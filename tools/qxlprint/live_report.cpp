@@ -19,8 +19,9 @@ unsigned long Since(DWORD start, DWORD tick) {
 }  // namespace
 
 LiveReport::LiveReport(const Transcript& transcript, FakePortMonitor& lower,
-                       const std::string& port, const StatmonEnvironment* log)
-    : out(transcript), app(transcript), port(transcript), lower_(lower), portName_(port),
+                       const std::string& port, const StatmonEnvironment* log,
+                       const PageChecks& page)
+    : out(transcript), app(transcript), port(transcript, page), lower_(lower), portName_(port),
       log_(log), startTick_(GetTickCount()) {}
 
 LiveReport::~LiveReport() {

@@ -16,9 +16,10 @@
 #include "rig/statmon_log.h"
 
 struct LiveReport {
-    // log: the stand-in's log, or null when the product application answers.
+    // log: the stand-in's log, or null when the product application answers;
+    // page: what the job's pages ask of the media.
     LiveReport(const Transcript& out, FakePortMonitor& lower, const std::string& port,
-               const StatmonEnvironment* log);
+               const StatmonEnvironment* log, const PageChecks& page);
     ~LiveReport();
     LiveReport(const LiveReport&) = delete;
     LiveReport& operator=(const LiveReport&) = delete;

@@ -72,9 +72,9 @@ void PortReporter::read(const PortCall& call) {
         std::memcpy(&packet, fromPrinter.data(), sizeof packet);
         fromPrinter.erase(fromPrinter.begin(), fromPrinter.begin() + sizeof packet);
         JsonLine event("status");
-        event.add("statusType", packet.statusType).add("text", DescribePacket(packet));
+        event.add("statusType", packet.statusType).add("text", DescribePacket(packet, checks));
         StateWords state{};
-        if (PacketState(packet, state)) {
+        if (PacketState(packet, checks, state)) {
             lastState = state;
             ++states;
             event.raw("state", StateJson(state))
@@ -85,7 +85,7 @@ void PortReporter::read(const PortCall& call) {
         if (packet.statusType == STATUS_PHASE_CHANGE)
             event.raw("phase", Format("[%u,%u]", packet.phaseType,
                                       (packet.phaseNumberHigh << 8) | packet.phaseNumberLow));
-        out.live(now, PARTY, DescribePacket(packet), event);
+        out.live(now, PARTY, DescribePacket(packet, checks), event);
     }
 }
 

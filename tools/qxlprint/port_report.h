@@ -11,7 +11,8 @@
 #include "rig/fake_port_monitor.h"
 
 struct PortReporter {
-    explicit PortReporter(const Transcript& transcript) : out(transcript) {}
+    // page: what the job's pages ask of the media, for the status replies' decode.
+    PortReporter(const Transcript& transcript, const PageChecks& page) : out(transcript), checks(page) {}
 
     // One call of the port monitor, ms after the job began.
     void call(const PortCall& call, unsigned long ms);
@@ -21,6 +22,7 @@ struct PortReporter {
     void finish();
 
     const Transcript& out;
+    const PageChecks checks;
     size_t states = 0;  // status replies and error statuses decoded; lastState is the last
     StateWords lastState{};
 

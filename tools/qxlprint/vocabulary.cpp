@@ -100,20 +100,24 @@ const char* ReplyText(std::uint32_t state) {
     }
 }
 
-bool PacketState(const StatusPacket& packet, StateWords& state) {
+bool PacketState(const StatusPacket& packet, const PageChecks& page, StateWords& state) {
     if (packet.statusType != STATUS_REPLY && packet.statusType != STATUS_ERROR) return false;
     PortSession session{};
+    session.jobInfo.mediaWidth = page.mediaWidth;
+    session.jobInfo.mediaType = page.mediaType;
+    session.jobInfo.mediaExtra = page.mediaExtra;
+    session.jobInfo.checkFlags = page.checkFlags;
     DecodeStatus(session, packet);
     state = DescribeState(session.stateClass, session.stateCode);
     return true;
 }
 
-std::string DescribePacket(const StatusPacket& packet) {
+std::string DescribePacket(const StatusPacket& packet, const PageChecks& page) {
     const std::string media = Format("media %u mm type 0x%02x extra 0x%02x", packet.mediaWidth,
                                      packet.mediaType, packet.mediaExtra);
     const unsigned phase = (packet.phaseNumberHigh << 8) | packet.phaseNumberLow;
     StateWords state{};
-    if (PacketState(packet, state)) {
+    if (PacketState(packet, page, state)) {
         const std::string decoded = state.stateClass == 1 ? "ready" : StateLine(state);
         return Format("%s: %s, %s",
                       packet.statusType == STATUS_REPLY ? "status reply" : "error status",

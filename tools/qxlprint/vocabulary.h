@@ -33,9 +33,15 @@ std::string NotifyText(std::uint32_t code);
 
 const char* ReplyText(std::uint32_t state);
 
-// "status reply: ready, media 62 mm type 0x0a", "phase change: printing (1, 0)", ...
-std::string DescribePacket(const StatusPacket& packet);
+// What a page asks of the loaded media, for the decode's media checks.
+struct PageChecks {
+    std::uint8_t mediaWidth = 0, mediaType = 0, mediaExtra = 0;
+    std::uint16_t checkFlags = 0;  // 0: no media check
+};
 
-// The pair a status reply or error status decodes to, as the monitor's own
-// decode finds it without the page's media checks; false for other packets.
-bool PacketState(const StatusPacket& packet, StateWords& state);
+// "status reply: ready, media 62 mm type 0x0a", "phase change: printing (1, 0)", ...
+std::string DescribePacket(const StatusPacket& packet, const PageChecks& page);
+
+// The pair a status reply or error status decodes to, by the monitor's own
+// decode with the page's media checks; false for other packets.
+bool PacketState(const StatusPacket& packet, const PageChecks& page, StateWords& state);
