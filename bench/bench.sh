@@ -1,7 +1,8 @@
 #!/bin/sh
 # make bench: the timing harness under Wine (the real DLL beside a pass-through
-# monitor) and the native benchmarks; prints both and writes them, with the
-# method and the machine, to a Markdown document. Timings are never checked.
+# monitor) and the native benchmarks; prints both and writes them, with a
+# summary made from them (bench/summary.awk), the method and the machine, to a
+# Markdown document. Timings are never checked.
 #   bench.sh BIN_DIR PREFIX LOADER CORE_BENCH OUTPUT [qxltiming arguments]
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -12,8 +13,9 @@ trap 'rm -rf "$work"' EXIT
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 started=$(date -u '+%Y-%m-%d %H:%M UTC')
-(cd "$bin" && "$here/../tools/wine-run" "$prefix" "$loader" qxltiming.exe "$@") >"$work/timing.md"
+(cd "$bin" && "$here/../tools/wine-run" "$prefix" "$loader" qxltiming.exe "$@") >"$work/timing.out"
 timing_status=$?
+tr -d '\r' <"$work/timing.out" >"$work/timing.md"  # the Windows program's line ends
 cat "$work/timing.md"
 
 core_status=0
@@ -48,13 +50,35 @@ case $(basename "$loader") in
     *64) build="64-bit, with the x86_64 build of the DLL" ;;
     *) build="32-bit, with the i686 build of the DLL" ;;
 esac
+commit=$(git -C "$here/.." rev-parse --short HEAD 2>/dev/null || echo unknown)
+# The results first, so that the summary can be made from their tables.
+{
+    echo "## Results"
+    echo
+    grep -v '^(the wineserver' "$work/timing.md"
+    cat <<CORE
+
+### The scanner against memcpy
+
+Medians of 5 repetitions. memcpy copies the same bytes in the same 4096-byte pieces, so
+the bytes are in the caches, as a buffer the spooler has just filled is; the last row is
+memcpy of 64 MB in one call, beyond the caches, for scale.
+
+| job | job KB | scanner GB/s | memcpy GB/s | scanner time / memcpy time (goal <= 1) |
+|---|---|---|---|---|
+CORE
+    core_table
+} >"$work/results.md"
 {
     cat <<HEAD
 # Performance
 
-Written by \`make bench\` ($started, commit $(git -C "$here/.." rev-parse --short HEAD 2>/dev/null || echo unknown)).
+Written by \`make bench\` ($started, commit $commit).
 Timings are printed and written here, never checked by the tests.
 
+HEAD
+    awk -v commit="$commit" -v started="$started" -f "$here/summary.awk" "$work/results.md"
+    cat <<METHOD
 ## Method
 
 - Machine: $cpu, $(nproc) cores; $("$loader" --version 2>/dev/null || echo "Wine (version unknown)"),
@@ -85,21 +109,8 @@ Timings are printed and written here, never checked by the tests.
   Wine: every 4096-byte write sends a progress notification to the application).
   \`qxltiming.exe --help\` lists the sections.
 
-## Results
-HEAD
-    grep -v '^(the wineserver' "$work/timing.md"
-    cat <<CORE
-
-### The scanner against memcpy
-
-Medians of 5 repetitions. memcpy copies the same bytes in the same 4096-byte pieces, so
-the bytes are in the caches, as a buffer the spooler has just filled is; the last row is
-memcpy of 64 MB in one call, beyond the caches, for scale.
-
-| job | job KB | scanner GB/s | memcpy GB/s | scanner time / memcpy time (goal <= 1) |
-|---|---|---|---|---|
-CORE
-    core_table
+METHOD
+    cat "$work/results.md"
     cat "$here/reading.md"
 } >"$out"
 echo "bench: wrote $out"

@@ -10,7 +10,7 @@ set(QXL_BIN ${CMAKE_BINARY_DIR}/bin)
 file(GLOB QXL_RIG_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/rig/*.cpp)
 add_library(qxlrig STATIC ${QXL_RIG_SOURCES})
 target_include_directories(qxlrig PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(qxlrig PUBLIC gtest user32 gdi32 advapi32 winspool psapi)
+target_link_libraries(qxlrig PUBLIC qxlcommands gtest user32 gdi32 advapi32 winspool psapi)
 
 # The status monitor application stand-in, found by the monitor as QXSMON.EXE.
 file(GLOB QXL_QXSMON_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/qxsmon/*.cpp)
@@ -100,7 +100,7 @@ foreach(row ${QXL_WINE_CASES})
     add_test(NAME tools_${name} COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools/run_cases.sh
              ${CMAKE_SOURCE_DIR}/tests/tools/wine_cases.txt ${name})
     set_tests_properties(tools_${name} PROPERTIES TIMEOUT 300 ENVIRONMENT
-        "QXLPRINT=${QXL_WINE} $<TARGET_FILE:qxlprint>;MKJOB_EXE=${QXL_WINE} $<TARGET_FILE:qxlmkjob>;INSPECT_EXE=${QXL_WINE} $<TARGET_FILE:qxlinspect>;SAMPLES=${CMAKE_SOURCE_DIR}/samples;DATA=${CMAKE_SOURCE_DIR}/tests/tools/data")
+        "QXLPRINT=${QXL_WINE} $<TARGET_FILE:qxlprint>;QXLPRINT_SH=sh ${CMAKE_SOURCE_DIR}/tools/qxlprint.sh;QXL_BUILD=${CMAKE_BINARY_DIR}/..;MKJOB_EXE=${QXL_WINE} $<TARGET_FILE:qxlmkjob>;INSPECT_EXE=${QXL_WINE} $<TARGET_FILE:qxlinspect>;SAMPLES=${CMAKE_SOURCE_DIR}/samples;DATA=${CMAKE_SOURCE_DIR}/tests/tools/data")
 endforeach()
 
 # Shards let ctest run the slow, waiting tests side by side.

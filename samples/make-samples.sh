@@ -19,12 +19,17 @@ make_job() {
     "$inspect" "$name.job" --port-bytes "expected/$name.port" > "expected/$name.txt"
 }
 
-make_job address --caption Address --text 'A. Example\n12 Harbour Road\nPortsmouth PO1 2AB'
+# Text in DejaVu Sans (descenders, a name beyond ASCII) and a grey picture dithered.
+make_job address --caption Address --text 'Jürgen Pöppelmann\n12 Harbour Quay\nPortsmouth PO1 2AB' \
+    --image "$here/src/parcel.png"
 make_job two-pages --caption 'Two pages' --text 'Page one' --text 'Page two'
 make_job three-pages --caption 'Three pages' --pattern 120 --pattern 120 --pattern 120
-make_job compressed --caption Compressed --compress --image "$here/src/logo.pbm" --text 'Compressed'
-make_job copies-collated --caption Collated --copies 2 --collate --pattern 100 --text 'Last page'
-make_job copies-uncollated --caption Uncollated --copies 3 --text 'Three of me' --pattern 90
+make_job compressed --caption Compressed --compress --image "$here/src/logo.pbm" --font builtin --text 'Compressed'
+# Labels longer than the printer's buffer: the monitor sends each in parts.
+make_job long-label --caption 'Long label' --pattern 800
+make_job long-label-compressed --caption 'Long label' --compress --pattern 800
+make_job copies-collated --caption Collated --copies 2 --media-width 36 --collate --pattern 100 --text 'Last page'
+make_job copies-uncollated --caption Uncollated --copies 3 --media-width 36 --text 'Three of me' --pattern 90
 
 # A cover open found before page 2 is answered with continue: the printer is
 # reset and page 2 goes out whole, once, before page 3.

@@ -20,7 +20,11 @@ run "A recovery: cover open before page 2, the user answers continue" "$samples/
     --port QXUSB001 --fault cover-open@2 --expect "$samples/expected/three-pages.cover-open-2.port"
 run "Three uncollated copies, rebuilt at the job end" "$samples/copies-uncollated.job" --port QXUSB001 \
     --expect "$samples/expected/copies-uncollated.port"
-run "An address label on a network print server port" "$samples/address.job" --port NX1 \
+run "A label too long for the printer's buffer, sent in parts" "$samples/long-label.job" \
+    --port QXUSB001 --expect "$samples/expected/long-label.port"
+run "The same label compressed, on a network print server port" \
+    "$samples/long-label-compressed.job" --port NX1 --expect "$samples/expected/long-label-compressed.port"
+run "An address label (DejaVu Sans, a dithered picture) on a network print server port" "$samples/address.job" --port NX1 \
     --expect "$samples/expected/address.port"
 
 echo

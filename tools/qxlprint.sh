@@ -22,25 +22,39 @@ if [ ! -f "$exe" ] || [ ! -f "$prefix/.qxl-ready" ]; then
     exit 2
 fi
 
-# --png DIR is taken out here; everything else goes to qxlprint.exe.
+# --png DIR (or --png=DIR) is taken out here; everything else goes to qxlprint.exe.
 png=""
+json=0
+pbm=0
 count=$#
 while [ "$count" -gt 0 ]; do
     arg=$1
     shift
     count=$((count - 1))
-    if [ "$arg" = --png ]; then
-        if [ "$count" -eq 0 ]; then
-            echo "qxlprint: --png needs a value" >&2
-            exit 2
-        fi
-        png=$1
-        shift
-        count=$((count - 1))
-    else
-        set -- "$@" "$arg"
-    fi
+    case "$arg" in
+        --png)
+            if [ "$count" -eq 0 ]; then
+                echo "qxlprint: --png needs a value (--help lists the options)" >&2
+                exit 2
+            fi
+            png=$1
+            shift
+            count=$((count - 1))
+            ;;
+        --png=*) png=${arg#--png=} ;;
+        *)
+            case "$arg" in
+                --json) json=1 ;;
+                --pbm|--pbm=*) pbm=1 ;;
+            esac
+            set -- "$@" "$arg"
+            ;;
+    esac
 done
+if [ -n "$png" ] && [ "$pbm" = 1 ]; then
+    echo "qxlprint: --png and --pbm draw the same labels: give one of them (--help lists the options)" >&2
+    exit 2
+fi
 
 inspect=$build/native/qxlinspect
 capture=""
@@ -71,9 +85,15 @@ else
     rm -f "$saved"
 fi
 
+# The pictures, as text lines or as JSON objects like every other line of --json.
 if [ -n "$png" ] && [ -s "$capture" ]; then
-    echo
-    echo "pictures of the labels that reached the port:"
-    "$inspect" --port --png "$png" "$capture" | sed -n '/^  .*: [0-9]* x [0-9]* dots$/p'
+    if [ "$json" = 1 ]; then
+        "$inspect" --port --png "$png" "$capture" |
+            sed -n 's/\\/\\\\/g; s/"/\\"/g; s/^  \(.*\): \([0-9]*\) x \([0-9]*\) dots$/{"event":"picture","file":"\1","width":\2,"height":\3}/p'
+    else
+        echo
+        echo "pictures of the labels that reached the port:"
+        "$inspect" --port --png "$png" "$capture" | sed -n '/^  .*: [0-9]* x [0-9]* dots$/p'
+    fi
 fi
 exit $status

@@ -10,6 +10,8 @@
 
 #include "qxlmkjob/job_writer.h"
 #include "qxlmkjob/label_pages.h"
+#include "qxlmkjob/text_label.h"
+#include "qxlmkjob/typeface.h"
 #include "stream/scanner.h"
 
 namespace {
@@ -29,9 +31,10 @@ std::vector<u8> Job(u32 lineBytes, bool compress, Content content) {
         std::string text =
             lineBytes >= 90 ? "QUORVIN LABELS\n12 HARBOUR ROAD\nPORT TOWN 4021\nPARCEL " + number + " OF 10"
                             : "ITEM " + number + "\nBOX 7\nSHELF\nROW 12\nLOT 44\nBIN 3\nQTY 20\nOK";
-        Picture page = PatternPicture(lineBytes * 8, 500, i);
+        const LabelSpace space{lineBytes * 8, lineBytes * 8, 62};
+        Picture page = PatternPicture(space, 500, i);
         std::string error;
-        if (content == Content::Text) TextPicture(text, lineBytes * 8, 0, page, error);
+        if (content == Content::Text) TextPicture(text, space, {BUILTIN_FONT}, page, error);
         pages.push_back(page);
     }
     JobLayout layout;

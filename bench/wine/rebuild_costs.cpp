@@ -162,7 +162,7 @@ bool PrintRebuildCosts(const Options& options) {
     bool counted = allocHook.installed() && freeHook.installed() && writeHook.installed();
 
     std::vector<Picture> pages;
-    for (int i = 1; i <= PAGES; ++i) pages.push_back(PatternPicture(720, PAGE_LINES, static_cast<u32>(i)));
+    for (int i = 1; i <= PAGES; ++i) pages.push_back(PatternPicture({720, 720, 62}, PAGE_LINES, static_cast<u32>(i)));
     std::printf(
         "%d pages of %u raster lines (90 bytes, blank bands as zero lines), %d copies: RebuildMultiCopyJob "
         "from the spool file to a temporary file, then WriteFile of as many bytes in %lu KB pieces to "

@@ -15,6 +15,7 @@
 #include "qxlinspect/spool_listing.h"
 #include "qxlinspect/stream_listing.h"
 #include "qxlmkjob/job_writer.h"
+#include "qxlmkjob/picture_ops.h"
 
 namespace {
 
@@ -46,9 +47,10 @@ void InspectJob(const Bytes& job) {
 
 // A picture made into a job comes back from the drawing dot for dot.
 void RoundTrip(const Bytes& file, bool compress) {
-    Picture picture;
+    GreyPicture grey;
     std::string error;
-    if (!ReadNetpbm(file, picture, error) || picture.width > 2048 || picture.height > 2048) return;
+    if (!ReadNetpbm(file, grey, error) || grey.width > 2048 || grey.height > 2048) return;
+    const Picture picture = Dithered(grey);
     const std::uint32_t width = RowBytes(picture.width) * 8;
     Picture padded = BlankPicture(width, picture.height);
     padded.bits = picture.bits;

@@ -4,12 +4,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/commands.h"
 #include "core/port_monitor.h"
 
 namespace {
 
 constexpr u8 STATUS_REQUEST[3] = {0x1B, 0x69, 0x53};  // ESC i S
 constexpr size_t RESET_ZEROS = 48;
+// The printer's receive buffer: more raster data than this it prints at once.
+constexpr i32 SPLIT_LINES = 700;
+constexpr i32 SPLIT_COMPRESSED_BYTES = 32618;
 
 // 48 zero bytes and ESC @ at the end of the buffer: the printer starts afresh.
 bool EndsWithReset(const std::vector<u8>& bytes) {
@@ -30,18 +34,65 @@ void EmulatedPrinter::receive(const u8* data, u32 size) {
             if (++requestMatched_ == sizeof STATUS_REQUEST) {
                 requestMatched_ = 0;
                 pageBuffer_.resize(pageBuffer_.size() - sizeof STATUS_REQUEST);
+                walked_ = std::min(walked_, pageBuffer_.size());
                 answerStatusRequest();
             }
         } else {
             requestMatched_ = byte == STATUS_REQUEST[0] ? 1 : 0;
         }
-        if (byte == 0x40 && EndsWithReset(pageBuffer_)) pageBuffer_.clear();
+        if (byte == 0x40 && EndsWithReset(pageBuffer_)) restartPage();
     }
-    if (autoPageCycle && size != 0 && (data[size - 1] == 0x0C || data[size - 1] == 0x1A)) {
-        size_t queuedBefore = toHost.size();
+    const bool split = walkToSplit();
+    if (!autoPageCycle || size == 0) return;
+    size_t queuedBefore = toHost.size();
+    if (data[size - 1] == 0x0C || data[size - 1] == 0x1A)
         endPage();
-        holdWhilePrinting(queuedBefore);
+    else if (split)
+        printSplitPart();
+    holdWhilePrinting(queuedBefore);
+}
+
+// ESC @ (the end of the reset sequence) initialises the printer: the page in
+// progress is dropped and compression is off.
+void EmulatedPrinter::restartPage() {
+    pageBuffer_.clear();
+    walked_ = 0;
+    rasterCount_ = 0;
+    compressed_ = false;
+}
+
+// Reads the commands received since the last walk, counting raster data as the
+// data path does; true when the bytes end right after the line that took the
+// count over the buffer. A command not yet whole waits for the next write.
+bool EmulatedPrinter::walkToSplit() {
+    const size_t size = pageBuffer_.size();
+    bool over = false;
+    while (walked_ < size) {
+        const u8* at = pageBuffer_.data() + walked_;
+        const Command command = ReadCommand(at, size - walked_);
+        if (command.cutShort) return false;
+        walked_ += command.length;
+        switch (command.kind) {
+            case CommandKind::Raster:
+                rasterCount_ += compressed_ ? static_cast<i32>(RasterDataLength(at, command)) : 1;
+                break;
+            case CommandKind::ZeroRaster: rasterCount_ += compressed_ ? 2 : 1; break;
+            case CommandKind::Compression: compressed_ = at[1] != 0; break;
+            case CommandKind::PageEnd:
+            case CommandKind::LastPageEnd: rasterCount_ = 0; break;
+            default: break;
+        }
+        over = rasterCount_ > (compressed_ ? SPLIT_COMPRESSED_BYTES : SPLIT_LINES);
     }
+    return over;
+}
+
+// What the printer holds of the page prints; the page goes on, so printing
+// does not end.
+void EmulatedPrinter::printSplitPart() {
+    rasterCount_ = 0;
+    if (gone || (silentFromPage != 0 && pagesEnded + 1 >= silentFromPage)) return;
+    queuePrintCycle(false);
 }
 
 // A slow printer's page: what the page end queued comes only pageMs later.
@@ -115,6 +166,8 @@ void EmulatedPrinter::endPage() {
     u32 page = ++pagesEnded;
     std::vector<u8> bytes;
     bytes.swap(pageBuffer_);
+    walked_ = 0;
+    rasterCount_ = 0;
     if (gone || (silentFromPage != 0 && page >= silentFromPage)) return;
     if (errorStatusPage == page) {
         errorStatusPage = 0;

@@ -29,6 +29,12 @@ struct ControlAnswer {
 //   commands, so a page-end byte at the end of a write is a page end; a test
 //   that cuts raster data at an 0x0C sets autoPageCycle false and queues the
 //   cycle itself with queuePrintCycle.
+// - A write that ends right after the raster line that takes the raster count
+//   over the printer's buffer (more than 700 lines, or 32618 bytes when
+//   compressed; the data path splits a page there) prints what the printer
+//   holds: the phase change to printing and back, without printing ended, as
+//   the page goes on. The count follows the printer's own command walk and
+//   starts again at every page end, split and reset.
 // Every control request is answered whatever portKind says, so a test needs
 // to set only what it looks at.
 struct EmulatedPrinter {
@@ -114,6 +120,14 @@ private:
     DWORD printedTick_ = 0;    // when it is due
     void holdWhilePrinting(size_t queuedBefore);
     void releasePrinted();
+    // The printer's walk over the page it receives: how far its commands are
+    // read, and the raster data since the last page end, split or reset.
+    size_t walked_ = 0;
+    i32 rasterCount_ = 0;
+    bool compressed_ = false;
     void answerStatusRequest();
     void endPage();
+    void restartPage();
+    bool walkToSplit();
+    void printSplitPart();
 };

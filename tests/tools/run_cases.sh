@@ -4,7 +4,7 @@
 # COMMAND (a shell command; the environment names the programs and folders)
 # must end with status EXIT, and CHECK must hold:
 #   -            nothing more
-#   error:TEXT   standard error is one line, and it holds TEXT
+#   error:TEXT   standard error is one line, and it holds TEXT; nothing on standard output
 #   has:TEXT     standard output has a line that holds TEXT
 #   same:A=B     files A and B are equal
 # run_cases.sh TABLE [NAME]: every row, or the one of that name.
@@ -31,8 +31,9 @@ while IFS='|' read -r name want check command; do
     if [ -z "$why" ]; then
         case "$check" in
             error:*)
-                [ "$(wc -l < "$dir/.err")" -eq 1 ] && grep -qF -- "${check#error:}" "$dir/.err" ||
-                    why="standard error is not one line holding '${check#error:}'" ;;
+                [ "$(wc -l < "$dir/.err")" -eq 1 ] && grep -qF -- "${check#error:}" "$dir/.err" &&
+                    [ ! -s "$dir/.out" ] ||
+                    why="standard error is not one line holding '${check#error:}' alone" ;;
             has:*)
                 grep -qF -- "${check#has:}" "$dir/.out" || why="no line holds '${check#has:}'" ;;
             same:*)

@@ -14,6 +14,9 @@
 #include <direct.h>
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+#else
+#include <dirent.h>
 #endif
 
 namespace {
@@ -87,6 +90,32 @@ bool MakeDirectory(const std::string& path, std::string& error) {
         return false;
     }
     return true;
+}
+
+std::vector<std::string> FileNames(const std::string& dir) {
+    std::vector<std::string> names;
+#if defined(_WIN32)
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+#else
+    std::unique_ptr<DIR, int (*)(DIR*)> folder(opendir(dir.c_str()), closedir);
+    if (!folder) return names;
+    while (const dirent* entry = readdir(folder.get()))
+        if (!IsDirectory(dir + "/" + entry->d_name)) names.emplace_back(entry->d_name);
+#endif
+    return names;
+}
+
+bool RemoveFile(const std::string& path, std::string& error) {
+    if (std::remove(path.c_str()) == 0) return true;
+    error = Format("cannot remove %s: %s", path.c_str(), std::strerror(errno));
+    return false;
 }
 
 void BinaryStdout() {

@@ -16,5 +16,11 @@ bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
 // Makes the directory unless it exists.
 bool MakeDirectory(const std::string& path, std::string& error);
 
+// The names of the files in a directory (none when it cannot be read).
+std::vector<std::string> FileNames(const std::string& dir);
+
+// Removes a file; false with "cannot remove PATH: reason".
+bool RemoveFile(const std::string& path, std::string& error);
+
 // Standard output in binary, so that text lines end in LF and bytes pass unchanged.
 void BinaryStdout();

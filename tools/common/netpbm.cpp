@@ -1,7 +1,6 @@
 // Netpbm reader and writer.
 #include "common/netpbm.h"
 
-#include <cstring>
 
 #include "common/text.h"
 
@@ -42,32 +41,29 @@ struct Reader {
     }
 };
 
-bool ReadPlainBits(Reader& in, Picture& picture) {
+bool ReadPlainBits(Reader& in, GreyPicture& picture) {
+    for (std::uint8_t& value : picture.values) {
+        in.skipSpace();
+        if (!in.more() || (in.file[in.at] != '0' && in.file[in.at] != '1')) return false;
+        value = in.file[in.at++] == '1' ? 0 : 255;
+    }
+    return true;
+}
+
+// Bits past the width in each row's last byte are padding, not dots.
+bool ReadRawBits(Reader& in, GreyPicture& picture) {
+    const size_t rowBytes = RowBytes(picture.width);
+    if (in.file.size() - in.at < rowBytes * picture.height) return false;
     for (std::uint32_t y = 0; y < picture.height; ++y) {
-        for (std::uint32_t x = 0; x < picture.width; ++x) {
-            in.skipSpace();
-            if (!in.more() || (in.file[in.at] != '0' && in.file[in.at] != '1')) return false;
-            if (in.file[in.at++] == '1') SetDot(picture, x, y);
-        }
+        const std::uint8_t* row = in.file.data() + in.at + rowBytes * y;
+        for (std::uint32_t x = 0; x < picture.width; ++x)
+            picture.values[static_cast<size_t>(y) * picture.width + x] =
+                (row[x / 8] & (0x80 >> (x % 8))) ? 0 : 255;
     }
     return true;
 }
 
-bool ReadRawBits(Reader& in, Picture& picture) {
-    size_t size = picture.bits.size();
-    if (in.file.size() - in.at < size) return false;
-    std::memcpy(picture.bits.data(), in.file.data() + in.at, size);
-    // Bits past the width in each row's last byte are padding, not dots.
-    std::uint32_t spare = RowBytes(picture.width) * 8 - picture.width;
-    if (spare != 0) {
-        for (std::uint32_t y = 0; y < picture.height; ++y)
-            PictureRow(picture, y)[RowBytes(picture.width) - 1] &=
-                static_cast<std::uint8_t>(0xFF << spare);
-    }
-    return true;
-}
-
-bool ReadGray(Reader& in, Picture& picture, std::uint32_t maxValue, bool raw) {
+bool ReadGray(Reader& in, GreyPicture& picture, std::uint32_t maxValue, bool raw) {
     const size_t sampleBytes = maxValue > 255 ? 2 : 1;
     for (std::uint32_t y = 0; y < picture.height; ++y) {
         for (std::uint32_t x = 0; x < picture.width; ++x) {
@@ -79,7 +75,9 @@ bool ReadGray(Reader& in, Picture& picture, std::uint32_t maxValue, bool raw) {
             } else if (!in.number(value, 65535)) {
                 return false;
             }
-            if (value * 2 < maxValue) SetDot(picture, x, y);
+            if (value > maxValue) value = maxValue;
+            picture.values[static_cast<size_t>(y) * picture.width + x] =
+                static_cast<std::uint8_t>((value * 255 + maxValue / 2) / maxValue);
         }
     }
     return true;
@@ -87,7 +85,7 @@ bool ReadGray(Reader& in, Picture& picture, std::uint32_t maxValue, bool raw) {
 
 }  // namespace
 
-bool ReadNetpbm(const std::vector<std::uint8_t>& file, Picture& picture, std::string& error) {
+bool ReadNetpbm(const std::vector<std::uint8_t>& file, GreyPicture& picture, std::string& error) {
     Reader in{file};
     if (file.size() < 2 || file[0] != 'P' || file[1] < '1' || file[1] > '5' || file[1] == '3') {
         error = "not a PBM or PGM file (it does not start with P1, P2, P4 or P5)";
@@ -125,7 +123,7 @@ bool ReadNetpbm(const std::vector<std::uint8_t>& file, Picture& picture, std::st
         error = Format("truncated picture data (%u x %u dots expected)", width, height);
         return false;
     }
-    picture = BlankPicture(width, height);
+    picture = WhiteGreyPicture(width, height);
     bool read = gray  ? ReadGray(in, picture, maxValue, raw)
                 : raw ? ReadRawBits(in, picture)
                       : ReadPlainBits(in, picture);

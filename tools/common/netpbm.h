@@ -11,8 +11,8 @@
 // Largest width and height taken, so that a bad header cannot ask for gigabytes.
 constexpr std::uint32_t NETPBM_MAX_SIDE = 65535;
 
-// The first picture of a PBM or PGM file. A PGM's dots darker than half its
-// maximum value become black. False with a one-line reason on bad input.
-bool ReadNetpbm(const std::vector<std::uint8_t>& file, Picture& picture, std::string& error);
+// The first picture of a PBM or PGM file, in grey (a PBM's dots black or
+// white). False with a one-line reason on bad input.
+bool ReadNetpbm(const std::vector<std::uint8_t>& file, GreyPicture& picture, std::string& error);
 
 std::vector<std::uint8_t> PbmBytes(const Picture& picture);

@@ -17,14 +17,33 @@ bool CanWrite(PictureFormat format) {
 #endif
 }
 
+namespace {
+
+// "page-12.png": a name this program gives the pictures it draws.
+bool IsPageFileName(const std::string& name, const char* extension) {
+    const std::string prefix = "page-", suffix = std::string(".") + extension;
+    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    const std::string number = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    return number.find_first_not_of("0123456789") == std::string::npos;
+}
+
+}  // namespace
+
 bool WritePageFiles(const std::string& dir, const Rendering& rendering, PictureFormat format,
                     std::string& report, std::string& error) {
     if (!MakeDirectory(dir, error)) return false;
+    // The pictures of an earlier job drawn here go, so that every page file
+    // in the folder belongs to this one; other files stay.
+    const char* extension = format == PictureFormat::Png ? "png" : "pbm";
+    for (const std::string& name : FileNames(dir))
+        if (IsPageFileName(name, extension) && !RemoveFile(dir + "/" + name, error)) return false;
     for (size_t i = 0; i < rendering.pages.size(); ++i) {
         const Picture& picture = rendering.pages[i].picture;
         if (picture.height == 0) continue;  // too large, or nothing printed yet
         const bool png = format == PictureFormat::Png;
-        std::string path = Format("%s/page-%zu.%s", dir.c_str(), i + 1, png ? "png" : "pbm");
+        std::string path = Format("%s/page-%zu.%s", dir.c_str(), i + 1, extension);
         bool written = false;
 #if defined(QXL_WITH_PNG)
         if (png) written = WritePng(path, picture, error);

@@ -76,3 +76,28 @@ bool WritePng(const std::string& path, const Picture& picture, std::string& erro
     writer.file = nullptr;
     return true;
 }
+
+bool ReadPng(const std::vector<std::uint8_t>& file, GreyPicture& picture, std::string& error) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) {
+        error = Format("not a PNG file libpng can read (%s)", image.message);
+        return false;
+    }
+    if (image.width == 0 || image.height == 0 || image.width > 65535 || image.height > 65535) {
+        error = Format("a PNG of %u x %u pixels: each side must be 1 to 65535", image.width,
+                       image.height);
+        png_image_free(&image);
+        return false;
+    }
+    image.format = PNG_FORMAT_GRAY;
+    picture = WhiteGreyPicture(image.width, image.height);
+    png_color white = {255, 255, 255};
+    if (!png_image_finish_read(&image, &white, picture.values.data(), 0, nullptr)) {
+        error = Format("truncated or bad PNG data (%s)", image.message);
+        png_image_free(&image);
+        return false;
+    }
+    return true;
+}

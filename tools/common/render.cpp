@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "common/commands.h"
+#include "common/media.h"
 #include "common/packbits.h"
 #include "common/text.h"
 
@@ -18,7 +19,8 @@ constexpr size_t PAGE_BYTE_LIMIT = 64u << 20;
 struct PageInProgress {
     std::vector<std::uint8_t> data;
     std::vector<std::pair<size_t, size_t>> rows;  // offset and length in data
-    std::uint32_t widest = RENDER_MIN_WIDTH;
+    std::uint32_t widest = 0;  // dots of the longest line
+    std::uint32_t inked = 0;   // dots up to the rightmost black one
     std::uint32_t lines = 0;
     bool tooLarge = false;
 
@@ -26,6 +28,13 @@ struct PageInProgress {
         ++lines;
         if (tooLarge) return;
         widest = std::max<std::uint32_t>(widest, static_cast<std::uint32_t>(length * 8));
+        size_t last = length;
+        while (last != 0 && row[last - 1] == 0) --last;
+        if (last != 0) {
+            std::uint32_t dots = static_cast<std::uint32_t>(last * 8);
+            for (std::uint8_t byte = row[last - 1]; (byte & 1) == 0; byte >>= 1) --dots;
+            inked = std::max(inked, dots);
+        }
         if (static_cast<std::uint64_t>(lines) * RowBytes(widest) > PAGE_BYTE_LIMIT) {
             tooLarge = true;
             data.clear();
@@ -36,11 +45,19 @@ struct PageInProgress {
         data.insert(data.end(), row, row + length);
     }
 
-    Picture draw() const {
+    // As wide as the medium prints, or wider to show dots beyond it.
+    std::uint32_t width(std::uint32_t printable) const {
+        if (printable == 0) return std::max(widest, HEAD_DOTS);
+        return inked > printable ? widest : printable;
+    }
+
+    Picture draw(std::uint32_t drawnWidth) const {
         if (tooLarge || lines == 0) return {};
-        Picture picture = BlankPicture(widest, lines);
+        Picture picture = BlankPicture(drawnWidth, lines);
+        const size_t rowBytes = RowBytes(drawnWidth);
         for (std::uint32_t y = 0; y < lines; ++y)
-            std::copy_n(data.data() + rows[y].first, rows[y].second, PictureRow(picture, y));
+            std::copy_n(data.data() + rows[y].first, std::min(rows[y].second, rowBytes),
+                        PictureRow(picture, y));
         return picture;
     }
 };
@@ -49,7 +66,14 @@ struct Printer {
     Rendering out;
     PageInProgress page;
     bool compressed = false;
+    std::uint8_t loadedMedia = 0;  // the medium, when the caller knows it
+    std::uint8_t pageMedia = 0;    // the page's media information, else
     std::vector<std::uint8_t> line;
+
+    // ESC i z: the medium the page asks for (its width in the fourth parameter).
+    void mediaInformation(const std::uint8_t* at, const Command& command) {
+        if (command.head == 3 && at[2] == 'z') pageMedia = at[5];
+    }
 
     void rasterLine(const std::uint8_t* at, const Command& command, size_t offset) {
         const std::uint32_t n = RasterDataLength(at, command);
@@ -66,7 +90,12 @@ struct Printer {
     }
 
     void endPage(size_t offset) {
-        RenderedPage done{page.draw(), page.lines, false, offset};
+        const std::uint8_t media = loadedMedia != 0 ? loadedMedia : pageMedia;
+        const std::uint32_t printable = PrintableDots(media);
+        if (printable != 0 && page.inked > printable)
+            out.notes.push_back(Format("label %zu has black dots up to dot %u; %u mm media prints %u",
+                                       out.pages.size() + 1, page.inked, media, printable));
+        RenderedPage done{page.draw(page.width(printable)), page.lines, false, offset};
         if (page.lines == 0 && !out.pages.empty()) {
             done.picture = out.pages.back().picture;
             done.reprint = true;
@@ -81,6 +110,7 @@ struct Printer {
     void reset(size_t offset) {
         ++out.resets;
         compressed = false;
+        pageMedia = 0;
         if (page.lines != 0)
             out.notes.push_back(
                 Format("offset %zu: ESC @ initialised the printer; the %u raster lines "
@@ -92,8 +122,9 @@ struct Printer {
 
 }  // namespace
 
-Rendering RenderStream(const std::uint8_t* data, size_t length) {
+Rendering RenderStream(const std::uint8_t* data, size_t length, std::uint8_t mediaWidth) {
     Printer printer;
+    printer.loadedMedia = mediaWidth;
     size_t at = 0;
     while (at < length) {
         const Command command = ReadCommand(data + at, length - at);
@@ -108,6 +139,7 @@ Rendering RenderStream(const std::uint8_t* data, size_t length) {
             case CommandKind::Compression: printer.compressed = data[at + 1] != 0; break;
             case CommandKind::Reset: printer.reset(at); break;
             case CommandKind::StatusRequest: ++printer.out.statusRequests; break;
+            case CommandKind::Other: printer.mediaInformation(data + at, command); break;
             case CommandKind::PageEnd:
             case CommandKind::LastPageEnd: printer.endPage(at); break;
             default: break;

@@ -1,6 +1,7 @@
 // Draws the labels a command stream prints, one pixel per dot: each raster
-// line is a row, its bits most significant first, a set bit black. Pages are
-// as wide as 720 dots (90 bytes, the usual line) or their widest line.
+// line is a row, its bits most significant first, a set bit black. A label is
+// as wide as its medium prints (common/media.h); where the medium is not
+// known, as the print head (720 dots) or its widest line.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +9,6 @@
 #include <vector>
 
 #include "common/picture.h"
-
-constexpr std::uint32_t RENDER_MIN_WIDTH = 720;
 
 struct RenderedPage {
     Picture picture;            // empty when the page was too large to draw
@@ -32,4 +31,7 @@ struct Rendering {
 // progress dropped); M p sets compression (PackBits G lines) for p non-zero;
 // FF and SUB print the page. A page without raster lines prints the page
 // before it again, as the printer does for a rebuilt job's further copies.
-Rendering RenderStream(const std::uint8_t* data, size_t length);
+// mediaWidth: the medium in millimetres, 0 when unknown: then each page's
+// media information (ESC i z) tells, if it has one. Dots beyond the medium
+// are drawn all the same, with a note.
+Rendering RenderStream(const std::uint8_t* data, size_t length, std::uint8_t mediaWidth = 0);

@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "rebuild/rebuild.h"
 #include "rebuild/spool_file.h"
+#include "core/job_info.h"
 #include "stream/scanner.h"
 
 namespace {
@@ -202,4 +203,14 @@ Bytes PortBytesOf(const Bytes& job, size_t* pageEnds, size_t outputLimit) {
     MonitorScan scan = ScanAsMonitor(stream);
     if (pageEnds != nullptr) *pageEnds = PageEndsSent(scan);
     return scan.portBytes;
+}
+
+PageMedia FirstPageMedia(const Bytes& job) {
+    const Bytes stream =
+        IsSpoolFile(job) ? RebuildAsMonitor(job, REBUILD_OUTPUT_LIMIT).stream : job;
+    const MonitorScan scan = ScanAsMonitor(stream);
+    if (scan.blocks.empty()) return {};
+    JobInfoBlock block;
+    std::memcpy(&block, stream.data() + scan.blocks.front(), sizeof block);
+    return {block.mediaWidth, block.mediaType, block.mediaExtra, block.checkFlags};
 }

@@ -70,3 +70,14 @@ std::string FindProblem(const Bytes& job, size_t outputLimit = REBUILD_OUTPUT_LI
 // The bytes the monitor sends for the job (status requests left out), with
 // the number of page ends among them.
 Bytes PortBytesOf(const Bytes& job, size_t* pageEnds, size_t outputLimit = REBUILD_OUTPUT_LIMIT);
+
+struct PageMedia {
+    std::uint8_t width = 0;  // millimetres; 0: the job has no job information block
+    std::uint8_t type = 0;
+    std::uint8_t extra = 0;
+    std::uint16_t checkFlags = 0;  // the checks the monitor makes against the loaded media
+};
+
+// The media the job's first page asks for in its job information block (a
+// spool file's from its rebuilt job).
+PageMedia FirstPageMedia(const Bytes& job);

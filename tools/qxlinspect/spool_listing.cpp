@@ -138,8 +138,8 @@ std::string SpoolListing(const Bytes& spool, bool withRebuilt, size_t outputLimi
         return out;
     }
     const MonitorScan scan = ScanAsMonitor(rebuild.stream);
-    Appendf(out, "\nthe monitor's rebuild at the job end: %zu pages, %zu bytes\n",
-            scan.blocks.size(), rebuild.stream.size());
+    Appendf(out, "\nthe monitor's rebuild at the job end: %zu page%s, %zu bytes\n",
+            scan.blocks.size(), scan.blocks.size() == 1 ? "" : "s", rebuild.stream.size());
     out += PagesListing(rebuild, scan, recordCount);
     if (withRebuilt) out += "\nthe rebuilt stream:\n" + StreamListing(rebuild.stream, scan);
     out += "\nthe rebuilt stream through the monitor's scanner, ";

@@ -1,4 +1,5 @@
-// The font's glyphs: seven rows of five dots each, the leftmost dot in bit 4.
+// The font's glyphs: seven rows of five dots each above the base line, the
+// leftmost dot in bit 4, and the letters that reach below it.
 #include "qxlmkjob/font.h"
 
 namespace {
@@ -101,20 +102,46 @@ constexpr std::uint8_t GLYPHS[95][7] = {
     {0x00, 0x00, 0x00, 0x0D, 0x12, 0x00, 0x00},  // ~
 };
 
-const std::uint8_t* Glyph(char c) {
-    unsigned char code = static_cast<unsigned char>(c);
-    if (code < 0x20 || code > 0x7E) code = '?';
-    return GLYPHS[code - 0x20];
-}
+// Letters with descenders: nine rows, two of them below the base line.
+struct Descender {
+    char letter;
+    std::uint8_t rows[FONT_GLYPH_ROWS];
+};
+constexpr Descender DESCENDERS[] = {
+    {'g', {0x00, 0x00, 0x0F, 0x11, 0x11, 0x11, 0x0F, 0x01, 0x0E}},
+    {'j', {0x02, 0x00, 0x06, 0x02, 0x02, 0x02, 0x02, 0x12, 0x0C}},
+    {'p', {0x00, 0x00, 0x1E, 0x11, 0x11, 0x11, 0x1E, 0x10, 0x10}},
+    {'q', {0x00, 0x00, 0x0F, 0x11, 0x11, 0x11, 0x0F, 0x01, 0x01}},
+    {'y', {0x00, 0x00, 0x11, 0x11, 0x11, 0x11, 0x0F, 0x01, 0x0E}},
+};
+
+// Every glyph with its rows below the base line, built once.
+struct GlyphTable {
+    std::uint8_t rows[95][FONT_GLYPH_ROWS] = {};
+    GlyphTable() {
+        for (size_t i = 0; i < 95; ++i)
+            for (size_t row = 0; row < FONT_ASCENT; ++row) rows[i][row] = GLYPHS[i][row];
+        for (const Descender& letter : DESCENDERS)
+            for (size_t row = 0; row < FONT_GLYPH_ROWS; ++row)
+                rows[letter.letter - 0x20][row] = letter.rows[row];
+    }
+};
 
 }  // namespace
+
+const std::uint8_t* BuiltinGlyph(char32_t code) {
+    static const GlyphTable table;
+    if (code < 0x20 || code > 0x7E) return nullptr;
+    return table.rows[code - 0x20];
+}
 
 void DrawText(Picture& picture, std::uint32_t x, std::uint32_t y, const std::string& text,
               std::uint32_t scale) {
     for (size_t i = 0; i < text.size(); ++i) {
-        const std::uint8_t* glyph = Glyph(text[i]);
+        const std::uint8_t* glyph = BuiltinGlyph(static_cast<unsigned char>(text[i]));
+        if (glyph == nullptr) glyph = BuiltinGlyph('?');
         const std::uint32_t left = x + static_cast<std::uint32_t>(i) * FONT_CELL_WIDTH * scale;
-        for (std::uint32_t row = 0; row < 7; ++row)
+        for (std::uint32_t row = 0; row < FONT_GLYPH_ROWS; ++row)
             for (std::uint32_t column = 0; column < 5; ++column) {
                 if (!(glyph[row] & (0x10 >> column))) continue;
                 for (std::uint32_t dy = 0; dy < scale; ++dy)

@@ -1,13 +1,12 @@
 // Notifications and replies from the stand-in's log.
 #include "qxlprint/app_report.h"
 
-#include <map>
-
 #include "common/text.h"
-#include "qxlprint/vocabulary.h"
 #include "core/statmon_interface.h"
 
 namespace {
+
+constexpr char PARTY[] = "application";
 
 std::uint32_t U16(const std::vector<u8>& b, size_t at) {
     return b.size() >= at + 2 ? static_cast<std::uint32_t>(b[at] | (b[at + 1] << 8)) : 0;
@@ -43,8 +42,9 @@ std::string DecodeBlock(const StatmonRecord& r, JsonLine& event) {
                 .add("mediaType", b[68])
                 .add("mediaExtra", b[69])
                 .add("pages", U16(b, 71));
-            return Format("  caption \"%s\", media %u mm type 0x%02x extra 0x%02x, %u pages",
-                          Text(b, 0, 64).c_str(), b[67], b[68], b[69], U16(b, 71));
+            return Format("  caption \"%s\", media %u mm type 0x%02x extra 0x%02x, %u page%s",
+                          Text(b, 0, 64).c_str(), b[67], b[68], b[69], U16(b, 71),
+                          U16(b, 71) == 1 ? "" : "s");
         case NotifyProgress:
             if (b.size() < PROGRESS_BLOCK_SIZE) break;
             event.add("page", U16(b, 4)).add("percent", U16(b, 6));
@@ -59,38 +59,45 @@ std::string DecodeBlock(const StatmonRecord& r, JsonLine& event) {
     return r.hasBlock ? Format("  (a block of only %zu bytes)", b.size()) : "";
 }
 
-// Per page, the percentages the application was told, in order.
-void ReportProgress(const Transcript& out, const std::vector<StatmonRecord>& records) {
-    std::map<std::uint32_t, std::string> steps;
-    for (const StatmonRecord& r : records)
-        if (r.event == "notify" && r.code == NotifyProgress && U16(r.block, 4) != 0)
-            Appendf(steps[U16(r.block, 4)], " %u", U16(r.block, 6));
-    for (const auto& [page, percents] : steps)
-        out.text(Format("  progress of page %u:%s", page, percents.c_str()));
-}
-
 }  // namespace
 
-AppHeard ReportApplication(const Transcript& out, const std::vector<StatmonRecord>& records) {
-    AppHeard heard;
-    int n = 0;
-    for (const StatmonRecord& r : records) {
-        if (r.event == "reply") {
-            heard.cancelled = heard.cancelled || r.code == REPLY_CANCEL;
-            out.item(Format("      and replied %u (%s)", r.code, ReplyText(r.code)),
-                     JsonLine("reply").add("state", r.code).add("name", ReplyText(r.code)));
-        } else if (r.event == "notify") {
-            JsonLine event("notify");
-            event.add("n", ++n).add("code", r.code).add("name", NotifyText(r.code));
-            std::string block = DecodeBlock(r, event);
-            out.item(
-                Format("%3d  0x%05x  %s%s", n, r.code, NotifyText(r.code).c_str(), block.c_str()),
-                event);
-            if ((r.code >> 16) == 3 && heard.fatalCode == 0) heard.fatalCode = r.code;
-            heard.jobEnd = heard.jobEnd || r.code == NotifyJobEnd;
-        }
+void AppReporter::record(const StatmonRecord& r, unsigned long ms) {
+    if (r.event == "reply") {
+        heard.cancelled = heard.cancelled || r.code == REPLY_CANCEL;
+        out.live(ms, PARTY, Format("      and replied %u (%s)", r.code, ReplyText(r.code)),
+                 JsonLine("reply").add("reply", r.code).add("name", ReplyText(r.code)));
+        return;
     }
-    if (n == 0) out.item("(no notification)", JsonLine("notify").add("n", 0LL));
-    ReportProgress(out, records);
-    return heard;
+    if (r.event != "notify") return;
+    ++notifications;
+    // A state carries its pair, its name and where it comes from apart.
+    if (IsStateNotification(r.code)) {
+        lastState = NotifiedState(r.code);
+        ++states;
+        out.live(ms, PARTY, Format("%3d  0x%05x  %s", notifications, r.code, NotifyText(r.code).c_str()),
+                 JsonLine("state")
+                     .add("n", notifications)
+                     .add("code", r.code)
+                     .raw("pair", Format("[%d,%d]", lastState.stateClass, lastState.stateCode))
+                     .add("name", lastState.name)
+                     .add("text", lastState.text));
+    } else {
+        JsonLine event("notify");
+        event.add("n", notifications).add("code", r.code).add("name", NotifyText(r.code));
+        const std::string block = DecodeBlock(r, event);
+        out.live(ms, PARTY,
+                 Format("%3d  0x%05x  %s%s", notifications, r.code, NotifyText(r.code).c_str(),
+                        block.c_str()),
+                 event);
+    }
+    if ((r.code >> 16) == 3 && heard.fatalCode == 0) heard.fatalCode = r.code;
+    heard.jobEnd = heard.jobEnd || r.code == NotifyJobEnd;
+    if (r.code == NotifyProgress && U16(r.block, 4) != 0)
+        Appendf(progress[U16(r.block, 4)], " %u", U16(r.block, 6));
+}
+
+void AppReporter::finish() {
+    if (notifications == 0) out.item("(the application heard nothing)", JsonLine("notify").add("n", 0LL));
+    for (const auto& [page, percents] : progress)
+        out.text(Format("  progress of page %u:%s", page, percents.c_str()));
 }

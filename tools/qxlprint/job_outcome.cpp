@@ -9,8 +9,7 @@
 #include "common/page_files.h"
 #include "common/render.h"
 #include "common/text.h"
-#include "qxlprint/app_report.h"
-#include "qxlprint/port_report.h"
+#include "qxlinspect/monitor_view.h"
 #include "qxlprint/print_setup.h"
 #include "qxlprint/spooler_run.h"
 #include "qxlprint/vocabulary.h"
@@ -19,8 +18,6 @@
 #include "core/statmon_interface.h"
 
 namespace {
-
-constexpr DWORD APPLICATION_EXIT_WAIT_MS = 10000;
 
 struct Outcome {
     int status;
@@ -40,7 +37,7 @@ std::vector<u8> PrintedBytes(const std::vector<PortCall>& calls) {
 
 Outcome Judge(const SpoolerResult& spooler, const AppHeard& heard,
               const std::vector<std::string>& boxes, bool gone, size_t pagesEnded,
-              size_t pageEnds) {
+              size_t pageEnds, LiveReport& live) {
     if (!spooler.callsSucceeded)
         return {EXIT_FAILED, "failed", "failed: " + spooler.failedCall + " returned FALSE"};
     if (!boxes.empty())
@@ -51,27 +48,11 @@ Outcome Judge(const SpoolerResult& spooler, const AppHeard& heard,
     if (heard.fatalCode != 0)
         return {EXIT_STOPPED, "stopped", "stopped by " + NotifyText(heard.fatalCode)};
     if (pagesEnded >= pageEnds) return {EXIT_PRINTED, "printed", "printed"};
+    StateWords state = DescribeState(3, 0);
+    live.lastState(state);
     return {EXIT_STOPPED, "stopped",
-            Format("stopped: %zu of the job's %zu page ends reached the printer (state (3, 0): %s)",
-                   pagesEnded, pageEnds, StateText(3, 0).c_str())};
-}
-
-void ReportApplicationSide(const Transcript& out, const PrintOptions& options,
-                           const StatmonEnvironment& statmon, AppHeard& heard) {
-    out.heading("the application heard");
-    if (options.app == AppChoice::Product) {
-        out.item("(the product application keeps no log for qxlprint)",
-                 JsonLine("notify").add("n", 0LL));
-        return;
-    }
-    // EndDocPort waits for the application to exit; its log is then whole.
-    auto records = statmon.waitFor(
-        [](const std::vector<StatmonRecord>& r) {
-            return std::any_of(r.begin(), r.end(),
-                               [](const StatmonRecord& x) { return x.event == "exit"; });
-        },
-        APPLICATION_EXIT_WAIT_MS);
-    heard = ReportApplication(out, records);
+            Format("stopped: %zu of the job's %zu page ends reached the printer; last %s",
+                   pagesEnded, pageEnds, StateLine(state).c_str())};
 }
 
 bool WriteOutputs(const Transcript& out, const PrintOptions& options,
@@ -114,21 +95,35 @@ bool CompareExpected(const Transcript& out, const std::vector<u8>& printed,
 
 int PrintJob(const Transcript& out, MonitorTable* table, const PrintOptions& options,
              const std::vector<u8>& job, PrinterPort kind, size_t pageEnds,
-             const std::vector<u8>& expected) {
+             const std::vector<u8>& expected, WatchedJob& watched) {
     const std::string lifetime = std::to_string((options.timeoutSeconds + 30) * 1000);
     StatmonEnvironment statmon(options.appMode, AnswerScript(options), lifetime);
     FakePortMonitor lower;
     SetUpPrinter(lower.port(options.port).printer, options, kind);
     MessageBoxWatcher boxes(LAUNCH_FAILURE_CAPTION);
 
-    out.heading("spooler calls");
-    const SpoolerResult spooler = RunSpooler(out, table, lower, options, job);
-    AppHeard heard;
-    ReportApplicationSide(out, options, statmon, heard);
+    out.heading("the job, as it happens (seconds, party, event)");
+    // The status replies are decoded against what the first page asks: the
+    // monitor's own verdict for a job whose pages ask for one medium.
+    const PageMedia media = FirstPageMedia(job);
+    LiveReport live(out, lower, options.port,
+                    options.app == AppChoice::Product ? nullptr : &statmon,
+                    {media.width, media.type, media.extra, media.checkFlags});
+    {
+        std::lock_guard guard(watched.lock);
+        watched.live = &live;
+    }
+    live.start();
+    const SpoolerResult spooler = RunSpooler(live, table, lower, options, job);
+    out.heading("after the job");
+    live.finish();
+    {
+        std::lock_guard guard(watched.lock);
+        watched.live = nullptr;
+    }
+    const AppHeard heard = live.app.heard;
 
-    out.heading("the printer's port");
     const std::vector<PortCall> calls = lower.calls(options.port);
-    ReportPort(out, calls);
     const std::vector<u8> received = lower.received(options.port);
     bool gone = false;
     size_t pagesEnded = 0;
@@ -136,7 +131,8 @@ int PrintJob(const Transcript& out, MonitorTable* table, const PrintOptions& opt
         gone = lower.port(options.port).printer.gone;
         pagesEnded = lower.port(options.port).printer.pagesEnded;
     });
-    const Rendering labels = RenderStream(received.data(), received.size());
+    const Rendering labels =
+        RenderStream(received.data(), received.size(), static_cast<std::uint8_t>(options.mediaWidth));
     out.heading("labels");
     std::string drawn = DescribeRendering(labels);
     drawn.pop_back();
@@ -146,7 +142,7 @@ int PrintJob(const Transcript& out, MonitorTable* table, const PrintOptions& opt
                   .add("resets", labels.resets)
                   .add("statusRequests", labels.statusRequests));
 
-    Outcome outcome = Judge(spooler, heard, boxes.texts(), gone, pagesEnded, pageEnds);
+    Outcome outcome = Judge(spooler, heard, boxes.texts(), gone, pagesEnded, pageEnds, live);
     if (!WriteOutputs(out, options, received, labels))
         outcome = {EXIT_FAILED, "failed", "failed: an output file"};
     if (!options.expect.empty() && !CompareExpected(out, PrintedBytes(calls), expected))

@@ -13,25 +13,39 @@
 #include "qxlinspect/monitor_view.h"
 #include "qxlprint/job_outcome.h"
 #include "qxlprint/print_setup.h"
+#include "qxlprint/vocabulary.h"
 #include "rig/network_monitor.h"
 #include "rig/spooler.h"
 
 namespace {
 
 constexpr char PROGRAM[] = "qxlprint";
-DWORD g_timeoutMs = 0;
-bool g_json = false;
+
+struct Watchdog {
+    DWORD timeoutMs = 0;
+    const Transcript* out = nullptr;
+    WatchedJob job;
+};
+Watchdog g_watchdog;
 
 // The page handshake waits on the printer without a deadline: a job that
-// stops moving ends qxlprint with a clear failure instead of holding it.
-DWORD WINAPI Watchdog(void*) {
-    Sleep(g_timeoutMs);
-    if (g_json)
-        std::printf(
-            "{\"event\":\"outcome\",\"outcome\":\"failed\",\"exit\":%d,\"why\":\"no end\"}\n",
-            EXIT_FAILED);
-    std::fprintf(stderr, "qxlprint: no end after %lu s\n", g_timeoutMs / 1000);
-    std::fflush(stdout);
+// stops moving ends qxlprint with a clear failure, what happened so far and
+// the last state it was in, instead of holding it.
+DWORD WINAPI EndWithoutEnd(void*) {
+    Sleep(g_watchdog.timeoutMs);
+    std::lock_guard guard(g_watchdog.job.lock);  // held to the end: the job stays alive
+    const Transcript& out = *g_watchdog.out;
+    std::string text = Format("failed: no end after %lu s", g_watchdog.timeoutMs / 1000);
+    StateWords state{};
+    LiveReport* live = g_watchdog.job.live;
+    if (live != nullptr) live->drain();  // what happened so far comes first
+    const bool known = live != nullptr && live->lastState(state);
+    if (known) text += "; last " + StateLine(state);
+    JsonLine event("outcome");
+    event.add("outcome", "failed").add("text", text).add("exit", EXIT_FAILED);
+    if (known) event.raw("state", StateJson(state));
+    out.heading("outcome");
+    out.item(Format("%s (exit %d)", text.c_str(), EXIT_FAILED), event);
     ExitProcess(EXIT_FAILED);
 }
 
@@ -106,14 +120,10 @@ void Header(const Transcript& out, const PrintOptions& options, const Bytes& job
 
 int main(int argc, char** argv) {
     BinaryStdout();
-    if (WantsHelp(argc, argv)) {
-        std::fputs(PRINT_USAGE, stdout);
-        return EXIT_PRINTED;
-    }
     PrintOptions options;
+    int status = EXIT_PRINTED;
+    if (!ReadPrintOptions(argc, argv, options, EXIT_USAGE, status)) return status;
     std::string error;
-    if (!ParsePrintOptions(argc, argv, options, error))
-        return Fail(PROGRAM, EXIT_USAGE, error + " (--help lists the options)");
     ResolvePaths(options);
 
     Bytes job, expected;
@@ -125,11 +135,11 @@ int main(int argc, char** argv) {
             options.job + ": " + problem + (job.empty() ? "" : " (--raw prints it anyway)"));
     if (!options.expect.empty() && !ReadWholeFile(options.expect, expected, error))
         return Fail(PROGRAM, EXIT_USAGE, error);
-    u8 width = 0, type = 0, extra = 0;
-    if (!options.mediaGiven && FirstPageMedia(job, width, type, extra)) {
-        options.mediaWidth = width;
-        options.mediaType = type;
-        options.mediaExtra = extra;
+    const PageMedia media = FirstPageMedia(job);
+    if (!options.mediaGiven && media.width != 0) {
+        options.mediaWidth = media.width;
+        options.mediaType = media.type;
+        options.mediaExtra = media.extra;
     }
 
     std::string appDir;
@@ -144,12 +154,12 @@ int main(int argc, char** argv) {
     if (!SetCurrentDirectoryA(appDir.c_str()))
         return Fail(PROGRAM, EXIT_FAILED, "cannot change to " + appDir);
 
-    g_timeoutMs = static_cast<DWORD>(options.timeoutSeconds) * 1000;
-    g_json = options.json;
-    if (HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr))
+    Transcript out(options.json);
+    g_watchdog.timeoutMs = static_cast<DWORD>(options.timeoutSeconds) * 1000;
+    g_watchdog.out = &out;
+    if (HANDLE watchdog = CreateThread(nullptr, 0, EndWithoutEnd, nullptr, 0, nullptr))
         CloseHandle(watchdog);
 
-    Transcript out{options.json};
     Header(out, options, job, portType, appDir);
     LoadedMonitor monitor;
     if (!LoadMonitorDll(options.dll.c_str(), monitor))
@@ -158,5 +168,6 @@ int main(int argc, char** argv) {
                            options.dll.c_str(), GetLastError()));
     size_t pageEnds = 0;
     PortBytesOf(job, &pageEnds);
-    return PrintJob(out, &monitor.table, options, job, EmulatedKind(portType), pageEnds, expected);
+    return PrintJob(out, &monitor.table, options, job, EmulatedKind(portType), pageEnds, expected,
+                    g_watchdog.job);
 }

@@ -3,12 +3,17 @@
 
 #include <algorithm>
 #include <sstream>
+#include <vector>
 
 #include "common/args.h"
 #include "common/text.h"
 
-const char PRINT_USAGE[] =
-    "usage: qxlprint JOB [options]   (prints JOB through the real qxlmon.dll)\n"
+const char PRINT_HELP[] =
+    "qxlprint: the spooler as a command. Loads the real qxlmon.dll and prints a job\n"
+    "file through it over a port monitor stand-in and its emulated printer, with\n"
+    "QXSMON.EXE answering, and shows what every party saw as it happens.\n"
+    "\n"
+    "usage: qxlprint JOB [options]\n"
     "the port and the printer:\n"
     "  --port NAME             QXUSB..., QXCOMn, LPTn, NX... (network) or another name\n"
     "                          (default QXUSB001)\n"
@@ -25,21 +30,32 @@ const char PRINT_USAGE[] =
     "the spooler and the application:\n"
     "  --chunk N               WritePort size (default 4096)\n"
     "  --doc NAME              document name (default: the job file's name)\n"
-    "  --answer A              the answer to an error: continue, cancel or pause:MS\n"
-    "                          (pause, then continue after MS); default continue\n"
-    "  --app standin|product   QXSMON.EXE from bin/ (the stand-in, default) or app/\n"
+    "  --answer A              the stand-in's answer to an error: continue, cancel or\n"
+    "                          pause:MS (pause, then continue after MS); default continue\n"
+    "  --app standin|product   QXSMON.EXE from bin/ (the stand-in, default) or app/ (the\n"
+    "                          product, which answers by its own headless policy)\n"
     "  --app-mode MODE         the stand-in's QXSMON_MODE (default normal)\n"
     "  --dll PATH              the monitor (default ..\\bin\\qxlmon.dll beside qxlprint.exe)\n"
     "  --nxportmon PATH        the network port monitor stand-in (default ..\\bin\\nxportmon.dll)\n"
     "  --raw                   print JOB even when it is not a valid job\n"
-    "  --timeout S             give up after S seconds (default 120)\n"
-    "output:\n"
-    "  --json                  the transcript as JSON lines\n"
+    "  --timeout S             give up after S seconds, saying the last state (default 120)\n"
+    "output (UTF-8; names are taken from the ANSI code page):\n"
+    "  --json                  the transcript as JSON lines, one object a line\n"
     "  --port-file FILE        write every byte that reached the port\n"
     "  --pbm DIR               draw the labels that reached the port to DIR/page-N.pbm\n"
+    "                          (tools/qxlprint.sh: --png DIR, with the native qxlinspect)\n"
     "  --expect FILE           compare the port's bytes (status requests left out) with FILE\n"
-    "exit status: 0 printed, 1 failed, 2 usage or input error, 3 crashed, 4 cancelled,\n"
-    "5 stopped by a state, 6 the port's bytes differ from --expect\n";
+    "  -h, --help              this help;  --version  the version\n"
+    "An option's value comes as --option VALUE or --option=VALUE.\n"
+    "\n"
+    "examples:\n"
+    "  qxlprint samples/three-pages.job --fault cover-open@2\n"
+    "  qxlprint samples/address.job --port NX1 --json\n"
+    "  qxlprint job.job --media 36 --timeout 30 --port-file port.bin\n"
+    "\n"
+    "exit status: 0 printed, 1 failed (a call failed, or no end within --timeout),\n"
+    "2 usage or input error, 3 crashed, 4 cancelled, 5 stopped by a state,\n"
+    "6 the port's bytes differ from --expect\n";
 
 namespace {
 
@@ -94,7 +110,7 @@ bool ParseMedia(const std::string& text, PrintOptions& options, std::string& err
         ++n;
     }
     options.mediaGiven = n != 0;
-    if (n == 0) error = "--media needs a value";
+    if (n == 0) error = "--media: '' is not W[,TYPE[,EXTRA]]";
     return n != 0;
 }
 
@@ -115,83 +131,114 @@ bool ParseAnswer(const std::string& text, PrintOptions& options, std::string& er
 
 }  // namespace
 
-bool ParsePrintOptions(int argc, char** argv, PrintOptions& options, std::string& error) {
-    Args args(argc, argv);
-    std::string text;
-    auto value = [&](const std::string& option, std::string& out) {
-        return args.value(option, out);
-    };
-    while (!args.done() && args.error.empty()) {
-        const std::string option = args.next();
-        if (option == "--port")
-            value(option, options.port);
-        else if (option == "--network")
-            options.network = true;
-        else if (option == "--printer")
-            value(option, options.printer);
-        else if (option == "--driver")
-            value(option, options.driver);
-        else if (option == "--status-timeout")
-            args.number(option, 0, 3600, options.statusTimeout);
-        else if (option == "--print-timeout")
-            args.number(option, 0, 3600, options.printTimeout);
-        else if (option == "--lan-sleep")
-            args.number(option, 0, 10000, options.lanSleep);
-        else if (option == "--media") {
-            if (value(option, text)) ParseMedia(text, options, args.error);
-        } else if (option == "--fault") {
-            if (!value(option, text)) break;
-            std::istringstream items(text);
+namespace {
+
+enum OptionId {
+    OPT_PORT, OPT_NETWORK, OPT_PRINTER, OPT_DRIVER, OPT_STATUS_TIMEOUT, OPT_PRINT_TIMEOUT,
+    OPT_LAN_SLEEP, OPT_MEDIA, OPT_FAULT, OPT_CHUNK, OPT_DOC, OPT_ANSWER, OPT_APP, OPT_APP_MODE,
+    OPT_DLL, OPT_NXPORTMON, OPT_RAW, OPT_TIMEOUT, OPT_JSON, OPT_PORT_FILE, OPT_PBM, OPT_EXPECT,
+    OPT_PNG,
+};
+
+const std::vector<OptionRow> OPTIONS = {
+    {"port", 0, true, OPT_PORT},
+    {"network", 0, false, OPT_NETWORK},
+    {"printer", 0, true, OPT_PRINTER},
+    {"driver", 0, true, OPT_DRIVER},
+    {"status-timeout", 0, true, OPT_STATUS_TIMEOUT},
+    {"print-timeout", 0, true, OPT_PRINT_TIMEOUT},
+    {"lan-sleep", 0, true, OPT_LAN_SLEEP},
+    {"media", 0, true, OPT_MEDIA},
+    {"fault", 0, true, OPT_FAULT},
+    {"chunk", 0, true, OPT_CHUNK},
+    {"doc", 0, true, OPT_DOC},
+    {"answer", 0, true, OPT_ANSWER},
+    {"app", 0, true, OPT_APP},
+    {"app-mode", 0, true, OPT_APP_MODE},
+    {"dll", 0, true, OPT_DLL},
+    {"nxportmon", 0, true, OPT_NXPORTMON},
+    {"raw", 0, false, OPT_RAW},
+    {"timeout", 0, true, OPT_TIMEOUT},
+    {"json", 0, false, OPT_JSON},
+    {"port-file", 0, true, OPT_PORT_FILE},
+    {"pbm", 0, true, OPT_PBM},
+    {"expect", 0, true, OPT_EXPECT},
+    {"png", 0, true, OPT_PNG},
+};
+
+bool Take(PrintOptions& options, int id, const std::string& value, std::string& error) {
+    switch (id) {
+        case OPT_PORT: options.port = value; return true;
+        case OPT_NETWORK: options.network = true; return true;
+        case OPT_PRINTER: options.printer = value; return true;
+        case OPT_DRIVER: options.driver = value; return true;
+        case OPT_STATUS_TIMEOUT:
+            return OptionNumber("--status-timeout", value, 0, 3600, options.statusTimeout, error);
+        case OPT_PRINT_TIMEOUT:
+            return OptionNumber("--print-timeout", value, 0, 3600, options.printTimeout, error);
+        case OPT_LAN_SLEEP:
+            return OptionNumber("--lan-sleep", value, 0, 10000, options.lanSleep, error);
+        case OPT_MEDIA: return ParseMedia(value, options, error);
+        case OPT_FAULT: {
+            std::istringstream items(value);
             std::string item;
-            while (std::getline(items, item, ',') && ParseFault(item, options.faults, args.error)) {
+            while (std::getline(items, item, ','))
+                if (!ParseFault(item, options.faults, error)) return false;
+            return true;
+        }
+        case OPT_CHUNK: return OptionNumber("--chunk", value, 1, 1 << 20, options.chunk, error);
+        case OPT_DOC: options.document = value; return true;
+        case OPT_ANSWER:
+            options.answerGiven = true;
+            return ParseAnswer(value, options, error);
+        case OPT_APP:
+            if (value == "standin" || value == "product") {
+                options.app = value == "product" ? AppChoice::Product : AppChoice::StandIn;
+                return true;
             }
-        } else if (option == "--chunk")
-            args.number(option, 1, 1 << 20, options.chunk);
-        else if (option == "--doc")
-            value(option, options.document);
-        else if (option == "--answer") {
-            if (value(option, text)) ParseAnswer(text, options, args.error);
-        } else if (option == "--app") {
-            if (!value(option, text)) break;
-            if (text == "standin")
-                options.app = AppChoice::StandIn;
-            else if (text == "product")
-                options.app = AppChoice::Product;
-            else
-                args.error = "--app: '" + text + "' is not standin or product";
-        } else if (option == "--app-mode")
-            value(option, options.appMode);
-        else if (option == "--dll")
-            value(option, options.dll);
-        else if (option == "--nxportmon")
-            value(option, options.nxportmon);
-        else if (option == "--raw")
-            options.raw = true;
-        else if (option == "--timeout")
-            args.number(option, 1, 86400, options.timeoutSeconds);
-        else if (option == "--json")
-            options.json = true;
-        else if (option == "--port-file")
-            value(option, options.portFile);
-        else if (option == "--pbm")
-            value(option, options.pbmDir);
-        else if (option == "--expect")
-            value(option, options.expect);
-        else if (option == "--png")
-            args.error =
-                "--png is done by the tools/qxlprint.sh wrapper (native qxlinspect); use --pbm "
-                "here";
-        else if (option.size() > 1 && option[0] == '-')
-            args.error = "unknown option " + option;
-        else if (!options.job.empty())
-            args.error = "more than one job: " + options.job + " and " + option;
-        else
-            options.job = option;
+            error = "--app: '" + value + "' is not standin or product";
+            return false;
+        case OPT_APP_MODE: options.appMode = value; return true;
+        case OPT_DLL: options.dll = value; return true;
+        case OPT_NXPORTMON: options.nxportmon = value; return true;
+        case OPT_RAW: options.raw = true; return true;
+        case OPT_TIMEOUT:
+            return OptionNumber("--timeout", value, 1, 86400, options.timeoutSeconds, error);
+        case OPT_JSON: options.json = true; return true;
+        case OPT_PORT_FILE: options.portFile = value; return true;
+        case OPT_PBM: options.pbmDir = value; return true;
+        case OPT_EXPECT: options.expect = value; return true;
+        case OPT_PNG:
+            error = "--png is done by the tools/qxlprint.sh wrapper (native qxlinspect); use --pbm "
+                    "here";
+            return false;
+        default: return false;
     }
-    if (args.error.empty() && options.job.empty()) args.error = "no job file to print";
-    if (args.error.empty() && options.port.empty()) args.error = "--port: the name is empty";
-    error = args.error;
-    return error.empty();
+}
+
+// Options that would be ignored, or an output that would overwrite an input.
+std::string Conflict(PrintOptions& options, const std::vector<std::string>& operands) {
+    if (operands.empty()) return "no job file to print";
+    if (operands.size() > 1) return "unexpected argument " + operands[1];
+    options.job = operands.front();
+    if (options.port.empty()) return "--port: the name is empty";
+    if (options.app == AppChoice::Product && options.answerGiven)
+        return "--answer is the stand-in's; --app product answers by its own policy";
+    if (options.app == AppChoice::Product && options.appMode != "normal")
+        return "--app-mode is the stand-in's; --app product ignores it";
+    if (!options.portFile.empty() && SamePath(options.portFile, options.job))
+        return "--port-file " + options.portFile + " is the job file";
+    if (!options.portFile.empty() && !options.expect.empty() &&
+        SamePath(options.portFile, options.expect))
+        return "--port-file " + options.portFile + " is the --expect file";
+    return "";
+}
+
+}  // namespace
+
+bool ReadPrintOptions(int argc, char** argv, PrintOptions& options, int usageStatus, int& status) {
+    return ReadToolOptions(argc, argv, {"qxlprint", PRINT_HELP}, OPTIONS, options, Take, Conflict,
+                           usageStatus, status);
 }
 
 std::string DescribeFaults(const FaultScript& faults) {

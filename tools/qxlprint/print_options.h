@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/args.h"
+
 // What the emulated printer does wrong; pages count from 1, 0 is off.
 struct FaultScript {
     std::uint32_t stopBeforePage = 0;  // the status check before this page finds the bits, once
@@ -29,6 +31,7 @@ struct PrintOptions {
     long mediaWidth = 62, mediaType = 0x0A, mediaExtra = 0;
     long chunk = 4096;
     Answer answer = Answer::Continue;
+    bool answerGiven = false;
     long pauseMs = 0;
     FaultScript faults;
     AppChoice app = AppChoice::StandIn;
@@ -40,10 +43,11 @@ struct PrintOptions {
     long timeoutSeconds = 120;
 };
 
-extern const char PRINT_USAGE[];
+extern const char PRINT_HELP[];
 
-// False with a one-line reason in error.
-bool ParsePrintOptions(int argc, char** argv, PrintOptions& options, std::string& error);
+// False with the status to end with: 0 after --help or --version,
+// usageStatus after a one-line refusal on standard error.
+bool ReadPrintOptions(int argc, char** argv, PrintOptions& options, int usageStatus, int& status);
 
 // "cover open before page 2, a slow printer (300 ms a page)"; "none" without faults.
 std::string DescribeFaults(const FaultScript& faults);

@@ -9,7 +9,6 @@
 #include "qxlinspect/monitor_view.h"
 #include "rig/network_monitor.h"
 #include "core/statmon_interface.h"
-#include "core/job_info.h"
 
 namespace {
 
@@ -80,19 +79,6 @@ std::string AnswerScript(const PrintOptions& options) {
     return script;
 }
 
-bool FirstPageMedia(const std::vector<u8>& job, u8& width, u8& type, u8& extra) {
-    const Bytes stream =
-        IsSpoolFile(job) ? RebuildAsMonitor(job, REBUILD_OUTPUT_LIMIT).stream : job;
-    const MonitorScan scan = ScanAsMonitor(stream);
-    if (scan.blocks.empty()) return false;
-    JobInfoBlock block;
-    std::memcpy(&block, stream.data() + scan.blocks.front(), sizeof block);
-    width = block.mediaWidth;
-    type = block.mediaType;
-    extra = block.mediaExtra;
-    return true;
-}
-
 void SetUpPrinter(EmulatedPrinter& printer, const PrintOptions& options, PrinterPort kind) {
     printer.portKind = kind;
     printer.mediaWidth = static_cast<u8>(options.mediaWidth);
@@ -109,7 +95,11 @@ void SetUpPrinter(EmulatedPrinter& printer, const PrintOptions& options, Printer
 
 std::string FullPath(const std::string& path) {
     if (path.empty()) return path;
+    // Paths from a Unix shell under Wine come with '/': one kind of separator throughout.
+    std::string windows = path;
+    for (char& c : windows)
+        if (c == '/') c = '\\';
     char full[MAX_PATH];
-    DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    return length == 0 || length >= MAX_PATH ? path : std::string(full, length);
+    DWORD length = GetFullPathNameA(windows.c_str(), MAX_PATH, full, nullptr);
+    return length == 0 || length >= MAX_PATH ? windows : std::string(full, length);
 }

@@ -21,9 +21,6 @@ bool ApplicationDirectory(const PrintOptions& options, std::string& dir, std::st
 // The stand-in's reply script: the answer to every state the user can clear.
 std::string AnswerScript(const PrintOptions& options);
 
-// Media the job's first page asks for, when it has a job information block.
-bool FirstPageMedia(const std::vector<u8>& job, u8& width, u8& type, u8& extra);
-
 void SetUpPrinter(EmulatedPrinter& printer, const PrintOptions& options, PrinterPort kind);
 
 // path made absolute against the current directory; "" stays "".

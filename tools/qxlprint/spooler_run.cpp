@@ -13,14 +13,14 @@ namespace {
 constexpr u32 JOB_ID = 7;
 
 struct Calls {
-    const Transcript& out;
+    LiveReport& live;
     SpoolerResult result;
 
     BOOL show(const std::string& call, const char* name, BOOL returned) {
         DWORD error = GetLastError();
-        std::string text = Format("%-48s -> %s", call.c_str(), returned ? "TRUE" : "FALSE");
+        std::string text = Format("%s -> %s", call.c_str(), returned ? "TRUE" : "FALSE");
         if (!returned) Appendf(text, " (last error %lu)", error);
-        out.item(text, JsonLine("call")
+        live.spooler(text, JsonLine("call")
                            .add("name", name)
                            .add("call", call)
                            .flag("result", returned != FALSE)
@@ -57,7 +57,7 @@ void WriteJob(Calls& calls, MonitorTable* table, Handle port, const std::vector<
         if (!ok && written == 0) break;
     }
     if (calm != 0)
-        calls.out.item(
+        calls.live.spooler(
             Format("WritePort x %zu (chunks of up to %u bytes), all taken -> TRUE", calm, chunk),
             JsonLine("call")
                 .add("name", "WritePort")
@@ -65,7 +65,7 @@ void WriteJob(Calls& calls, MonitorTable* table, Handle port, const std::vector<
                 .add("chunk", chunk)
                 .flag("result", true));
     if (offset < job.size()) {
-        calls.out.item(
+        calls.live.spooler(
             Format("the spooler could hand over only %zu of %zu bytes", offset, job.size()),
             JsonLine("handover").add("bytes", static_cast<long long>(offset)));
         if (calls.result.callsSucceeded) calls.result = {false, "WritePort"};
@@ -74,9 +74,9 @@ void WriteJob(Calls& calls, MonitorTable* table, Handle port, const std::vector<
 
 }  // namespace
 
-SpoolerResult RunSpooler(const Transcript& out, MonitorTable* table, FakePortMonitor& lower,
+SpoolerResult RunSpooler(LiveReport& live, MonitorTable* table, FakePortMonitor& lower,
                          const PrintOptions& options, const std::vector<u8>& job) {
-    Calls calls{out, {}};
+    Calls calls{live, {}};
     SpoolerPort spooler;
     spooler.table = table;
     const std::string open =

@@ -1,18 +1,20 @@
-// Text and JSON lines on standard output.
+// Text and JSON lines on standard output, each written whole and at once.
 #include "qxlprint/transcript.h"
 
 #include <cstdio>
 
 #include "common/text.h"
+#include "common/utf8.h"
 
-std::string JsonString(const std::string& value) {
+// UTF-8 passes unescaped: JSON is UTF-8 text.
+std::string JsonString(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : value) {
+    for (unsigned char c : AnsiToUtf8(text)) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7F) {
-            Appendf(out, "\\u%04x", c);  // bytes above ASCII read as Latin-1
+        } else if (c < 0x20 || c == 0x7F) {
+            Appendf(out, "\\u%04x", c);
         } else {
             out += static_cast<char>(c);
         }
@@ -37,24 +39,32 @@ JsonLine& JsonLine::raw(const char* key, const std::string& json) {
     return *this;
 }
 
+void Transcript::put(const std::string& line) const {
+    std::lock_guard guard(lock_);
+    std::fputs(line.c_str(), stdout);
+    std::fflush(stdout);
+}
+
 void Transcript::heading(const std::string& title) const {
-    if (!json) std::printf("\n%s:\n", title.c_str());
+    if (!json) put("\n" + title + ":\n");
 }
 
 void Transcript::item(const std::string& line, const JsonLine& event) const {
+    put(json ? event.text + "}\n" : "  " + AnsiToUtf8(line) + "\n");
+}
+
+void Transcript::live(unsigned long ms, const char* party, const std::string& line,
+                      JsonLine event) const {
     if (json)
-        std::printf("%s}\n", event.text.c_str());
+        put(event.add("ms", static_cast<long long>(ms)).text + "}\n");
     else
-        std::printf("  %s\n", line.c_str());
-    std::fflush(stdout);
+        put(Format("%7.2f  %-12s", ms / 1000.0, party) + AnsiToUtf8(line) + "\n");
 }
 
 void Transcript::text(const std::string& line) const {
-    if (!json) std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    if (!json) put(AnsiToUtf8(line) + "\n");
 }
 
 void Transcript::event(const JsonLine& json) const {
-    if (this->json) std::printf("%s}\n", json.text.c_str());
-    std::fflush(stdout);
+    if (this->json) put(json.text + "}\n");
 }

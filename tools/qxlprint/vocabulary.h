@@ -7,13 +7,41 @@
 
 #include "core/status_packet.h"
 
-// "NotifyJobStart", or "state (2, 5): cover open" for a state notification.
-std::string NotifyText(std::uint32_t code);
+// A state pair with its name ("cover open") and where it comes from
+// ("errorInfo1 0x02"); both may be empty for a pair the table lacks.
+struct StateWords {
+    int stateClass;
+    int stateCode;
+    std::string name;
+    std::string text;
+};
 
-// "cover open", "printer gone", "errorInfo1 0x04", ... for a state pair.
-std::string StateText(int stateClass, int stateCode);
+StateWords DescribeState(int stateClass, int stateCode);
+
+// "state (2, 5): cover open (errorInfo1 0x02)".
+std::string StateLine(const StateWords& state);
+
+// {"pair":[2,5],"name":"cover open","text":"errorInfo1 0x02"}
+std::string StateJson(const StateWords& state);
+
+// Whether a notification code reports a state pair (class 2 to 4).
+bool IsStateNotification(std::uint32_t code);
+StateWords NotifiedState(std::uint32_t code);
+
+// "NotifyJobStart", or the state line for a state notification.
+std::string NotifyText(std::uint32_t code);
 
 const char* ReplyText(std::uint32_t state);
 
+// What a page asks of the loaded media, for the decode's media checks.
+struct PageChecks {
+    std::uint8_t mediaWidth = 0, mediaType = 0, mediaExtra = 0;
+    std::uint16_t checkFlags = 0;  // 0: no media check
+};
+
 // "status reply: ready, media 62 mm type 0x0a", "phase change: printing (1, 0)", ...
-std::string DescribePacket(const StatusPacket& packet);
+std::string DescribePacket(const StatusPacket& packet, const PageChecks& page);
+
+// The pair a status reply or error status decodes to, by the monitor's own
+// decode with the page's media checks; false for other packets.
+bool PacketState(const StatusPacket& packet, const PageChecks& page, StateWords& state);
