@@ -2,6 +2,9 @@
 #include "qxlprint/live_report.h"
 
 #include <algorithm>
+
+#include "common/text.h"
+#include "core/printer_states.h"
 #include <vector>
 
 namespace {
@@ -58,6 +61,24 @@ void LiveReport::drain() {
     drainLocked();
 }
 
+// What the monitor asked the spooler's SetPort to show for the port.
+void LiveReport::portStatus(const PortStatusCall& call, unsigned long ms) {
+    JsonLine event("port_status");
+    event.add("status", static_cast<long long>(call.status))
+        .add("severity", static_cast<long long>(call.severity))
+        .flag("cleared", call.cleared());
+    if (call.hasText) event.add("text", call.text);
+    const char* name = PortStatusName(call.status);
+    const char* weight = PortSeverityName(call.severity);
+    if (name != nullptr) event.add("name", name);
+    std::string text = call.cleared() ? "Windows is told: the port's status cleared"
+                       : Format("Windows is told: %s, %s", name != nullptr ? name : ("\"" + call.text + "\"").c_str(),
+                                weight != nullptr ? weight : "?");
+    if (call.level != 3 || !call.local) text += Format(" (level %lu, %s)", call.level, call.local ? "local" : "remote");
+    out.live(ms, "windows", text, event);
+    ++portStatusCalls;
+}
+
 void LiveReport::drainLocked() {
     std::vector<StatmonRecord> records;
     if (log_ != nullptr) {
@@ -71,30 +92,45 @@ void LiveReport::drainLocked() {
         calls.assign(all.begin() + static_cast<long>(std::min(callsSeen_, all.size())), all.end());
         callsSeen_ = all.size();
     });
-    // Each side is in time order; the two are merged by their ticks.
-    size_t r = 0, c = 0;
+    std::vector<PortStatusCall> statuses = SetPortCalls(portName_);
+    statuses.erase(statuses.begin(), statuses.begin() + static_cast<long>(std::min(statusesSeen_, statuses.size())));
+    statusesSeen_ += statuses.size();
+
+    // Each source is in time order; the three are merged by their ticks.
+    struct Next {
+        DWORD tick;
+        int source;  // 0 application, 1 port, 2 SetPort
+        size_t index;
+    };
+    std::vector<Next> order;
+    for (size_t i = 0; i < records.size(); ++i) order.push_back({records[i].tick, 0, i});
+    for (size_t i = 0; i < calls.size(); ++i) order.push_back({calls[i].tick, 1, i});
+    for (size_t i = 0; i < statuses.size(); ++i) order.push_back({statuses[i].tick, 2, i});
+    const DWORD start = startTick_;
+    std::stable_sort(order.begin(), order.end(), [start](const Next& a, const Next& b) {
+        return static_cast<LONG>(a.tick - start) < static_cast<LONG>(b.tick - start);
+    });
     bool wrote = false;
-    while (r < records.size() || c < calls.size()) {
-        const bool takeRecord =
-            c == calls.size() ||
-            (r < records.size() && static_cast<LONG>(records[r].tick - calls[c].tick) <= 0);
-        if (takeRecord) {
-            const StatmonRecord& record = records[r++];
+    for (const Next& next : order) {
+        const unsigned long ms = Since(startTick_, next.tick);
+        if (next.source == 0) {
             const size_t before = app.states;
-            app.record(record, Since(startTick_, record.tick));
+            app.record(records[next.index], ms);
             if (app.states != before) {
                 haveState_ = true;
                 lastState_ = app.lastState;
             }
-        } else {
-            const PortCall& call = calls[c++];
+        } else if (next.source == 1) {
+            const PortCall& call = calls[next.index];
             wrote = wrote || call.op == PortOp::WritePort;
             const size_t before = port.states;
-            port.call(call, Since(startTick_, call.tick));
+            port.call(call, ms);
             if (port.states != before) {
                 haveState_ = true;
                 lastState_ = port.lastState;
             }
+        } else {
+            portStatus(statuses[next.index], ms);
         }
     }
     if (!wrote) port.quiet();

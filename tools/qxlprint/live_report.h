@@ -13,6 +13,7 @@
 #include "qxlprint/port_report.h"
 #include "qxlprint/transcript.h"
 #include "rig/fake_port_monitor.h"
+#include "rig/port_status_hook.h"
 #include "rig/statmon_log.h"
 
 struct LiveReport {
@@ -40,17 +41,19 @@ struct LiveReport {
     const Transcript& out;
     AppReporter app;
     PortReporter port;
+    size_t portStatusCalls = 0;  // SetPort calls the monitor made for the port
 
 private:
     static DWORD WINAPI Watch(void* context);
     void drainLocked();
+    void portStatus(const PortStatusCall& call, unsigned long ms);
 
     FakePortMonitor& lower_;
     const std::string portName_;
     const StatmonEnvironment* log_;
     const DWORD startTick_;
     std::recursive_mutex lock_;
-    size_t recordsSeen_ = 0, callsSeen_ = 0;
+    size_t recordsSeen_ = 0, callsSeen_ = 0, statusesSeen_ = 0;
     bool haveState_ = false;
     StateWords lastState_{};
     HANDLE stop_ = nullptr, thread_ = nullptr;

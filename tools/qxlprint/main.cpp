@@ -15,6 +15,7 @@
 #include "qxlprint/print_setup.h"
 #include "qxlprint/vocabulary.h"
 #include "rig/network_monitor.h"
+#include "rig/port_status_hook.h"
 #include "rig/spooler.h"
 
 namespace {
@@ -162,7 +163,8 @@ int main(int argc, char** argv) {
 
     Header(out, options, job, portType, appDir);
     LoadedMonitor monitor;
-    if (!LoadMonitorDll(options.dll.c_str(), monitor))
+    // Its SetPort calls are caught and reported (Wine's own would end the process).
+    if (!LoadMonitorDll(options.dll.c_str(), monitor) || !CatchSetPort(monitor.module))
         return Fail(PROGRAM, EXIT_FAILED,
                     Format("cannot load %s and call InitializeMonitorEx (error %lu)",
                            options.dll.c_str(), GetLastError()));

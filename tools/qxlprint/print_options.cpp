@@ -7,6 +7,7 @@
 
 #include "common/args.h"
 #include "common/text.h"
+#include "core/printer_states.h"
 
 const char PRINT_HELP[] =
     "qxlprint: the spooler as a command. Loads the real qxlmon.dll and prints a job\n"
@@ -24,7 +25,8 @@ const char PRINT_HELP[] =
     "  --print-timeout S       (default 60)\n"
     "  --lan-sleep MS          (default 0)\n"
     "  --media W[,TYPE[,EXTRA]] the loaded media (default: what the job's first page asks for)\n"
-    "  --fault LIST            comma-separated: cover-open@N, media-out@N (before page N, once),\n"
+    "  --fault LIST            comma-separated: cover-open@N, media-out@N, no-media@N\n"
+    "                          (before page N, once),\n"
     "                          error@N[:BITS] (while page N prints), gone@N (from page N on),\n"
     "                          slow:MS (each page takes MS to print)\n"
     "the spooler and the application:\n"
@@ -59,6 +61,19 @@ const char PRINT_HELP[] =
 
 namespace {
 
+// What a person finds at the printer before a page: the status bits it sets,
+// and the state they decode to.
+struct StopFault {
+    const char* name;
+    std::uint8_t info1, info2;
+    i16 code;
+};
+constexpr StopFault STOP_FAULTS[] = {
+    {"cover-open", 0x00, 0x10, CODE_COVER_OPEN},
+    {"media-out", 0x02, 0x00, CODE_MEDIA_ENDED},  // the roll or the labels ran out
+    {"no-media", 0x01, 0x00, CODE_NO_MEDIA},
+};
+
 // "NAME@PAGE", "error@PAGE:BITS" or "slow:MS".
 bool ParseFault(const std::string& item, FaultScript& faults, std::string& error) {
     const size_t at = item.find('@');
@@ -70,13 +85,15 @@ bool ParseFault(const std::string& item, FaultScript& faults, std::string& error
     long page = 0, value = 0;
     const bool hasPage = ParseNumber(pageText, 1, 65535, page);
     const std::uint32_t pageNumber = static_cast<std::uint32_t>(page);
-    if ((name == "cover-open" || name == "media-out") && hasPage && !hasValue) {
+    for (const StopFault& stop : STOP_FAULTS) {
+        if (name != stop.name || !hasPage || hasValue) continue;
         if (faults.stopBeforePage != 0 && faults.stopBeforePage != pageNumber) {
-            error = "--fault: cover-open and media-out must be on the same page";
+            error = "--fault: cover-open, media-out and no-media must be on the same page";
             return false;
         }
         faults.stopBeforePage = pageNumber;
-        faults.stopBits |= name == "cover-open" ? 0x02 : 0x01;
+        faults.stopInfo1 |= stop.info1;
+        faults.stopInfo2 |= stop.info2;
         return true;
     }
     if (name == "error" && hasPage && (!hasValue || ParseNumber(valueText, 1, 255, value))) {
@@ -93,7 +110,7 @@ bool ParseFault(const std::string& item, FaultScript& faults, std::string& error
         return true;
     }
     error = "--fault: cannot read '" + item +
-            "' (cover-open@N, media-out@N, error@N[:BITS], gone@N, slow:MS)";
+            "' (cover-open@N, media-out@N, no-media@N, error@N[:BITS], gone@N, slow:MS)";
     return false;
 }
 
@@ -244,8 +261,11 @@ bool ReadPrintOptions(int argc, char** argv, PrintOptions& options, int usageSta
 std::string DescribeFaults(const FaultScript& faults) {
     std::string text;
     auto add = [&](const std::string& item) { text += (text.empty() ? "" : ", ") + item; };
-    if (faults.stopBits & 0x02) add(Format("cover open before page %u", faults.stopBeforePage));
-    if (faults.stopBits & 0x01) add(Format("no media before page %u", faults.stopBeforePage));
+    for (const StopFault& stop : STOP_FAULTS) {
+        if ((faults.stopInfo1 & stop.info1) == 0 && (faults.stopInfo2 & stop.info2) == 0) continue;
+        add(Format("%s before page %u", FindPrinterState(STATE_ERROR, stop.code)->name,
+                   faults.stopBeforePage));
+    }
     if (faults.errorWhilePage != 0)
         add(Format("an error status (errorInfo1 0x%02x) while page %u prints", faults.errorBits,
                    faults.errorWhilePage));

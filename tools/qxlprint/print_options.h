@@ -10,7 +10,8 @@
 // What the emulated printer does wrong; pages count from 1, 0 is off.
 struct FaultScript {
     std::uint32_t stopBeforePage = 0;  // the status check before this page finds the bits, once
-    std::uint8_t stopBits = 0;         // errorInfo1: 0x02 cover open, 0x01 no media
+    std::uint8_t stopInfo1 = 0;        // errorInfo1 and errorInfo2 bits of the faults named
+    std::uint8_t stopInfo2 = 0;
     std::uint32_t errorWhilePage = 0;  // an error status while this page prints, once
     std::uint8_t errorBits = 0x01;
     std::uint32_t gonePage = 0;  // gone from this page's status check on

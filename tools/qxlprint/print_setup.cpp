@@ -86,7 +86,8 @@ void SetUpPrinter(EmulatedPrinter& printer, const PrintOptions& options, Printer
     printer.mediaExtra = static_cast<u8>(options.mediaExtra);
     const FaultScript& faults = options.faults;
     printer.errorPage = faults.stopBeforePage;
-    printer.pageErrorInfo1 = faults.stopBits;
+    printer.pageErrorInfo1 = faults.stopInfo1;
+    printer.pageErrorInfo2 = faults.stopInfo2;
     printer.errorStatusPage = faults.errorWhilePage;
     printer.errorStatusInfo1 = faults.errorBits;
     printer.gonePage = faults.gonePage;

@@ -1,73 +1,28 @@
-// Display names. The meaning of an error bit to a user is the application's
-// business; these say where each state comes from.
+// Display names: the states' as the monitor's state table has them.
 #include "qxlprint/vocabulary.h"
 
 #include "common/text.h"
 #include "core/port_session.h"
+#include "core/printer_states.h"
 #include "core/statmon_interface.h"
 #include "qxlprint/transcript.h"
 #include "status/status.h"
 
-namespace {
-
-struct StateEntry {
-    int stateClass;
-    int stateCode;
-    const char* name;
-    const char* text;
-};
-
-constexpr StateEntry STATES[] = {
-    {1, 0, "ready", ""},
-    {2, 1, "no media", "errorInfo1 0x01, or no media loaded"},
-    {2, 5, "cover open", "errorInfo1 0x02"},
-    {3, 12, "errorInfo1 0x04", ""},
-    {2, 19, "errorInfo1 0x08", ""},
-    {2, 49, "errorInfo1 0x10", ""},
-    {3, 24, "errorInfo1 0x40", ""},
-    {2, 8, "errorInfo1 0x80", ""},
-    {2, 13, "errorInfo2 0x01", ""},
-    {2, 9, "errorInfo2 0x02 or 0x08", ""},
-    {3, 27, "errorInfo2 0x04", ""},
-    {2, 20, "errorInfo2 0x10", ""},
-    {2, 22, "errorInfo2 0x40", ""},
-    {3, 99, "an error status without an error bit", ""},
-    {2, 21, "not a printer of the family", ""},
-    {2, 15, "the loaded media does not match the page's", ""},
-    {2, 16, "the loaded media type does not match", "type 9"},
-    {2, 26, "communication failure", ""},
-    {3, 28, "port failure", ""},
-    {3, 29, "system error", ""},
-    {3, 0, "stopped without a notification",
-     "cancelled, or the application cannot be reached"},
-    {4, 0, "printer gone", ""},
-};
-
-}  // namespace
-
 StateWords DescribeState(int stateClass, int stateCode) {
-    for (const StateEntry& entry : STATES)
-        if (entry.stateClass == stateClass && entry.stateCode == stateCode)
-            return {stateClass, stateCode, entry.name, entry.text};
-    return {stateClass, stateCode, "", ""};
+    const PrinterState* state = FindPrinterState(static_cast<i16>(stateClass), static_cast<i16>(stateCode));
+    if (state == nullptr) return {stateClass, stateCode, "", ""};
+    return {stateClass, stateCode, state->name, state->text};
 }
 
 std::string StateLine(const StateWords& state) {
     std::string line = Format("state (%d, %d)", state.stateClass, state.stateCode);
     if (!state.name.empty()) line += ": " + state.name;
-    if (!state.text.empty()) line += " (" + state.text + ")";
     return line;
 }
 
 std::string StateJson(const StateWords& state) {
     return Format("{\"pair\":[%d,%d],\"name\":", state.stateClass, state.stateCode) +
            JsonString(state.name) + ",\"text\":" + JsonString(state.text) + "}";
-}
-
-bool IsStateNotification(std::uint32_t code) {
-    const std::uint32_t stateClass = code >> 16;
-    return stateClass >= 2 && stateClass <= 4 && code != NotifySystemError &&
-           code != NotifyJobEnd;
 }
 
 StateWords NotifiedState(std::uint32_t code) {

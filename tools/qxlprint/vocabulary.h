@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "core/statmon_interface.h"
 #include "core/status_packet.h"
 
-// A state pair with its name ("cover open") and where it comes from
-// ("errorInfo1 0x02"); both may be empty for a pair the table lacks.
+// A state pair with its name ("cover open") and its short text ("Cover
+// open", as Windows shows it); both empty for a pair the table lacks.
 struct StateWords {
     int stateClass;
     int stateCode;
@@ -18,14 +19,12 @@ struct StateWords {
 
 StateWords DescribeState(int stateClass, int stateCode);
 
-// "state (2, 5): cover open (errorInfo1 0x02)".
+// "state (2, 20): cover open".
 std::string StateLine(const StateWords& state);
 
-// {"pair":[2,5],"name":"cover open","text":"errorInfo1 0x02"}
+// {"pair":[2,20],"name":"cover open","text":"Cover open"}
 std::string StateJson(const StateWords& state);
 
-// Whether a notification code reports a state pair (class 2 to 4).
-bool IsStateNotification(std::uint32_t code);
 StateWords NotifiedState(std::uint32_t code);
 
 // "NotifyJobStart", or the state line for a state notification.

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
 
     JobRun run(&monitor.table, "QXUSB001");
     run.printer().errorPage = 3;
-    run.printer().pageErrorInfo1 = 0x02;  // the cover opens before page 3
+    run.printer().pageErrorInfo2 = 0x10;  // the cover opens before page 3
     BuiltJob job = BuildSimpleJob(3, 60);
     size_t midPage2 = (job.pageStreamEnds[0] + job.pageStreamEnds[1]) / 2;
     JobThread thread(run, "Label Printer", "Shipping labels", job.stream, midPage2);
