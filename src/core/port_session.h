@@ -146,6 +146,11 @@ struct PortSession {
     u32 shownState;
     bool portStatusFailed;  // this job's SetPort failed, and the trace said so
 
+    // Packets the printer sent may still be queued (the job's start, a reset,
+    // a part, a print cycle that did not end in the receiving phase): the
+    // next status check on a USB port drains them first.
+    bool staleStatusPossible;
+
     // The handle the port monitor itself returned for the port: lowerPort, or,
     // for a port opened through the wide table, the handle inside the adapter
     // record that lowerPort is (monitor/wide_lower.h).

@@ -210,6 +210,7 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
     session->lastPageEnd = 0x0C;
     session->jobEndTold = false;
     session->portStatusFailed = false;
+    session->staleStatusPossible = true;
     TraceJobStart(*session);
     return TRUE;
 }

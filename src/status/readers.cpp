@@ -38,27 +38,33 @@ PortRead ReadPortOnce(PortSession& session, u8* buffer, u32 size) {
     return {ok, count < size ? count : size, error};
 }
 
-// Reads into the receive buffer until a whole packet is there; statusBufferCount is kept on every exit so
-// that bytes already received are never lost between calls.
+// Hands over a packet already whole in the receive buffer before it reads
+// the port again (a port monitor whose ReadPort blocks for its read time-out
+// would otherwise hold each of a print cycle's packets that long), and reads
+// until one is whole. statusBufferCount is kept on every exit, so that bytes
+// already received are never lost between calls.
 bool ReadBlocks(PortSession& session, StatusPacket& out, u32 start, u32 timeout, u32 limit,
                 PacketStart packetStart) {
     u32 count = session.statusBufferCount;
     if (count > STATUS_BUFFER_SIZE) count = STATUS_BUFFER_SIZE;
-    for (;;) {
-        PortRead read = {TRUE, 0, 0};
-        if (u32 room = ReadRoom(count, limit)) read = ReadPortOnce(session, session.statusBuffer + count, room);
-        count += read.count;
+    PortRead read = {TRUE, 1, 0};
+    for (bool first = true;; first = false) {
         if (count != 0) count = SyncPacketStart(session.statusBuffer, count, packetStart);
         bool whole = TakeStatusPacket(session.statusBuffer, count, out);
         session.statusBufferCount = static_cast<u16>(count);
         if (whole) return true;
+        if (!first) {
+            if (DeadlinePassed(start, timeout)) return MarkReadTimedOut(session);
+            // A long "Status Timeout" must not keep a cancel waiting (the USB
+            // reader holds the port mutex meanwhile).
+            if (!CheckReply(session)) return false;
+            if (read.count == 0) PauseAfterEmptyRead();
+        }
+        read = {TRUE, 0, 0};
+        if (u32 room = ReadRoom(count, limit)) read = ReadPortOnce(session, session.statusBuffer + count, room);
+        count += read.count;
         if (!read.ok && read.count == 0 && read.error != ERROR_COUNTER_TIMEOUT_CODE)
             return PortFailure(session, read.error, FailedCall::StatusRead);
-        if (DeadlinePassed(start, timeout)) return MarkReadTimedOut(session);
-        // A long "Status Timeout" must not keep a cancel waiting (the USB
-        // reader holds the port mutex meanwhile).
-        if (!CheckReply(session)) return false;
-        if (read.count == 0) PauseAfterEmptyRead();
     }
 }
 

@@ -198,12 +198,16 @@ bool RequestStatus(PortSession& session) {
     return PortFailure(session, error, FailedCall::StatusRequest);
 }
 
-// On USB ports the packets the printer queued before the request are thrown
-// away first, so that the reply decoded answers this request. The drain ends
-// when a read fails, and also once its own deadline has passed, so that a
-// printer that never stops sending cannot hold the job here.
+// On USB ports the packets the printer may have queued before the request
+// are thrown away first, so that the reply decoded answers this request. The
+// drain ends when a read fails, and also once its own deadline has passed, so
+// that a printer that never stops sending cannot hold the job here. It runs
+// only where stale packets can be queued (staleStatusPossible): after a page
+// whose print cycle ended with the printer receiving again, it has said all
+// it had to say, and the next label need not wait.
 bool CheckPrinterStatus(PortSession& session) {
-    if (session.portType == PORTTYPE_USB) {
+    if (session.portType == PORTTYPE_USB && session.staleStatusPossible) {
+        session.staleStatusPossible = false;
         u32 start = TickNow();
         u32 timeout = static_cast<u32>(session.pollTimeout);
         StatusPacket scratch;

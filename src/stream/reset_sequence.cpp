@@ -15,6 +15,7 @@ bool SendResetSequence(PortSession& session) {
     LowerWritePort(session, zeros, sizeof zeros, &written);
     static const u8 reset[2] = {0x1B, 0x40};  // ESC @
     LowerWritePort(session, reset, sizeof reset, &written);
+    session.staleStatusPossible = true;  // what the printer said before it is of no use now
     TraceReset(session);
     return true;
 }

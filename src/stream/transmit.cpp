@@ -150,6 +150,10 @@ bool PageEndHandshake(PortSession& session, SegmentKind kind) {
         wait = WaitForPrintCycle(session, STATUS_PRINTING_ENDED, 0, 0);
     if (wait == CycleWait::Came) wait = WaitForPrintCycle(session, STATUS_PHASE_CHANGE, 0, 0);
     if (wait == CycleWait::Failed) return false;
+    // Back in its receiving phase after a whole page, the printer has said
+    // all it had to say about it; after a part, or an answer to a status
+    // request instead of the cycle, packets may still come.
+    session.staleStatusPossible = !(wait == CycleWait::Came && kind != SEG_SPLIT);
     if (kind != SEG_LAST_PAGE) {
         if (!SendNotify(session, NotifyPrinting)) return false;
         session.printingPhase = 1;

@@ -47,6 +47,7 @@ StatusPort::StatusPort(const std::string& name, i16 portType, u32 timeout) : por
     session->statusTimeout = timeout;
     session->printTimeout = timeout;
     session->pollTimeout = static_cast<i32>(timeout);
+    session->staleStatusPossible = true;  // as at a job's start
     window = MakeRecorderWindow();
     session->monitorWindow = window;
     RecordedNotifications().clear();

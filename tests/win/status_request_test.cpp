@@ -2,6 +2,8 @@
 // against the emulated printer on every port type.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/port_monitor.h"
 #include "core/statmon_interface.h"
 #include "core/ticks.h"
@@ -71,6 +73,38 @@ TEST(StatusCheck, UsbDrainThrowsAwayOldPackets) {
     EXPECT_EQ(Notified(), std::vector<u32>{NotifyMediaStatus});
 }
 
+// The drain runs where stale packets can wait (the job's first page, after
+// a reset, a part, or a print cycle that did not end in the receiving phase)
+// and throws away even a "printing ended" or an error status queued before
+// the request; after a whole print cycle the request goes at once.
+TEST(StatusCheck, UsbDrainRunsOnlyWhereStalePacketsCanWait) {
+    struct Case {
+        const char* what;
+        bool stale;
+    };
+    for (const Case& c : {Case{"stale packets possible", true}, Case{"after a whole print cycle", false}}) {
+        SCOPED_TRACE(c.what);
+        StatusPort port("QXUSB001", PORTTYPE_USB);
+        port.session->staleStatusPossible = c.stale;
+        if (c.stale) {
+            port.queue(MakeStatusPacket({.statusType = STATUS_PRINTING_ENDED}));
+            port.queue(MakeStatusPacket({.statusType = STATUS_ERROR, .errorInfo1 = 0x04}));
+        }
+        port.lower().clearCalls(port.port.name);
+        EXPECT_TRUE(CheckPrinterStatus(*port.session));
+        ExpectPair(*port.session, STATE_READY, 0);
+        EXPECT_FALSE(port.session->staleStatusPossible);
+        // Without the drain the request is the check's first call to the port.
+        std::vector<PortCall> calls = port.port.lower.calls(port.port.name);
+        auto request = std::find_if(calls.begin(), calls.end(),
+                                    [](const PortCall& call) { return call.op == PortOp::WritePort; });
+        ASSERT_NE(request, calls.end());
+        bool readFirst = std::any_of(calls.begin(), request,
+                                     [](const PortCall& call) { return call.op == PortOp::ReadPort; });
+        EXPECT_EQ(readFirst, c.stale);
+    }
+}
+
 TEST(StatusCheck, UsbDrainEndsWhenThePrinterNeverGoesQuiet) {
     StatusPort port("QXUSB001", PORTTYPE_USB);
     port.printer().babble = PacketBytes(MakeStatusPacket({.statusType = 9}));
@@ -106,6 +140,7 @@ TEST(StatusCheck, PageFaultsOfTheEmulatedPrinter) {
     port.printer().pageErrorInfo2 = 0x01;
     EXPECT_TRUE(CheckPrinterStatus(*port.session));  // page 1
     port.write(kPageEnd);
+    port.session->staleStatusPossible = true;  // page 1's print cycle was not followed
     EXPECT_FALSE(CheckPrinterStatus(*port.session));  // page 2, after the drain of page 1's cycle
     ExpectPair(*port.session, STATE_ERROR, 13);
     EXPECT_TRUE(CheckPrinterStatus(*port.session));  // reported once
