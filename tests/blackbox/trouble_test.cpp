@@ -148,6 +148,21 @@ const JobCase kCases[] = {
      .print = {0, 1, RESET},
      .settings = {{"Print Timeout", 1}, {"Status Timeout", 1}},
      .heard = 0x2001A},
+    // A network port whose readiness poll fails from page 2 on reads nothing
+    // at all: the same communication failure, not a wait for ever.
+    {.name = "NetworkPortWhosePollFailsIsACommunicationFailure",
+     .port = "NX87",
+     .script = "on 0x2001a reply 3",
+     .arrange = [](JobRun& run) -> std::shared_ptr<void> {
+         run.lower.beforeCall = [&run](PortOp) {
+             run.lower.withLock([&] { run.printer().networkAnswerSize = run.printer().pagesEnded < 2 ? 4 : 0; });
+         };
+         return nullptr;
+     },
+     .print = {0, 1, RESET},
+     .settings = {{"Print Timeout", 1}, {"Status Timeout", 1}},
+     .network = true,
+     .heard = 0x2001A},
 };
 
 class TroubleJob : public ::testing::TestWithParam<std::tuple<Entry, JobCase>> {};
