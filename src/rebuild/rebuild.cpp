@@ -8,12 +8,12 @@
 #include "rebuild/tape_table.h"
 #include "rebuild/walkers.h"
 #include "core/job_info.h"
+#include "core/printer_commands.h"
 
 namespace {
 
-constexpr u8 RESET_COMMAND[2] = {0x1B, 0x40};  // ESC @
-constexpr u8 FORM_FEED[1] = {WALK_FORM_FEED};
-constexpr u8 END_OF_JOB = WALK_END_OF_JOB;
+constexpr u8 FORM_FEED[1] = {CMD_FF};
+constexpr u8 END_OF_JOB = CMD_SUB;
 constexpr u16 CHECK_FLAGS_TYPE_9 = 0x0002;
 constexpr u16 CHECK_FLAGS_TYPE_8 = 0x000A;
 

@@ -9,11 +9,8 @@
 
 #include "core/platform.h"
 
-constexpr u8 WALK_FORM_FEED = 0x0C;
-constexpr u8 WALK_END_OF_JOB = 0x1A;
-
-// Length of the piece at data up to and including its first form feed or
-// end-of-job byte. Without one before end (or before a byte the walk cannot
+// Length of the piece at data up to and including its first page end (FF or
+// the end-of-job byte SUB). Without one before end (or before a byte the walk cannot
 // step over) the piece is the rest of the record: end - data.
 WinBool FindPageEnd(const u8* data, const u8* end, u32* pieceLength);
 
