@@ -4,6 +4,7 @@
 
 #include "core/port_calls.h"
 #include "core/port_monitor.h"
+#include "core/printer_commands.h"
 #include "core/ticks.h"
 #include "core/trace.h"
 #include "statmon/notify.h"
@@ -16,7 +17,6 @@
 namespace {
 
 constexpr DWORD REQUEST_MUTEX_WAIT_MS = 500;
-constexpr u8 STATUS_REQUEST[3] = {0x1B, 0x69, 0x53};  // ESC i S
 
 enum class Step { Continue, Succeed, Fail };
 
@@ -183,18 +183,16 @@ bool RequestStatus(PortSession& session) {
     bool usb = session.portType == PORTTYPE_USB;
     if (usb && !TakeMutexForRequest(session)) return false;
 
-    u8 request[sizeof STATUS_REQUEST];
-    for (u32 i = 0; i < sizeof request; ++i) request[i] = STATUS_REQUEST[i];
     u32 written = 0;
     // A short write that leaves no error of its own must not be judged by a
     // stale one.
     SetLastError(0);
-    BOOL ok = LowerWritePort(session, request, sizeof request, &written);
+    BOOL ok = LowerWritePort(session, STATUS_REQUEST, sizeof STATUS_REQUEST, &written);
     DWORD error = GetLastError();
     // Released before the reply is awaited: the USB reader takes it again.
     if (usb) ReleaseMutex(static_cast<HANDLE>(session.portMutex));
 
-    if (ok && written == sizeof request) return WaitForStatus(session, STATUS_REPLY, 0, 0, false);
+    if (ok && written == sizeof STATUS_REQUEST) return WaitForStatus(session, STATUS_REPLY, 0, 0, false);
     return PortFailure(session, error, FailedCall::StatusRequest);
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "core/printer_commands.h"
 #include "core/process_state.h"
 #include "core/trace.h"
 #include "statmon/launch.h"
@@ -16,8 +17,6 @@
 #include "stream/transmit.h"
 
 namespace {
-
-constexpr u8 MULTI_COPY_MARK = 0x3A;  // ':'
 
 // Moves the unscanned tail to the front of the carry buffer (it may already
 // be there). Only what fits is kept; the rest counts as not taken, so the

@@ -6,11 +6,10 @@
 
 #include "common/commands.h"
 #include "core/port_monitor.h"
+#include "core/printer_commands.h"
 
 namespace {
 
-constexpr u8 STATUS_REQUEST[3] = {0x1B, 0x69, 0x53};  // ESC i S
-constexpr size_t RESET_ZEROS = 48;
 // The printer's receive buffer: more raster data than this it prints at once.
 constexpr i32 SPLIT_LINES = 700;
 constexpr i32 SPLIT_COMPRESSED_BYTES = 32618;
@@ -18,8 +17,10 @@ constexpr i32 SPLIT_COMPRESSED_BYTES = 32618;
 // 48 zero bytes and ESC @ at the end of the buffer: the printer starts afresh.
 bool EndsWithReset(const std::vector<u8>& bytes) {
     size_t n = bytes.size();
-    if (n < RESET_ZEROS + 2 || bytes[n - 2] != 0x1B || bytes[n - 1] != 0x40) return false;
-    return std::all_of(bytes.end() - 2 - RESET_ZEROS, bytes.end() - 2, [](u8 b) { return b == 0; });
+    constexpr size_t ESC_AT = sizeof RESET_COMMAND;
+    if (n < RESET_ZEROS + ESC_AT || !std::equal(bytes.end() - ESC_AT, bytes.end(), RESET_COMMAND))
+        return false;
+    return std::all_of(bytes.end() - ESC_AT - RESET_ZEROS, bytes.end() - ESC_AT, [](u8 b) { return b == 0; });
 }
 
 }  // namespace
@@ -40,12 +41,12 @@ void EmulatedPrinter::receive(const u8* data, u32 size) {
         } else {
             requestMatched_ = byte == STATUS_REQUEST[0] ? 1 : 0;
         }
-        if (byte == 0x40 && EndsWithReset(pageBuffer_)) restartPage();
+        if (byte == RESET_COMMAND[1] && EndsWithReset(pageBuffer_)) restartPage();
     }
     const bool split = walkToSplit();
     if (!autoPageCycle || size == 0) return;
     size_t queuedBefore = toHost.size();
-    if (data[size - 1] == 0x0C || data[size - 1] == 0x1A)
+    if (data[size - 1] == CMD_FF || data[size - 1] == CMD_SUB)
         endPage();
     else if (split)
         printSplitPart();

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstring>
+#include <iterator>
 #include <vector>
 
+#include "core/printer_commands.h"
 #include "rig/bytes.h"
 #include "stream/scanner.h"
 
@@ -32,9 +34,9 @@ inline Bytes JobInfo(u16 pageNumber) {
     return block;
 }
 
-const Bytes RESET{0x1B, 0x40};
-const Bytes FF{0x0C};
-const Bytes SUB{0x1A};
+const Bytes RESET(std::begin(RESET_COMMAND), std::end(RESET_COMMAND));
+const Bytes FF{CMD_FF};
+const Bytes SUB{CMD_SUB};
 const Bytes Z{0x5A};
 const Bytes PADDING(24, 0x00);  // enough NULs that nothing before them waits
 

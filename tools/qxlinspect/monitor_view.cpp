@@ -2,6 +2,7 @@
 #include "qxlinspect/monitor_view.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <cstring>
 
 #include "common/commands.h"
@@ -9,6 +10,7 @@
 #include "rebuild/rebuild.h"
 #include "rebuild/spool_file.h"
 #include "core/job_info.h"
+#include "core/printer_commands.h"
 #include "stream/scanner.h"
 
 namespace {
@@ -49,9 +51,8 @@ struct Recorder {
 }  // namespace
 
 Bytes ResetSequence() {
-    Bytes bytes(48, 0);
-    bytes.push_back(0x1B);
-    bytes.push_back(0x40);
+    Bytes bytes(RESET_ZEROS, 0);
+    bytes.insert(bytes.end(), std::begin(RESET_COMMAND), std::end(RESET_COMMAND));
     return bytes;
 }
 
@@ -59,7 +60,7 @@ MonitorScan ScanAsMonitor(const Bytes& stream) {
     MonitorScan scan;
     Bytes buffer = stream;  // the scanner edits it in place
     PortSession session{};
-    session.lastPageEnd = 0x0C;  // as at the job start
+    session.lastPageEnd = CMD_FF;  // as at the job start
     Recorder recorder{&scan, buffer.data(), 0};
     ScanSender sender{&recorder, Recorder::Send, Recorder::Take, Recorder::Store,
                       Recorder::StoreFailed};
@@ -179,7 +180,7 @@ MonitorRebuild RebuildAsMonitor(const Bytes& spool, size_t outputLimit) {
     return result;
 }
 
-bool IsSpoolFile(const Bytes& job) { return !job.empty() && job[0] == SPOOL_JOB_MARK; }
+bool IsSpoolFile(const Bytes& job) { return !job.empty() && job[0] == MULTI_COPY_MARK; }
 
 std::string FindProblem(const Bytes& job, size_t outputLimit) {
     if (job.empty()) return "the file is empty";

@@ -11,6 +11,7 @@
 #include "rebuild/tape_table.h"
 #include "rebuild/walkers.h"
 #include "core/job_info.h"
+#include "core/printer_commands.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ bool Carries(const u8* page, size_t pageLength, const Bytes& image, const Piece&
     const u8* tail = page + pageLength - piece.length;
     const u8* data = image.data() + piece.offset;
     if (std::memcmp(tail, data, piece.length - 1) != 0) return false;
-    return tail[piece.length - 1] == data[piece.length - 1] || tail[piece.length - 1] == 0x1A;
+    return tail[piece.length - 1] == data[piece.length - 1] || tail[piece.length - 1] == CMD_SUB;
 }
 
 std::string RecordsListing(const Bytes& spool) {

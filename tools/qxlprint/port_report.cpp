@@ -6,16 +6,20 @@
 #include <map>
 
 #include "common/text.h"
+#include "core/printer_commands.h"
 
 namespace {
 
-bool IsStatusRequest(const std::vector<u8>& d) { return d == std::vector<u8>{0x1B, 0x69, 0x53}; }
-bool IsResetZeros(const std::vector<u8>& d) {
-    return d.size() == 48 && std::all_of(d.begin(), d.end(), [](u8 b) { return b == 0; });
+bool Is(const std::vector<u8>& d, const u8* bytes, size_t size) {
+    return d.size() == size && std::equal(d.begin(), d.end(), bytes);
 }
-bool IsResetInit(const std::vector<u8>& d) { return d == std::vector<u8>{0x1B, 0x40}; }
+bool IsStatusRequest(const std::vector<u8>& d) { return Is(d, STATUS_REQUEST, sizeof STATUS_REQUEST); }
+bool IsResetZeros(const std::vector<u8>& d) {
+    return d.size() == RESET_ZEROS && std::all_of(d.begin(), d.end(), [](u8 b) { return b == 0; });
+}
+bool IsResetInit(const std::vector<u8>& d) { return Is(d, RESET_COMMAND, sizeof RESET_COMMAND); }
 bool EndsPage(const std::vector<u8>& d) {
-    return !d.empty() && (d.back() == 0x0C || d.back() == 0x1A);
+    return !d.empty() && (d.back() == CMD_FF || d.back() == CMD_SUB);
 }
 
 constexpr char PARTY[] = "port";
