@@ -80,7 +80,11 @@ struct PortSession {
     char* printerName;
     u32 jobId;
     Handle lowerPort;
-    MonitorTable lowerMonitor;
+    MonitorTable lowerMonitor;  // made whole at the open (core/port_calls.h)
+    // What the table as it arrived allows, judged at the open: jobs on this
+    // kind of port, and the spooler's control requests passed through.
+    bool lowerCanRunJobs;
+    bool lowerAnswersControls;
     u16 lptNumber;
     StatusPacket lastStatus;
     i16 stateClass;

@@ -101,7 +101,7 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
         SetLastError(ERROR_BUSY);
         return FALSE;
     }
-    if (!LowerTableCanRunJobs(*session)) {
+    if (!session->lowerCanRunJobs) {
         TraceJobRefused(*session, ReadJobSettings(printerName).trace,
                         "the port monitor lacks an operation this port needs", ERROR_NOT_SUPPORTED);
         SetLastError(ERROR_NOT_SUPPORTED);
@@ -122,12 +122,7 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
         ownsOpenPortMutex = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
     }
 
-    MonitorTable& lower = session->lowerMonitor;
-    bool started = lower.StartDocPort != nullptr;
-    if (!started) SetLastError(ERROR_NOT_SUPPORTED);
-    if (started && !lower.StartDocPort(session->lowerPort, printerName, jobId, level, docInfo))
-        started = false;
-    if (!started) {
+    if (!LowerStartDocPort(*session, printerName, jobId, level, docInfo)) {
         DWORD error = GetLastError();  // the port monitor's reason stays for the spooler
         TraceJobRefused(*session, ReadJobSettings(printerName).trace, "StartDocPort failed", error);
         ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
@@ -136,18 +131,16 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
         return FALSE;
     }
 
-    if (lower.SetPortTimeOuts != nullptr) {
-        CommTimeouts timeouts = JOB_COMM_TIMEOUTS;
-        if (!lower.SetPortTimeOuts(session->lowerPort, &timeouts, 0)) {
-            DWORD error = GetLastError();
-            TraceJobRefused(*session, ReadJobSettings(printerName).trace, "SetPortTimeOuts failed",
-                            error);
-            LowerEndDocPort(*session);
-            ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
-            session->flags &= ~PSF_BUSY;
-            SetLastError(error);
-            return FALSE;
-        }
+    CommTimeouts timeouts = JOB_COMM_TIMEOUTS;
+    if (!LowerSetPortTimeOuts(*session, &timeouts)) {
+        DWORD error = GetLastError();
+        TraceJobRefused(*session, ReadJobSettings(printerName).trace, "SetPortTimeOuts failed",
+                        error);
+        LowerEndDocPort(*session);
+        ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
+        session->flags &= ~PSF_BUSY;
+        SetLastError(error);
+        return FALSE;
     }
 
     session->flags |= PSF_LAUNCH_STATMON | PSF_SEND_MEDIA;

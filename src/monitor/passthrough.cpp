@@ -65,8 +65,7 @@ WinBool QXL_WINAPI GetPrinterDataFromPort(Handle port, u32 controlId, char* valu
                                           char* inBuffer, u32 inSize, char* outBuffer,
                                           u32 outSize, u32* returned) {
     auto& session = *static_cast<PortSession*>(port);
-    if (!(session.flags & PSF_STARTED) || controlId == 0 ||
-        session.lowerMonitor.GetPrinterDataFromPort == nullptr)
+    if (!(session.flags & PSF_STARTED) || controlId == 0 || !session.lowerAnswersControls)
         return FALSE;
     UsbPortHold hold;
     if (!hold.take(session)) return FALSE;

@@ -99,8 +99,7 @@ MonitorTable WideLowerTable(const Monitor2Table& lower) {
     return table;
 }
 
-bool OpenWideLowerPort(void* context, char* /*portName*/, Handle* lowerPort,
-                       Handle* portMonitorHandle) {
+bool OpenWideLowerPort(void* context, PortSession& record, char* /*portName*/) {
     const WideOpen& open = *static_cast<const WideOpen*>(context);
     OpenPort2Fn openPort = open.lower->OpenPort;
     if (openPort == nullptr) {
@@ -116,7 +115,7 @@ bool OpenWideLowerPort(void* context, char* /*portName*/, Handle* lowerPort,
         SetLastError(error);
         return false;
     }
-    *lowerPort = below;
-    *portMonitorHandle = below->port;
+    record.lowerPort = below;
+    record.portMonitorHandle = below->port;
     return true;
 }
