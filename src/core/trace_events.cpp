@@ -21,7 +21,7 @@ void TracePortOpenedLine(PortSession& session) {
 }
 
 void TracePortOpenFailedLine(PortSession& session, u32 error) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "open failed: port monitor's OpenPort ");
@@ -30,7 +30,7 @@ void TracePortOpenFailedLine(PortSession& session, u32 error) {
 }
 
 void TracePortClosedLine(PortSession& session) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "close");
@@ -38,7 +38,7 @@ void TracePortClosedLine(PortSession& session) {
 }
 
 void TraceJobRefusedLine(PortSession& session, const char* reason, u32 error) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "job start refused: %s, ", reason);
@@ -57,7 +57,7 @@ void TraceJobStartLine(PortSession& session) {
 }
 
 void TraceJobStoppedLine(PortSession& session, const char* reason) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "job stopped: %s, state ", reason);
@@ -72,7 +72,7 @@ void TraceJobStoppedLine(PortSession& session, const char* reason) {
 }
 
 void TraceJobEndLine(PortSession& session) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     const char* outcome = JobOutcome(session);
@@ -85,7 +85,7 @@ void TraceJobEndLine(PortSession& session) {
 }
 
 void TraceCallFailedLine(PortSession& session, const char* call) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     if (keep.error == ERROR_COUNTER_TIMEOUT_CODE) return;  // no data yet: the readers wait on
     if (TraceRepeatedFailure(session, call, keep.error)) return;
     TraceLine line;
@@ -107,7 +107,7 @@ void TraceLastPageLine(PortSession& session) {
 }
 
 void TraceStatusLine(PortSession& session, const StatusPacket& packet) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "status: ");
@@ -116,7 +116,7 @@ void TraceStatusLine(PortSession& session, const StatusPacket& packet) {
 }
 
 void TraceNotifyLine(PortSession& session, u32 code, u32 blockNumber, bool repeat) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "notify: ");
@@ -127,7 +127,7 @@ void TraceNotifyLine(PortSession& session, u32 code, u32 blockNumber, bool repea
 }
 
 void TraceReplyLine(PortSession& session, u32 state, HeldTraceLine& held) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     if (const char* name = ReplyName(state))
@@ -153,7 +153,7 @@ void TracePortStatusLine(PortSession& session, u32 status, const char* text, u32
 }
 
 void TracePortStatusFailedLine(PortSession& session, u32 error) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "spooler's SetPort failed: ");
@@ -172,7 +172,7 @@ void TraceResendLine(PortSession& session, const char* source, u32 bytes) {
 }
 
 void TraceDivertLine(PortSession& session) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     if (session.spoolFile == INVALID_HANDLE_VALUE || session.spoolFile == nullptr) {

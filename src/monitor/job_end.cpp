@@ -7,6 +7,7 @@
 #include "core/port_calls.h"
 #include "core/port_mutex.h"
 #include "core/process_state.h"
+#include "core/scoped.h"
 #include "core/trace.h"
 #include "core/wait_bounds.h"
 #include "statmon/launch.h"
@@ -70,7 +71,7 @@ void ClosePortMutex(PortSession& session) {
 }  // namespace
 
 void ReleaseJob(PortSession& session, bool ownsOpenPortMutex) {
-    DWORD error = GetLastError();
+    KeepLastError keep;
     ClosePortMutex(session);
     ReleaseSegments(session);
     ReleasePageCopy(session);
@@ -90,7 +91,6 @@ void ReleaseJob(PortSession& session, bool ownsOpenPortMutex) {
     LowerEndDocPort(session);
     session.flags &= ~PSF_BUSY;
     if (ownsOpenPortMutex && session.openPortMutex != nullptr) ReleaseMutex(session.openPortMutex);
-    SetLastError(error);
 }
 
 // The named mutex is released whether or not the job's start got it: a

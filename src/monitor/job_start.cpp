@@ -10,6 +10,7 @@
 #include "core/port_calls.h"
 #include "core/port_monitor.h"
 #include "core/process_state.h"
+#include "core/scoped.h"
 #include "core/statmon_interface.h"
 #include "core/trace.h"
 #include "monitor/job_end.h"
@@ -123,23 +124,21 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
     }
 
     if (!LowerStartDocPort(*session, printerName, jobId, level, docInfo)) {
-        DWORD error = GetLastError();  // the port monitor's reason stays for the spooler
-        TraceJobRefused(*session, ReadJobSettings(printerName).trace, "StartDocPort failed", error);
+        KeepLastError keep;  // the port monitor's reason stays for the spooler
+        TraceJobRefused(*session, ReadJobSettings(printerName).trace, "StartDocPort failed", keep.error);
         ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
         session->flags &= ~PSF_BUSY;
-        SetLastError(error);
         return FALSE;
     }
 
     CommTimeouts timeouts = JOB_COMM_TIMEOUTS;
     if (!LowerSetPortTimeOuts(*session, &timeouts)) {
-        DWORD error = GetLastError();
+        KeepLastError keep;
         TraceJobRefused(*session, ReadJobSettings(printerName).trace, "SetPortTimeOuts failed",
-                        error);
+                        keep.error);
         LowerEndDocPort(*session);
         ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
         session->flags &= ~PSF_BUSY;
-        SetLastError(error);
         return FALSE;
     }
 

@@ -46,7 +46,7 @@ SpoolSummary SummariseSpoolFile(HANDLE file) {
 }  // namespace
 
 void TraceRebuildLine(PortSession& session, HANDLE spoolFile, HANDLE rebuilt, BOOL rebuiltJob) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     if (!rebuiltJob) session.trace.jobEnd = TRACE_END_REBUILD_REFUSED;
     SpoolSummary spool = SummariseSpoolFile(spoolFile);
     u32 pieces = 0;

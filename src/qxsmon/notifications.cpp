@@ -9,39 +9,26 @@
 #include "qxsmon/app.h"
 #include "qxsmon/states.h"
 #include "qxsmon/trace.h"
+#include "core/scoped.h"
 #include "core/statmon_interface.h"
 
 namespace {
 
-struct MappingGuard {
-    HANDLE handle;
-    ~MappingGuard() {
-        if (handle != nullptr) CloseHandle(handle);
-    }
-};
-
-struct ViewGuard {
-    void* view;
-    ~ViewGuard() {
-        if (view != nullptr) UnmapViewOfFile(view);
-    }
-};
-
 bool ReadBlock(u32 number, u32 size, std::vector<u8>& bytes) {
     char name[16];
     std::snprintf(name, sizeof name, BLOCK_NAME_FORMAT, static_cast<unsigned>(number));
-    MappingGuard mapping{OpenFileMappingA(FILE_MAP_READ, FALSE, name)};
-    if (mapping.handle == nullptr) {
+    UniqueHandle mapping(OpenFileMappingA(FILE_MAP_READ, FALSE, name));
+    if (!mapping) {
         Trace("block %s missing", name);
         return false;
     }
     // A section smaller than the block does not map at all.
-    ViewGuard view{MapViewOfFile(mapping.handle, FILE_MAP_READ, 0, 0, size)};
-    if (view.view == nullptr) {
+    UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, size));
+    if (!view) {
         Trace("block %s too small", name);
         return false;
     }
-    const u8* data = static_cast<const u8*>(view.view);
+    const u8* data = static_cast<const u8*>(view.get());
     bytes.assign(data, data + size);
     return true;
 }

@@ -3,6 +3,7 @@
 #include "rebuild/rebuild.h"
 
 #include <cstring>
+#include <memory>
 
 #include "rebuild/spool_file.h"
 #include "rebuild/tape_table.h"
@@ -46,21 +47,19 @@ void FinishOutput(Output* out) {
     if (!out->io->write(out->io->context, &END_OF_JOB, 1)) out->failed = true;
 }
 
-// A zero-filled block that goes back through the same io on every way out.
-struct IoBlock {
+// A zero-filled block that goes back through the same io on every way out;
+// null for a size of 0 or when none can be had.
+struct IoRelease {
     const RebuildIo* io;
-    void* block;
-    IoBlock(const RebuildIo* owner, u32 size) : io(owner), block(nullptr) {
-        if (size != 0) block = io->allocate(io->context, size);
-    }
-    ~IoBlock() {
-        if (block != nullptr) io->release(io->context, block);
-    }
-    IoBlock(const IoBlock&) = delete;
-    IoBlock& operator=(const IoBlock&) = delete;
-    u8* bytes() const { return static_cast<u8*>(block); }
-    u32* entries() const { return static_cast<u32*>(block); }
+    void operator()(void* block) const { io->release(io->context, block); }
 };
+using IoBlock = std::unique_ptr<void, IoRelease>;
+
+IoBlock Allocate(const RebuildIo* io, u32 size) {
+    return IoBlock(size != 0 ? io->allocate(io->context, size) : nullptr, IoRelease{io});
+}
+u8* Bytes(const IoBlock& block) { return static_cast<u8*>(block.get()); }
+u32* Entries(const IoBlock& block) { return static_cast<u32*>(block.get()); }
 
 struct Job {
     u8* image;
@@ -95,8 +94,8 @@ u32 PieceEntry(const Job& job, u32 r, u32 p) { return r * job.index->piecesPerRe
 // without control commands needs no buffer.
 bool FillControlBuffer(const Record& record, const IoBlock& buffer) {
     if (record.controlBytes == 0) return true;
-    if (buffer.block == nullptr) return false;
-    ExtractControlCommands(record.data, record.dataLength, buffer.bytes(), record.controlBytes, 1);
+    if (buffer == nullptr) return false;
+    ExtractControlCommands(record.data, record.dataLength, Bytes(buffer), record.controlBytes, 1);
     return true;
 }
 
@@ -117,9 +116,9 @@ bool WriteRecordCollated(Job* job, u32 r) {
     const u32 pieces = job->index->pieceCount;
     // With one piece per record the control commands are never sent apart.
     if (pieces > 1) Measure(&record);
-    IoBlock controlBuffer(job->out.io, pieces > 1 ? record.controlBytes : 0);
+    IoBlock controlBuffer = Allocate(job->out.io, pieces > 1 ? record.controlBytes : 0);
     if (pieces > 1 && !FillControlBuffer(record, controlBuffer)) return false;
-    u8* control = controlBuffer.bytes();
+    u8* control = Bytes(controlBuffer);
     const u32 controlBytes = control != nullptr ? record.controlBytes : 0;
     PatchControlCommands(control, controlBytes, 0);
     const u32 pageBytes = record.dataLength + (job->outputPageNumber == 1 ? 2 : 0);
@@ -142,9 +141,9 @@ bool WriteRecordUncollated(Job* job, u32 r) {
     const i32 copies = job->copies;
     const bool reprintFromMemory = record.rasterBytes <= REPRINT_RASTER_LIMIT && copies > 1;
     const bool needControl = reprintFromMemory || pieces > 1;
-    IoBlock controlBuffer(job->out.io, needControl ? record.controlBytes : 0);
+    IoBlock controlBuffer = Allocate(job->out.io, needControl ? record.controlBytes : 0);
     if (needControl && !FillControlBuffer(record, controlBuffer)) return false;
-    u8* control = controlBuffer.bytes();
+    u8* control = Bytes(controlBuffer);
     const u32 controlBytes = control != nullptr ? record.controlBytes : 0;
 
     for (u32 i = 0; i < pieces; ++i) {
@@ -210,13 +209,13 @@ WinBool RebuildJobImage(u8* image, u32 size, const RebuildIo* io) {
     // Sized from the record count, so that no job is too long to index.
     const u32 pieceEntries = SpoolIndexEntries(recordCount, index.pieceCount);
     if (pieceEntries == 0) return 0;
-    IoBlock recordOffsets(io, (recordCount + 1) * static_cast<u32>(sizeof(u32)));
-    IoBlock pieceOffsets(io, pieceEntries * static_cast<u32>(sizeof(u32)));
-    IoBlock pieceLengths(io, pieceEntries * static_cast<u32>(sizeof(u32)));
-    if (!recordOffsets.block || !pieceOffsets.block || !pieceLengths.block) return 0;
-    index.recordOffsets = recordOffsets.entries();
-    index.pieceOffsets = pieceOffsets.entries();
-    index.pieceLengths = pieceLengths.entries();
+    IoBlock recordOffsets = Allocate(io, (recordCount + 1) * static_cast<u32>(sizeof(u32)));
+    IoBlock pieceOffsets = Allocate(io, pieceEntries * static_cast<u32>(sizeof(u32)));
+    IoBlock pieceLengths = Allocate(io, pieceEntries * static_cast<u32>(sizeof(u32)));
+    if (!recordOffsets || !pieceOffsets || !pieceLengths) return 0;
+    index.recordOffsets = Entries(recordOffsets);
+    index.pieceOffsets = Entries(pieceOffsets);
+    index.pieceLengths = Entries(pieceLengths);
     IndexSpoolImage(image, &index);
 
     const SpoolRecordHeader last = ReadSpoolHeader(image, index.recordOffsets[recordCount - 1]);

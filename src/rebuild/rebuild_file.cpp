@@ -14,16 +14,7 @@ namespace {
 // rebuilt job goes out in few large writes. A fixed amount, whatever the job.
 constexpr u32 STAGING_SIZE = 1024 * 1024;
 
-struct HeapBlock {
-    void* block;
-    explicit HeapBlock(SIZE_T size) : block(AllocZeroed(size)) {}
-    ~HeapBlock() {
-        if (block != nullptr) FreeBlock(block);
-    }
-    HeapBlock(const HeapBlock&) = delete;
-    HeapBlock& operator=(const HeapBlock&) = delete;
-    u8* bytes() const { return static_cast<u8*>(block); }
-};
+UniqueBlock<u8> AllocateBytes(SIZE_T size) { return UniqueBlock<u8>(static_cast<u8*>(AllocZeroed(size))); }
 
 bool ReadWhole(HANDLE file, u8* buffer, u32 size) {
     u32 got = 0;
@@ -79,14 +70,14 @@ BOOL RebuildMultiCopyJob(HANDLE spoolFile, HANDLE destination) {
     // The image is held whole in memory and indexed with 32-bit offsets.
     if (high != 0 || size == 0) return FALSE;
 
-    HeapBlock image(size);
-    if (image.block == nullptr) return FALSE;
-    if (!ReadWhole(spoolFile, image.bytes(), size)) return FALSE;
+    UniqueBlock<u8> image = AllocateBytes(size);
+    if (!image) return FALSE;
+    if (!ReadWhole(spoolFile, image.get(), size)) return FALSE;
 
-    HeapBlock staging(STAGING_SIZE);
-    if (staging.block == nullptr) return FALSE;
-    FileOutput out{destination, staging.bytes(), 0};
+    UniqueBlock<u8> staging = AllocateBytes(STAGING_SIZE);
+    if (!staging) return FALSE;
+    FileOutput out{destination, staging.get(), 0};
     const RebuildIo io{&out, WriteStaged, AllocateGlobal, ReleaseGlobal};
-    if (!RebuildJobImage(image.bytes(), size, &io)) return FALSE;
+    if (!RebuildJobImage(image.get(), size, &io)) return FALSE;
     return Flush(&out) ? TRUE : FALSE;
 }

@@ -3,19 +3,13 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "core/scoped.h"
 #include "setup/setup.h"
 #include "setup/system_facts.h"
 
 namespace {
 
 constexpr char kMonitorsKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\";
-
-struct RegKey {
-    HKEY h = nullptr;
-    ~RegKey() {
-        if (h) RegCloseKey(h);
-    }
-};
 
 std::string Monitor(const std::string& name) { return "monitor \"" + name + "\""; }
 
@@ -49,13 +43,13 @@ std::string WithVersion(const std::string& path) {
 // The monitor's "Driver" value, as AddMonitor stored it. ERROR_FILE_NOT_FOUND
 // when the key or the value is missing.
 LONG ReadMonitorDriver(const std::string& name, std::string& driver) {
-    RegKey key;
-    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kMonitorsKey + name).c_str(), 0, KEY_QUERY_VALUE, &key.h);
+    UniqueKey key;
+    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kMonitorsKey + name).c_str(), 0, KEY_QUERY_VALUE, key.receive());
     if (rc != ERROR_SUCCESS) return rc;
     char value[MAX_PATH + 1] = {};
     DWORD type = 0;
     DWORD size = MAX_PATH;
-    rc = RegQueryValueExA(key.h, "Driver", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    rc = RegQueryValueExA(key.get(), "Driver", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
     if (rc != ERROR_SUCCESS) return rc;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_INVALID_DATA;
     driver = value;

@@ -122,7 +122,7 @@ bool PollUsbPort(PortSession& session) {
             return false;
         case MutexWait::Failed: return false;
     }
-    MutexGuard guard{session.portMutex};
+    auto release = ReleaseOnExit(session.portMutex);
     u32 status = 0;
     u32 returned = 0;
     if (!Request(session, CONTROL_USB_STATUS, nullptr, 0, &status, sizeof status, &returned)) return false;
@@ -133,7 +133,7 @@ bool PollUsbPort(PortSession& session) {
 bool SetPortValue(PortSession& session, u32 value) {
     u32 controlId = session.portType == PORTTYPE_NETWORK ? CONTROL_NETWORK_VALUE : CONTROL_PORT_VALUE;
     if (TakePortMutex(session, CONTROL_MUTEX_WAIT_MS) != MutexWait::Owned) return false;
-    MutexGuard guard{session.portMutex};
+    auto release = ReleaseOnExit(session.portMutex);
     u32 returned = 0;
     return Request(session, controlId, &value, sizeof value, nullptr, 0, &returned) != FALSE;
 }

@@ -5,6 +5,7 @@
 #include <winspool.h>
 
 #include "core/printer_states.h"
+#include "core/scoped.h"
 #include "core/statmon_interface.h"
 #include "core/trace.h"
 
@@ -49,13 +50,12 @@ void SetPortStatus(PortSession& session, u32 status, const char* text, u32 sever
     Widen(text != nullptr ? text : "", statusText);
     PORT_INFO_3W info = {status, text != nullptr ? statusText : nullptr, severity};
     TracePortStatus(session, status, text, severity);
-    DWORD error = GetLastError();
+    KeepLastError keep;
     BOOL ok = SetPortW(nullptr, port, 3, reinterpret_cast<BYTE*>(&info));
     if (!ok && !session.portStatusFailed) {
         session.portStatusFailed = true;
         TracePortStatusFailed(session, GetLastError());
     }
-    SetLastError(error);
 }
 
 }  // namespace

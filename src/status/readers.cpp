@@ -94,7 +94,7 @@ bool ReadStatusNetwork(PortSession& session, StatusPacket& out, u32 start, u32 t
 // port is not a printer error.
 bool ReadStatusUsb(PortSession& session, StatusPacket& out, u32 start, u32 timeout) {
     if (TakePortMutex(session, timeout) != MutexWait::Owned) return MarkReadTimedOut(session);
-    MutexGuard guard{session.portMutex};
+    auto release = ReleaseOnExit(session.portMutex);
     return ReadBlocks(session, out, start, timeout, STATUS_PACKET_SIZE, PacketStart::Pair);
 }
 

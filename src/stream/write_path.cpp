@@ -8,6 +8,7 @@
 
 #include "core/printer_commands.h"
 #include "core/process_state.h"
+#include "core/scoped.h"
 #include "core/trace.h"
 #include "statmon/launch.h"
 #include "statmon/notify.h"
@@ -64,14 +65,14 @@ BOOL AppendToSpoolFile(PortSession& session, const u8* data, u32 n, u32& written
     DWORD stored = 0;
     BOOL ok = WriteFile(session.spoolFile, data, n, &stored, nullptr);
     if (ok && stored == n) return TRUE;
-    DWORD error = ok ? ERROR_DISK_FULL : GetLastError();  // a short write is a full disk
+    if (ok) SetLastError(ERROR_DISK_FULL);  // a short write is a full disk
+    KeepLastError keep;
     TraceJobStopped(session, "the spool file cannot take the data");
     SendNotify(session, NotifySystemError);
     session.flags |= PSF_STOPPED;
     CloseHandle(session.spoolFile);  // deletes it: there is nothing left to print
     session.spoolFile = INVALID_HANDLE_VALUE;
     written = 0;
-    SetLastError(error);
     return FALSE;
 }
 
@@ -144,9 +145,8 @@ HANDLE OpenTemporaryFile(char path[SPOOL_PATH_SIZE]) {
     HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE && path[0] != '\0') {
-        DWORD error = GetLastError();
+        KeepLastError keep;
         DeleteFileA(path);
-        SetLastError(error);
     }
     return file;
 }
