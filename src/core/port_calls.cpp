@@ -50,46 +50,47 @@ bool LowerTableCanRunJobs(const MonitorTable& arrived, i16 portType) {
     return !needsControls || arrived.GetPrinterDataFromPort != nullptr;
 }
 
-WinBool LowerOpenPort(PortSession& session, char* portName) {
-    if (!session.lowerMonitor.OpenPort(portName, &session.lowerPort)) return FALSE;
+bool LowerOpenPort(PortSession& session, char* portName) {
+    if (!session.lowerMonitor.OpenPort(portName, &session.lowerPort)) return false;
     session.portMonitorHandle = session.lowerPort;
-    return TRUE;
+    return true;
 }
 
-WinBool LowerStartDocPort(PortSession& session, char* printerName, u32 jobId, u32 level,
+bool LowerStartDocPort(PortSession& session, char* printerName, u32 jobId, u32 level,
                           u8* docInfo) {
-    return session.lowerMonitor.StartDocPort(session.lowerPort, printerName, jobId, level, docInfo);
+    return session.lowerMonitor.StartDocPort(session.lowerPort, printerName, jobId, level, docInfo) !=
+           FALSE;
 }
 
-WinBool LowerSetPortTimeOuts(PortSession& session, CommTimeouts* timeouts) {
-    return session.lowerMonitor.SetPortTimeOuts(session.lowerPort, timeouts, 0);
+bool LowerSetPortTimeOuts(PortSession& session, CommTimeouts* timeouts) {
+    return session.lowerMonitor.SetPortTimeOuts(session.lowerPort, timeouts, 0) != FALSE;
 }
 
-WinBool LowerWritePort(PortSession& session, const u8* data, u32 size, u32* written) {
+bool LowerWritePort(PortSession& session, const u8* data, u32 size, u32* written) {
     // The port monitor's prototype is not const-correct; it only reads the bytes.
     return TraceIfFailed(session, "WritePort",
                          session.lowerMonitor.WritePort(session.lowerPort, const_cast<u8*>(data),
-                                                        size, written));
+                                                        size, written) != FALSE);
 }
 
-WinBool LowerReadPort(PortSession& session, u8* buffer, u32 size, u32* read) {
+bool LowerReadPort(PortSession& session, u8* buffer, u32 size, u32* read) {
     return TraceIfFailed(session, "ReadPort",
-                         session.lowerMonitor.ReadPort(session.lowerPort, buffer, size, read));
+                         session.lowerMonitor.ReadPort(session.lowerPort, buffer, size, read) != FALSE);
 }
 
-WinBool LowerGetPrinterData(PortSession& session, u32 controlId, char* valueName, const void* in,
+bool LowerGetPrinterData(PortSession& session, u32 controlId, char* valueName, const void* in,
                             u32 inSize, void* out, u32 outSize, u32* returned) {
     return TraceIfFailed(session, "GetPrinterDataFromPort",
                          session.lowerMonitor.GetPrinterDataFromPort(
                              session.lowerPort, controlId, valueName,
                              const_cast<char*>(static_cast<const char*>(in)), inSize,
-                             static_cast<char*>(out), outSize, returned));
+                             static_cast<char*>(out), outSize, returned) != FALSE);
 }
 
-WinBool LowerEndDocPort(PortSession& session) {
-    return TraceIfFailed(session, "EndDocPort", session.lowerMonitor.EndDocPort(session.lowerPort));
+bool LowerEndDocPort(PortSession& session) {
+    return TraceIfFailed(session, "EndDocPort", session.lowerMonitor.EndDocPort(session.lowerPort) != FALSE);
 }
 
-WinBool LowerClosePort(PortSession& session) {
-    return TraceIfFailed(session, "ClosePort", session.lowerMonitor.ClosePort(session.lowerPort));
+bool LowerClosePort(PortSession& session) {
+    return TraceIfFailed(session, "ClosePort", session.lowerMonitor.ClosePort(session.lowerPort) != FALSE);
 }

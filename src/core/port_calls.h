@@ -20,15 +20,15 @@ bool LowerTableCanRunJobs(const MonitorTable& arrived, i16 portType);
 
 // OpenPort of the 13-slot table: sets lowerPort, which is also the port
 // monitor's own handle.
-WinBool LowerOpenPort(PortSession& session, char* portName);
+bool LowerOpenPort(PortSession& session, char* portName);
 // The job start's two calls; their failures are the job start's to trace.
-WinBool LowerStartDocPort(PortSession& session, char* printerName, u32 jobId, u32 level,
+bool LowerStartDocPort(PortSession& session, char* printerName, u32 jobId, u32 level,
                           u8* docInfo);
-WinBool LowerSetPortTimeOuts(PortSession& session, CommTimeouts* timeouts);
+bool LowerSetPortTimeOuts(PortSession& session, CommTimeouts* timeouts);
 
-WinBool LowerWritePort(PortSession& session, const u8* data, u32 size, u32* written);
-WinBool LowerReadPort(PortSession& session, u8* buffer, u32 size, u32* read);
-WinBool LowerGetPrinterData(PortSession& session, u32 controlId, char* valueName, const void* in,
+bool LowerWritePort(PortSession& session, const u8* data, u32 size, u32* written);
+bool LowerReadPort(PortSession& session, u8* buffer, u32 size, u32* read);
+bool LowerGetPrinterData(PortSession& session, u32 controlId, char* valueName, const void* in,
                             u32 inSize, void* out, u32 outSize, u32* returned);
-WinBool LowerEndDocPort(PortSession& session);
-WinBool LowerClosePort(PortSession& session);
+bool LowerEndDocPort(PortSession& session);
+bool LowerClosePort(PortSession& session);

@@ -65,7 +65,7 @@ inline void TraceJobStopped(PortSession& s, const char* reason) { if (s.trace.on
 inline void TraceJobEnd(PortSession& s) { if (s.trace.on) TraceJobEndLine(s); }
 // Passes a port monitor call's result through; a failure is traced with its
 // last error (a read that only found no data yet is not a failure).
-inline WinBool TraceIfFailed(PortSession& s, const char* call, WinBool ok) {
+inline bool TraceIfFailed(PortSession& s, const char* call, bool ok) {
     if (!ok && s.trace.on) TraceCallFailedLine(s, call);
     return ok;
 }

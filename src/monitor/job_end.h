@@ -22,7 +22,7 @@ using ReplayWriter = bool (*)(PortSession& session, u8* buffer, u32 length, u32&
 void ReplayFile(PortSession& session, HANDLE file, ReplayWriter writer);
 
 // The trace line of a multi-copy job's rebuild (the trace is on).
-void TraceRebuildLine(PortSession& session, HANDLE spoolFile, HANDLE rebuilt, BOOL rebuiltJob);
-inline void TraceRebuild(PortSession& s, HANDLE spoolFile, HANDLE rebuilt, BOOL rebuiltJob) {
+void TraceRebuildLine(PortSession& session, HANDLE spoolFile, HANDLE rebuilt, bool rebuiltJob);
+inline void TraceRebuild(PortSession& s, HANDLE spoolFile, HANDLE rebuilt, bool rebuiltJob) {
     if (s.trace.on) TraceRebuildLine(s, spoolFile, rebuilt, rebuiltJob);
 }

@@ -46,7 +46,7 @@ void ReplaySpooledJob(PortSession& session) {
     HANDLE rebuilt = OpenTemporaryFile(path);
     if (rebuilt != INVALID_HANDLE_VALUE) {
         SetFilePointer(session.spoolFile, 0, nullptr, FILE_BEGIN);
-        BOOL rebuiltJob = RebuildMultiCopyJob(session.spoolFile, rebuilt);
+        bool rebuiltJob = RebuildMultiCopyJob(session.spoolFile, rebuilt);
         TraceRebuild(session, session.spoolFile, rebuilt, rebuiltJob);
         if (rebuiltJob) {
             ReplayFile(session, rebuilt, ReplayWrite);

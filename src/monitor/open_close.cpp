@@ -73,7 +73,7 @@ HANDLE CreateOpenPortMutex(const char* portName) {
 
 // The port monitor's own 13-slot table, already the record's.
 bool OpenThroughTable(void*, PortSession& record, char* portName) {
-    return LowerOpenPort(record, portName) != FALSE;
+    return LowerOpenPort(record, portName);
 }
 
 }  // namespace

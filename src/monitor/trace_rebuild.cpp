@@ -45,7 +45,7 @@ SpoolSummary SummariseSpoolFile(HANDLE file) {
 
 }  // namespace
 
-void TraceRebuildLine(PortSession& session, HANDLE spoolFile, HANDLE rebuilt, BOOL rebuiltJob) {
+void TraceRebuildLine(PortSession& session, HANDLE spoolFile, HANDLE rebuilt, bool rebuiltJob) {
     KeepLastError keep;
     if (!rebuiltJob) session.trace.jobEnd = TRACE_END_REBUILD_REFUSED;
     SpoolSummary spool = SummariseSpoolFile(spoolFile);

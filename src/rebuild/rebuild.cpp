@@ -85,7 +85,9 @@ Record RecordAt(const Job& job, u32 r) {
 }
 
 void Measure(Record* record) {
-    MeasureCommands(record->data, record->dataLength, &record->controlBytes, &record->rasterBytes);
+    const CommandBytes bytes = MeasureCommands(record->data, record->dataLength);
+    record->controlBytes = bytes.control;
+    record->rasterBytes = bytes.raster;
 }
 
 u32 PieceEntry(const Job& job, u32 r, u32 p) { return r * job.index->piecesPerRecord + p; }
@@ -95,7 +97,7 @@ u32 PieceEntry(const Job& job, u32 r, u32 p) { return r * job.index->piecesPerRe
 bool FillControlBuffer(const Record& record, const IoBlock& buffer) {
     if (record.controlBytes == 0) return true;
     if (buffer == nullptr) return false;
-    ExtractControlCommands(record.data, record.dataLength, Bytes(buffer), record.controlBytes, 1);
+    ExtractControlCommands(record.data, record.dataLength, Bytes(buffer), record.controlBytes, true);
     return true;
 }
 
@@ -120,7 +122,7 @@ bool WriteRecordCollated(Job* job, u32 r) {
     if (pieces > 1 && !FillControlBuffer(record, controlBuffer)) return false;
     u8* control = Bytes(controlBuffer);
     const u32 controlBytes = control != nullptr ? record.controlBytes : 0;
-    PatchControlCommands(control, controlBytes, 0);
+    PatchControlCommands(control, controlBytes, false);
     const u32 pageBytes = record.dataLength + (job->outputPageNumber == 1 ? 2 : 0);
     for (u32 i = 0; i < pieces; ++i) {
         const u32 p = Ordered(i, pieces, job->reverseOrder);
@@ -196,10 +198,10 @@ JobInfoBlock MakeTemplate(const SpoolRecordHeader& last, u8 tapeWidth, u16 pageT
 
 }  // namespace
 
-WinBool RebuildJobImage(u8* image, u32 size, const RebuildIo* io) {
+bool RebuildJobImage(u8* image, u32 size, const RebuildIo* io) {
     // Refused before anything is written: the caller then prints nothing.
     const u32 recordCount = CountSpoolRecords(image, size);
-    if (recordCount == 0) return 0;
+    if (recordCount == 0) return false;
 
     const SpoolRecordHeader first = ReadSpoolHeader(image, 0);
     SpoolIndex index{};
@@ -208,11 +210,11 @@ WinBool RebuildJobImage(u8* image, u32 size, const RebuildIo* io) {
 
     // Sized from the record count, so that no job is too long to index.
     const u32 pieceEntries = SpoolIndexEntries(recordCount, index.pieceCount);
-    if (pieceEntries == 0) return 0;
+    if (pieceEntries == 0) return false;
     IoBlock recordOffsets = Allocate(io, (recordCount + 1) * static_cast<u32>(sizeof(u32)));
     IoBlock pieceOffsets = Allocate(io, pieceEntries * static_cast<u32>(sizeof(u32)));
     IoBlock pieceLengths = Allocate(io, pieceEntries * static_cast<u32>(sizeof(u32)));
-    if (!recordOffsets || !pieceOffsets || !pieceLengths) return 0;
+    if (!recordOffsets || !pieceOffsets || !pieceLengths) return false;
     index.recordOffsets = Entries(recordOffsets);
     index.pieceOffsets = Entries(pieceOffsets);
     index.pieceLengths = Entries(pieceLengths);
@@ -237,7 +239,7 @@ WinBool RebuildJobImage(u8* image, u32 size, const RebuildIo* io) {
         for (u32 i = 0; i < recordCount && written; ++i)
             written = WriteRecordUncollated(&job, Ordered(i, recordCount, job.reverseOrder));
     }
-    if (!written) return 0;
+    if (!written) return false;
     FinishOutput(&job.out);
-    return job.out.failed ? 0 : 1;
+    return !job.out.failed;
 }

@@ -49,13 +49,13 @@ bool Flush(FileOutput* out) {
     return ok;
 }
 
-WinBool WriteStaged(void* context, const u8* data, u32 length) {
+bool WriteStaged(void* context, const u8* data, u32 length) {
     FileOutput* out = static_cast<FileOutput*>(context);
-    if (length > STAGING_SIZE - out->used && !Flush(out)) return 0;
-    if (length >= STAGING_SIZE) return WriteWhole(out->file, data, length) ? 1 : 0;
+    if (length > STAGING_SIZE - out->used && !Flush(out)) return false;
+    if (length >= STAGING_SIZE) return WriteWhole(out->file, data, length);
     memcpy(out->staging + out->used, data, length);
     out->used += length;
-    return 1;
+    return true;
 }
 
 void* AllocateGlobal(void*, u32 size) { return AllocZeroed(size); }
@@ -63,21 +63,21 @@ void ReleaseGlobal(void*, void* block) { FreeBlock(block); }
 
 }  // namespace
 
-BOOL RebuildMultiCopyJob(HANDLE spoolFile, HANDLE destination) {
+bool RebuildMultiCopyJob(HANDLE spoolFile, HANDLE destination) {
     DWORD high = 0;
     const DWORD size = GetFileSize(spoolFile, &high);
-    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return FALSE;
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
     // The image is held whole in memory and indexed with 32-bit offsets.
-    if (high != 0 || size == 0) return FALSE;
+    if (high != 0 || size == 0) return false;
 
     UniqueBlock<u8> image = AllocateBytes(size);
-    if (!image) return FALSE;
-    if (!ReadWhole(spoolFile, image.get(), size)) return FALSE;
+    if (!image) return false;
+    if (!ReadWhole(spoolFile, image.get(), size)) return false;
 
     UniqueBlock<u8> staging = AllocateBytes(STAGING_SIZE);
-    if (!staging) return FALSE;
+    if (!staging) return false;
     FileOutput out{destination, staging.get(), 0};
     const RebuildIo io{&out, WriteStaged, AllocateGlobal, ReleaseGlobal};
-    if (!RebuildJobImage(image.get(), size, &io)) return FALSE;
-    return Flush(&out) ? TRUE : FALSE;
+    if (!RebuildJobImage(image.get(), size, &io)) return false;
+    return Flush(&out);
 }

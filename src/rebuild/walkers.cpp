@@ -50,7 +50,7 @@ WalkStep NextStep(const u8* data, u32 length, u32 pos) {
 }
 
 // Applies a control command's edit to its copy at cmd (length bytes present).
-void EditCommand(u8* cmd, const WalkStep& step, WinBool setBit) {
+void EditCommand(u8* cmd, const WalkStep& step, bool setBit) {
     if (step.length < 4) return;  // the parameter byte lies beyond the buffer
     if (step.edit == CommandEdit::CutParameter) {
         cmd[3] = setBit ? static_cast<u8>(cmd[3] | CUT_BIT) : static_cast<u8>(cmd[3] & ~CUT_BIT);
@@ -61,23 +61,19 @@ void EditCommand(u8* cmd, const WalkStep& step, WinBool setBit) {
 
 }  // namespace
 
-WinBool FindPageEnd(const u8* data, const u8* end, u32* pieceLength) {
+u32 FindPageEnd(const u8* data, const u8* end) {
     const u32 length = end > data ? static_cast<u32>(end - data) : 0;
     u32 pos = 0;
     while (pos < length) {
         const WalkStep step = NextStep(data, length, pos);
         if (step.kind == STEP_STOP) break;
         pos += step.length;
-        if (step.kind == STEP_PAGE_END) {
-            *pieceLength = pos;
-            return 1;
-        }
+        if (step.kind == STEP_PAGE_END) return pos;
     }
-    *pieceLength = length;
-    return 1;
+    return length;
 }
 
-WinBool MeasureCommands(const u8* data, u32 length, u32* controlBytes, u32* rasterBytes) {
+CommandBytes MeasureCommands(const u8* data, u32 length) {
     u32 control = 0;
     u32 raster = 0;
     u32 pos = 0;
@@ -88,12 +84,10 @@ WinBool MeasureCommands(const u8* data, u32 length, u32* controlBytes, u32* rast
         if (step.kind == STEP_RASTER) raster += step.raster;
         pos += step.length;
     }
-    *controlBytes = control;
-    *rasterBytes = raster;
-    return 1;
+    return {control, raster};
 }
 
-WinBool ExtractControlCommands(const u8* data, u32 length, u8* dest, u32 destSize, WinBool setBit) {
+void ExtractControlCommands(const u8* data, u32 length, u8* dest, u32 destSize, bool setBit) {
     u32 written = 0;
     u32 pos = 0;
     while (pos < length) {
@@ -108,10 +102,9 @@ WinBool ExtractControlCommands(const u8* data, u32 length, u8* dest, u32 destSiz
         }
         pos += step.length;
     }
-    return 1;
 }
 
-WinBool PatchControlCommands(u8* buffer, u32 length, WinBool setBit) {
+void PatchControlCommands(u8* buffer, u32 length, bool setBit) {
     u32 pos = 0;
     while (pos < length) {
         const WalkStep step = NextStep(buffer, length, pos);
@@ -119,5 +112,4 @@ WinBool PatchControlCommands(u8* buffer, u32 length, WinBool setBit) {
         if (step.kind == STEP_CONTROL) EditCommand(buffer + pos, step, setBit);
         pos += step.length;
     }
-    return 1;
 }

@@ -27,7 +27,7 @@ constexpr u8 PAR_SELECTED = 0x80;
 
 constexpr u32 USB_PRESENT = 0x01 | 0x02;
 
-BOOL Request(PortSession& session, u32 controlId, void* in, u32 inSize, void* out, u32 outSize,
+bool Request(PortSession& session, u32 controlId, void* in, u32 inSize, void* out, u32 outSize,
              u32* returned) {
     return LowerGetPrinterData(session, controlId, nullptr, in, inSize, out, outSize, returned);
 }
@@ -40,7 +40,7 @@ PollResult SerialFailure(PortSession& session, PollResult result) {
 PollResult PollNetworkPort(PortSession& session) {
     u32 waiting = 0;
     u32 returned = 0;
-    BOOL ok = Request(session, CONTROL_NETWORK_QUEUED, nullptr, 0, &waiting, sizeof waiting, &returned);
+    bool ok = Request(session, CONTROL_NETWORK_QUEUED, nullptr, 0, &waiting, sizeof waiting, &returned);
     return ok && returned == sizeof waiting && waiting >= STATUS_PACKET_SIZE ? POLL_READ : POLL_NOTHING;
 }
 
@@ -135,5 +135,5 @@ bool SetPortValue(PortSession& session, u32 value) {
     if (TakePortMutex(session, CONTROL_MUTEX_WAIT_MS) != MutexWait::Owned) return false;
     auto release = ReleaseOnExit(session.portMutex);
     u32 returned = 0;
-    return Request(session, controlId, &value, sizeof value, nullptr, 0, &returned) != FALSE;
+    return Request(session, controlId, &value, sizeof value, nullptr, 0, &returned);
 }

@@ -25,7 +25,7 @@ bool MarkReadTimedOut(PortSession& session) {
 // One ReadPort. The port monitor stores the count on every call, 0 when the
 // read fails; a count above what was asked for is not trusted past the buffer.
 struct PortRead {
-    BOOL ok;
+    bool ok;
     u32 count;
     DWORD error;
 };
@@ -33,7 +33,7 @@ struct PortRead {
 PortRead ReadPortOnce(PortSession& session, u8* buffer, u32 size) {
     u32 count = 0;
     SetLastError(0);
-    BOOL ok = LowerReadPort(session, buffer, size, &count);
+    bool ok = LowerReadPort(session, buffer, size, &count);
     DWORD error = ok ? 0 : GetLastError();
     return {ok, count < size ? count : size, error};
 }
@@ -47,7 +47,7 @@ bool ReadBlocks(PortSession& session, StatusPacket& out, u32 start, u32 timeout,
                 PacketStart packetStart) {
     u32 count = session.statusBufferCount;
     if (count > STATUS_BUFFER_SIZE) count = STATUS_BUFFER_SIZE;
-    PortRead read = {TRUE, 1, 0};
+    PortRead read = {true, 1, 0};
     for (bool first = true;; first = false) {
         if (count != 0) count = SyncPacketStart(session.statusBuffer, count, packetStart);
         bool whole = TakeStatusPacket(session.statusBuffer, count, out);
@@ -60,7 +60,7 @@ bool ReadBlocks(PortSession& session, StatusPacket& out, u32 start, u32 timeout,
             if (!CheckReply(session)) return false;
             if (read.count == 0) PauseAfterEmptyRead();
         }
-        read = {TRUE, 0, 0};
+        read = {true, 0, 0};
         if (u32 room = ReadRoom(count, limit)) read = ReadPortOnce(session, session.statusBuffer + count, room);
         count += read.count;
         if (!read.ok && read.count == 0 && read.error != ERROR_COUNTER_TIMEOUT_CODE)

@@ -187,7 +187,7 @@ bool RequestStatus(PortSession& session) {
     // A short write that leaves no error of its own must not be judged by a
     // stale one.
     SetLastError(0);
-    BOOL ok = LowerWritePort(session, STATUS_REQUEST, sizeof STATUS_REQUEST, &written);
+    bool ok = LowerWritePort(session, STATUS_REQUEST, sizeof STATUS_REQUEST, &written);
     DWORD error = GetLastError();
     // Released before the reply is awaited: the USB reader takes it again.
     if (usb) ReleaseMutex(static_cast<HANDLE>(session.portMutex));

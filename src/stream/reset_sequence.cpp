@@ -10,14 +10,13 @@
 
 // The zeros come from a constant, not the heap: the printer gets its whole
 // reset even when memory has run out, which is when a job is stopped.
-bool SendResetSequence(PortSession& session) {
+void SendResetSequence(PortSession& session) {
     static const u8 zeros[RESET_ZEROS] = {};
     u32 written = 0;
     LowerWritePort(session, zeros, sizeof zeros, &written);
     LowerWritePort(session, RESET_COMMAND, sizeof RESET_COMMAND, &written);
     session.staleStatusPossible = true;  // what the printer said before it is of no use now
     TraceReset(session);
-    return true;
 }
 
 void StopWithSystemError(PortSession& session, const char* why) {

@@ -266,11 +266,10 @@ bool TakeJobInfo(PortSession& session, const u8* block) {
     return SendNotify(session, NotifyPrinting);
 }
 
-bool CheckStalledPort(PortSession& session) {
+void CheckStalledPort(PortSession& session) {
     WaitForStatus(session, STATUS_ERROR, 0, 0, false);
     if (session.stateClass == STATE_NONE || session.stateClass == STATE_READY)
         SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
-    return false;
 }
 
 namespace {

@@ -6,7 +6,7 @@
 #include "stream/scanner.h"
 
 // 48 zero bytes and ESC @ straight to the port, without the port mutex.
-bool SendResetSequence(PortSession& session);
+void SendResetSequence(PortSession& session);
 
 // The data path cannot go on (its memory ran out, a command can never be
 // taken): the user is told with NotifySystemError, the printer is reset and
@@ -21,5 +21,5 @@ SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kin
 bool TakeJobInfo(PortSession& session, const u8* block);
 
 // After a segment held back on a busy port: looks for an error status that
-// explains the stall; always FALSE, with (2, 26) when none does.
-bool CheckStalledPort(PortSession& session);
+// explains the stall, and sets (2, 26) when none does.
+void CheckStalledPort(PortSession& session);

@@ -61,10 +61,10 @@ bool DivertToSpoolFile(PortSession& session) {
 // A spool file cut short (a full disk) could only be refused by the rebuild at
 // the job end, after every write had been reported as taken: the job stops
 // now, the user is told, and the spooler hears of the failure.
-BOOL AppendToSpoolFile(PortSession& session, const u8* data, u32 n, u32& written) {
+bool AppendToSpoolFile(PortSession& session, const u8* data, u32 n, u32& written) {
     DWORD stored = 0;
-    BOOL ok = WriteFile(session.spoolFile, data, n, &stored, nullptr);
-    if (ok && stored == n) return TRUE;
+    bool ok = WriteFile(session.spoolFile, data, n, &stored, nullptr) != FALSE;
+    if (ok && stored == n) return true;
     if (ok) SetLastError(ERROR_DISK_FULL);  // a short write is a full disk
     KeepLastError keep;
     TraceJobStopped(session, "the spool file cannot take the data");
@@ -73,7 +73,7 @@ BOOL AppendToSpoolFile(PortSession& session, const u8* data, u32 n, u32& written
     CloseHandle(session.spoolFile);  // deletes it: there is nothing left to print
     session.spoolFile = INVALID_HANDLE_VALUE;
     written = 0;
-    return FALSE;
+    return false;
 }
 
 // A stopped job's data is taken and dropped; with reset-on-stop every such
@@ -86,7 +86,7 @@ bool DroppedAsStopped(PortSession& session) {
 
 // WritePort's steps from the choice of data on; the caller has handled the
 // stopped job, the launch and sets written to length first.
-BOOL WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool divertAllowed) {
+bool WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool divertAllowed) {
     u8* data = buffer;
     u32 n = length;
     if (session.carryCount != 0) {
@@ -104,7 +104,7 @@ BOOL WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool 
         if (divertAllowed && !session.firstWriteSeen && n > 0 && data[0] == MULTI_COPY_MARK) {
             if (!DivertToSpoolFile(session)) {
                 written = 0;  // nothing was taken: the spooler offers it again
-                return FALSE;
+                return false;
             }
         }
         if (n > 0) session.firstWriteSeen = 1;  // only bytes decide what the job is
@@ -117,7 +117,7 @@ BOOL WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool 
         session.printingPhase = 1;
         session.waitingPhase = 0;
         if (!scanned) {
-            if (ResumeAfterError(session) == Recovery::Stopped) return TRUE;
+            if (ResumeAfterError(session) == Recovery::Stopped) return true;
             if (consumed != n) {
                 data += consumed;
                 n -= consumed;
@@ -127,10 +127,10 @@ BOOL WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool 
         if (session.flags & PSF_PAGE_ENDED) ReleaseSegments(session);
         if (!(session.flags & PSF_STOPPED) && StallsForever(session, data, n, consumed)) {
             StopOverlongCommand(session);
-            return TRUE;
+            return true;
         }
         KeepTail(session, data + consumed, n - consumed, written);
-        return TRUE;
+        return true;
     }
 }
 
@@ -160,14 +160,14 @@ WinBool QXL_WINAPI WritePort(Handle port, u8* buffer, u32 size, u32* written) {
         LaunchResult launched = LaunchStatusMonitor(session);
         if (launched != LAUNCH_LINKED) return launched == LAUNCH_DROPPED;
     }
-    return WriteData(session, buffer, size, *written, true);
+    return WriteData(session, buffer, size, *written, true) ? TRUE : FALSE;
 }
 
 bool ReplayWrite(PortSession& session, u8* buffer, u32 length, u32& written) {
     written = length;
     if (!(session.flags & PSF_STARTED)) return false;
     if (DroppedAsStopped(session)) return true;
-    return WriteData(session, buffer, length, written, false) != FALSE;
+    return WriteData(session, buffer, length, written, false);
 }
 
 // A segment held back by the port mutex is offered again (storedAhead says

@@ -28,12 +28,12 @@ struct Harness {
     int failWrite = -1;
     int failAllocation = -1;
 
-    static WinBool Write(void* context, const u8* data, u32 length) {
+    static bool Write(void* context, const u8* data, u32 length) {
         Harness* h = static_cast<Harness*>(context);
         EXPECT_GT(length, 0u);
-        if (h->writes++ == h->failWrite) return 0;
+        if (h->writes++ == h->failWrite) return false;
         h->out.insert(h->out.end(), data, data + length);
-        return 1;
+        return true;
     }
     static void* Allocate(void* context, u32 size) {
         Harness* h = static_cast<Harness*>(context);
@@ -48,9 +48,9 @@ struct Harness {
     }
     RebuildIo io() { return RebuildIo{this, Write, Allocate, Release}; }
 
-    WinBool run(Buf image) {
+    bool run(Buf image) {
         RebuildIo table = io();
-        WinBool ok = RebuildJobImage(image.data(), static_cast<u32>(image.size()), &table);
+        bool ok = RebuildJobImage(image.data(), static_cast<u32>(image.size()), &table);
         EXPECT_EQ(outstanding, 0) << "every block is released";
         return ok;
     }

@@ -60,16 +60,16 @@ SpoolRecordFields Record(Buf data, i16 copies, u8 collate) {
 // The same job rebuilt over memory, to compare the file against.
 Buf RebuiltInMemory(Buf image) {
     struct Sink {
-        static WinBool Write(void* context, const u8* data, u32 length) {
+        static bool Write(void* context, const u8* data, u32 length) {
             static_cast<Buf*>(context)->insert(static_cast<Buf*>(context)->end(), data, data + length);
-            return 1;
+            return true;
         }
         static void* Allocate(void*, u32 size) { return calloc(1, size); }
         static void Release(void*, void* block) { free(block); }
     };
     Buf out;
     RebuildIo io{&out, Sink::Write, Sink::Allocate, Sink::Release};
-    EXPECT_EQ(RebuildJobImage(image.data(), static_cast<u32>(image.size()), &io), 1);
+    EXPECT_TRUE(RebuildJobImage(image.data(), static_cast<u32>(image.size()), &io));
     return out;
 }
 

@@ -103,11 +103,11 @@ struct RebuildSink {
     Bytes* out;
     size_t limit;
 
-    static WinBool Write(void* context, const u8* data, u32 length) {
+    static bool Write(void* context, const u8* data, u32 length) {
         auto* self = static_cast<RebuildSink*>(context);
-        if (self->out->size() + length > self->limit) return 0;
+        if (self->out->size() + length > self->limit) return false;
         self->out->insert(self->out->end(), data, data + length);
-        return 1;
+        return true;
     }
     static void* Allocate(void*, u32 size) { return std::calloc(1, size); }
     static void Release(void*, void* block) { std::free(block); }
@@ -173,7 +173,7 @@ MonitorRebuild RebuildAsMonitor(const Bytes& spool, size_t outputLimit) {
     if (!spool.empty()) std::memcpy(image, spool.data(), spool.size());
     RebuildSink sink{&result.stream, outputLimit};
     RebuildIo io{&sink, RebuildSink::Write, RebuildSink::Allocate, RebuildSink::Release};
-    result.rebuilt = RebuildJobImage(image, static_cast<u32>(spool.size()), &io) != 0;
+    result.rebuilt = RebuildJobImage(image, static_cast<u32>(spool.size()), &io);
     result.image.assign(image, image + spool.size());
     std::free(image);
     if (!result.rebuilt) result.stream.clear();

@@ -62,14 +62,13 @@ std::string RecordsListing(const Bytes& spool) {
     for (size_t record = 1; offset < spool.size(); ++record) {
         const SpoolRecordHeader header = ReadSpoolHeader(spool.data(), static_cast<u32>(offset));
         const u32 dataLength = header.recordSize - SPOOL_HEADER_SIZE;
-        u32 control = 0, raster = 0;
-        MeasureCommands(spool.data() + offset + SPOOL_HEADER_SIZE, dataLength, &control, &raster);
+        const CommandBytes bytes = MeasureCommands(spool.data() + offset + SPOOL_HEADER_SIZE, dataLength);
         Appendf(out, "record %zu at offset %zu:\n", record, offset);
         out += SpoolHeaderFields(spool.data() + offset, "    ");
         Appendf(out,
                 "    data           %u bytes: %u of control commands, %u of raster (as the rebuild "
                 "measures them)\n",
-                dataLength, control, raster);
+                dataLength, bytes.control, bytes.raster);
         offset += header.recordSize;
     }
     return out;
