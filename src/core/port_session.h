@@ -56,7 +56,6 @@ constexpr u32 SPOOL_PATH_SIZE = 260;
 struct SegmentNode {
     u8* data;
     u32 length;
-    SegmentNode* prev;  // set, never followed
     SegmentNode* next;
 };
 
@@ -100,7 +99,6 @@ struct PortSession {
     SegmentNode* pageFirst;
     SegmentNode* pageLast;
     SegmentNode* pageCopy;
-    i16 resendMode;
     Handle monitorProcess;
     u32 monitorProcessId;
     u32 monitorThreadId;
@@ -113,8 +111,6 @@ struct PortSession {
     u32 statusTimeout;
     u32 printTimeout;
     i32 pollTimeout;
-    u8 phaseType;
-    i16 phaseNumber;
     i16 portType;
     i16 portReady;
     u32 lastNotifyCode;

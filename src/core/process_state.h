@@ -1,5 +1,5 @@
-// Process-wide state: the one lock, the list of open ports, the module handle,
-// the last connect window's record and the shared-memory block counter.
+// Process-wide state: the one lock, the list of open ports, the module handle
+// and the shared-memory block counter.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +11,6 @@ struct ProcessState {
     CRITICAL_SECTION monitorLock;
     PortSession* portList;
     HINSTANCE moduleInstance;
-    PortSession* connectTarget;
     volatile LONG blockCounter;
 };
 

@@ -153,11 +153,8 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
     session->pageBytesSent = 0;
     session->lastPercent = -1;
     ReleaseSegments(*session);  // frees a list an earlier job left behind, else only clears
-    session->resendMode = 0;
     session->pageCopy = nullptr;
     session->rasterCount = 0;
-    session->phaseType = 0;
-    session->phaseNumber = 0;
     session->portReady = PORT_READY;
 
     session->carryBuffer = static_cast<u8*>(AllocZeroed(CARRY_BUFFER_SIZE));

@@ -106,7 +106,6 @@ void DetachConnectWindow(PortSession& session, WindowHandle window) {
     HWND connect = static_cast<HWND>(window);
     if (window != nullptr && WindowSession(connect) == &session)
         SetWindowLongPtrA(connect, GWLP_USERDATA, 0);
-    if (g_process.connectTarget == &session) g_process.connectTarget = nullptr;
 }
 
 extern "C" LRESULT CALLBACK ConnectThreadProc(HWND window, UINT message, WPARAM wParam,
@@ -116,21 +115,11 @@ extern "C" LRESULT CALLBACK ConnectThreadProc(HWND window, UINT message, WPARAM 
             auto* session = static_cast<PortSession*>(
                 reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
             SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(session));
-            MonitorLockGuard lock;
-            g_process.connectTarget = session;
             return 0;
         }
-        case WM_DESTROY: {
-            // The record may be freed after its job ends; do not leave it named here.
-            {
-                MonitorLockGuard lock;
-                PortSession* session = WindowSession(window);
-                if (session != nullptr && g_process.connectTarget == session)
-                    g_process.connectTarget = nullptr;
-            }
+        case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
-        }
         case WM_STATMON:
             // Only the high 16 bits of the 32-bit wParam carry the reply state.
             TakeReply(window, static_cast<u32>(wParam) >> 16);

@@ -32,9 +32,7 @@ bool DecodeStatus(PortSession& session, const StatusPacket& packet) {
         return BadStatus(session, STATE_ERROR, CODE_WRONG_PRINTER);
 
     for (const BitState& entry : ERROR_INFO1) {
-        if ((packet.errorInfo1 & entry.bit) == 0) continue;
-        if (entry.bit == 0x80) session.resendMode = 1;
-        return BadStatus(session, entry.stateClass, entry.stateCode);
+        if ((packet.errorInfo1 & entry.bit) != 0) return BadStatus(session, entry.stateClass, entry.stateCode);
     }
 
     // Two values of errorInfo2 are compared whole (a communication error, the

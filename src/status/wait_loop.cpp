@@ -66,9 +66,7 @@ Step Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited, u8 p
             }
             return Step::Continue;
         case STATUS_PHASE_CHANGE: {
-            session.phaseType = packet.phaseType;
             u16 number = static_cast<u16>(packet.phaseNumberHigh << 8 | packet.phaseNumberLow);
-            session.phaseNumber = static_cast<i16>(number);
             if ((packet.phaseType == 1 || packet.phaseType == 3) && number == 0 &&
                 !SendNotify(session, NotifyWaiting))
                 return Step::Fail;

@@ -40,12 +40,10 @@ bool StoreSegment(PortSession& session, const u8* data, u32 length) {
         return false;
     }
     if (length != 0) std::memcpy(node->data, data, length);
-    if (session.pageFirst == nullptr) {
+    if (session.pageFirst == nullptr)
         session.pageFirst = node;
-    } else {
-        node->prev = session.pageLast;
+    else
         session.pageLast->next = node;
-    }
     session.pageLast = node;
     return true;
 }

@@ -45,7 +45,6 @@ struct DecodeTest : ::testing::Test {
 
 TEST_F(DecodeTest, GoodReplyWithoutChecksIsReady) {
     EXPECT_PAIR(decode(Reply(), true), STATE_READY, 0);
-    EXPECT_EQ(session.resendMode, 0);
 }
 
 TEST_F(DecodeTest, EachErrorBitGivesItsPair) {
@@ -72,14 +71,6 @@ TEST_F(DecodeTest, ErrorInfo2BitSevenAndTheValue0x0CAreNotErrors) {
     EXPECT_PAIR(decode(Reply(0, 0x80), true), STATE_READY, 0);
     EXPECT_PAIR(decode(Reply(0, 0x0C), true), STATE_READY, 0);
     EXPECT_PAIR(decode(Reply(0, 0x0C, 0), false), STATE_ERROR, 1);  // goes on to the width test
-}
-
-TEST_F(DecodeTest, ErrorBitSevenAsksForTheResendMode) {
-    decode(Reply(0x80), false);
-    EXPECT_EQ(session.resendMode, 1);
-    session.resendMode = 0;
-    decode(Reply(0x81), false);  // bit 0 decides first
-    EXPECT_EQ(session.resendMode, 0);
 }
 
 TEST_F(DecodeTest, WrongPrinterIdWinsOverEveryErrorBit) {

@@ -15,10 +15,8 @@ TEST(StatusWait, PageEndHandshakeFollowsThePrinterOnEveryPortType) {
         StatusPort port(p.name, p.type);
         port.write(kPageEnd);
         EXPECT_TRUE(WaitForStatus(*port.session, STATUS_PHASE_CHANGE, 1, 0, true));
-        EXPECT_EQ(port.session->phaseType, 1);
         EXPECT_TRUE(WaitForStatus(*port.session, STATUS_PRINTING_ENDED, 0, 0, true));
         EXPECT_TRUE(WaitForStatus(*port.session, STATUS_PHASE_CHANGE, 0, 0, true));
-        EXPECT_EQ(port.session->phaseType, 0);
         EXPECT_EQ(Notified(), std::vector<u32>{NotifyWaiting});
         EXPECT_TRUE(port.printer().toHost.empty());
     }
@@ -85,7 +83,7 @@ TEST(StatusWait, PhaseChangesToWaitingPhasesNotifyWhateverIsAwaited) {
         port.queue(PhasePacket(c.phaseType, c.number));
         port.queue(MakeStatusPacket({.statusType = STATUS_PRINTING_ENDED}));
         EXPECT_TRUE(WaitForStatus(*port.session, STATUS_PHASE_CHANGE, 5, 5, true));
-        EXPECT_EQ(port.session->phaseType, c.phaseType);
+        EXPECT_TRUE(port.printer().toHost.empty());  // both packets read
         EXPECT_EQ(Notified(), c.notifies ? std::vector<u32>{NotifyWaiting} : std::vector<u32>{});
     }
 }
@@ -93,8 +91,8 @@ TEST(StatusWait, PhaseChangesToWaitingPhasesNotifyWhateverIsAwaited) {
 TEST(StatusWait, PhaseNumberIsBigEndian) {
     StatusPort port("LPT1:", PORTTYPE_PARALLEL);
     port.queue(PhasePacket(4, 0x0102));
+    // Only the number read big-endian ends the wait.
     EXPECT_TRUE(WaitForStatus(*port.session, STATUS_PHASE_CHANGE, 4, 258, true));
-    EXPECT_EQ(port.session->phaseNumber, 258);
 }
 
 TEST(StatusWait, OtherPacketsLetTheWaitGoOn) {
