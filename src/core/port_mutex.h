@@ -22,7 +22,7 @@ inline MutexWait TakeMutex(Handle mutex, DWORD milliseconds) {
 }
 
 inline MutexWait TakePortMutex(PortSession& session, DWORD milliseconds) {
-    return TakeMutex(session.portMutex, milliseconds);
+    return TakeMutex(session.job.portMutex, milliseconds);
 }
 
 // Releases a mutex taken with TakeMutex on every way out of the scope.

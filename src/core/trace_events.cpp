@@ -50,10 +50,10 @@ void TraceJobStartLine(PortSession& session) {
     TraceSay(session,
              "job %u start: printer \"%s\", %s port, status timeout %u ms, print timeout %u ms, "
              "LanSleep %u ms",
-             static_cast<unsigned>(session.jobId),
-             session.printerName != nullptr ? session.printerName : "",
-             OrNumber(PortTypeName(session.portType)), static_cast<unsigned>(session.statusTimeout),
-             static_cast<unsigned>(session.printTimeout), static_cast<unsigned>(session.lanSleep));
+             static_cast<unsigned>(session.job.jobId),
+             session.job.printerName != nullptr ? session.job.printerName : "",
+             OrNumber(PortTypeName(session.portType)), static_cast<unsigned>(session.job.status.statusTimeout),
+             static_cast<unsigned>(session.job.status.printTimeout), static_cast<unsigned>(session.job.data.lanSleep));
 }
 
 void TraceJobStoppedLine(PortSession& session, const char* reason) {
@@ -65,7 +65,7 @@ void TraceJobStoppedLine(PortSession& session, const char* reason) {
     u32 replyState = 0;
     {
         MonitorLockGuard lock;  // the reply state is read under the lock, as everywhere
-        replyState = session.replyState;
+        replyState = session.job.link.replyState;
     }
     if (const char* reply = ReplyName(replyState)) TraceAppend(line, ", reply %s", reply);
     TraceWriteLine(session, line);
@@ -76,7 +76,7 @@ void TraceJobEndLine(PortSession& session) {
     TraceLine line;
     TraceStartLine(line, session);
     const char* outcome = JobOutcome(session);
-    TraceAppend(line, "job %u end: %s", static_cast<unsigned>(session.jobId), outcome);
+    TraceAppend(line, "job %u end: %s", static_cast<unsigned>(session.job.jobId), outcome);
     if (outcome[0] == 's') {  // stopped: with the state that stopped it
         TraceAppend(line, ", state ");
         TraceAppendState(line, session.stateClass, session.stateCode);
@@ -97,8 +97,8 @@ void TraceCallFailedLine(PortSession& session, const char* call) {
 
 void TraceSegmentLine(PortSession& session, i16 kind, u32 length) {
     TraceSay(session, "segment: %s, %u bytes, page %u%s", OrNumber(SegmentKindName(kind)),
-             static_cast<unsigned>(length), session.jobInfo.pageNumber,
-             (session.flags & PSF_RESENDING) ? ", resent" : "");
+             static_cast<unsigned>(length), session.job.jobInfo.pageNumber,
+             (session.job.flags & PSF_RESENDING) ? ", resent" : "");
 }
 
 void TraceLastPageLine(PortSession& session) {
@@ -164,7 +164,7 @@ void TracePortStatusFailedLine(PortSession& session, u32 error) {
 
 void TracePrinterSilentLine(PortSession& session) {
     TraceSay(session, "print cycle: nothing from the printer for %u ms, status requested",
-             static_cast<unsigned>(session.printTimeout));
+             static_cast<unsigned>(session.job.status.printTimeout));
 }
 
 void TraceResendLine(PortSession& session, const char* source, u32 bytes) {
@@ -175,11 +175,11 @@ void TraceDivertLine(PortSession& session) {
     KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
-    if (session.spoolFile == INVALID_HANDLE_VALUE || session.spoolFile == nullptr) {
+    if (session.job.spool.file == INVALID_HANDLE_VALUE || session.job.spool.file == nullptr) {
         TraceAppend(line, "multi-copy job: spool file cannot be made, ");
         TraceAppendError(line, keep.error);
     } else {
-        TraceAppend(line, "multi-copy job: stored in %s until the job end", session.spoolFilePath);
+        TraceAppend(line, "multi-copy job: stored in %s until the job end", session.job.spool.path);
     }
     TraceWriteLine(session, line);
 }

@@ -153,8 +153,8 @@ void TraceAppendPacket(TraceLine& line, const StatusPacket& packet) {
 
 const char* JobOutcome(const PortSession& session) {
     if (session.trace.jobEnd == TRACE_END_REBUILD_REFUSED) return "not printed";
-    if (!(session.flags & PSF_STOPPED) || session.trace.jobEnd == TRACE_END_LAST_PAGE) return "printed";
-    if (session.replyState == REPLY_CANCEL ||
+    if (!(session.job.flags & PSF_STOPPED) || session.trace.jobEnd == TRACE_END_LAST_PAGE) return "printed";
+    if (session.job.link.replyState == REPLY_CANCEL ||
         (session.stateClass == STATE_FATAL && session.stateCode == 0))
         return "cancelled";
     return "stopped";

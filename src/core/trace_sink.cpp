@@ -88,7 +88,7 @@ void SwitchTrace(PortSession& session, const TraceSettings& settings) {
     if (session.trace.on) FlushRepeatsUnderLock(session);
     CloseTraceFile(session);
     session.trace = TraceState{};
-    session.trace.on = settings.on != 0 ? 1 : 0;
+    session.trace.on = settings.on != 0;
     session.trace.shownClass = session.stateClass;
     session.trace.shownCode = session.stateCode;
     if (!session.trace.on) return;
@@ -252,5 +252,5 @@ void TraceLastLine(PortSession& session, TraceLine& line) {
     TraceWriteLine(session, line);
     auto lock = LockTrace();
     CloseTraceFile(session);
-    session.trace.on = 0;
+    session.trace.on = false;
 }

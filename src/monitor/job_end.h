@@ -12,7 +12,9 @@ void ReplaySpooledJob(PortSession& session);
 // Gives back every buffer, handle and heap copy a job holds (each field null
 // again), ends the job on the port monitor and frees the port for the next
 // job: the job end's last steps, and those of a job start that cannot
-// complete. The caller's last error survives.
+// complete. The job's state stays for the job end's last trace line, until
+// the next job start makes the record afresh. The caller's last error
+// survives.
 void ReleaseJob(PortSession& session, bool ownsOpenPortMutex);
 
 using ReplayWriter = bool (*)(PortSession& session, u8* buffer, u32 length, u32& written);

@@ -34,8 +34,8 @@ HeldMutex HoldUsbPort(PortSession& session) {
         MonitorLockGuard lock;
         HANDLE process = GetCurrentProcess();
         HANDLE duplicate = nullptr;
-        if (session.portMutex == nullptr ||
-            !DuplicateHandle(process, static_cast<HANDLE>(session.portMutex), process, &duplicate, 0,
+        if (session.job.portMutex == nullptr ||
+            !DuplicateHandle(process, static_cast<HANDLE>(session.job.portMutex), process, &duplicate, 0,
                              FALSE, DUPLICATE_SAME_ACCESS))
             return HeldMutex();
         own.reset(duplicate);
@@ -48,7 +48,7 @@ HeldMutex HoldUsbPort(PortSession& session) {
 
 WinBool QXL_WINAPI ReadPort(Handle port, u8* buffer, u32 size, u32* read) {
     auto& session = *static_cast<PortSession*>(port);
-    if (!(session.flags & PSF_STARTED)) {
+    if (!(session.job.flags & PSF_STARTED)) {
         if (read != nullptr) *read = 0;
         return FALSE;
     }
@@ -62,7 +62,7 @@ WinBool QXL_WINAPI GetPrinterDataFromPort(Handle port, u32 controlId, char* valu
                                           char* inBuffer, u32 inSize, char* outBuffer,
                                           u32 outSize, u32* returned) {
     auto& session = *static_cast<PortSession*>(port);
-    if (!(session.flags & PSF_STARTED) || controlId == 0 || !session.lowerAnswersControls)
+    if (!(session.job.flags & PSF_STARTED) || controlId == 0 || !session.lowerAnswersControls)
         return FALSE;
     HeldMutex hold;
     if (session.portType == PORTTYPE_USB && !(hold = HoldUsbPort(session))) return FALSE;

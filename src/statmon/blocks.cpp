@@ -20,17 +20,17 @@ void PutText(u8* at, const char* text, size_t capacity) {
 
 bool SendJobStart(PortSession& session) {
     u8 block[JOB_START_BLOCK_SIZE] = {};
-    PutU32(block, session.jobId);
-    PutText(block + JOB_START_PRINTER_OFFSET, session.printerName, JOB_START_NAME_SIZE);
-    PutText(block + JOB_START_DOCUMENT_OFFSET, session.documentName, JOB_START_NAME_SIZE);
+    PutU32(block, session.job.jobId);
+    PutText(block + JOB_START_PRINTER_OFFSET, session.job.printerName, JOB_START_NAME_SIZE);
+    PutText(block + JOB_START_DOCUMENT_OFFSET, session.job.documentName, JOB_START_NAME_SIZE);
     // Window handles are 32-bit values on every Windows, also in 64-bit processes.
     PutU32(block + JOB_START_WINDOW_OFFSET,
-           static_cast<u32>(reinterpret_cast<uintptr_t>(session.connectWindow)));
+           static_cast<u32>(reinterpret_cast<uintptr_t>(session.job.link.connectWindow)));
     return SendNotify(session, NotifyJobStart, block, sizeof block, true);
 }
 
 bool SendMediaSettings(PortSession& session) {
-    const JobInfoBlock& info = session.jobInfo;
+    const JobInfoBlock& info = session.job.jobInfo;
     u8 block[MEDIA_SETTINGS_BLOCK_SIZE] = {};
     PutText(block, info.caption, 64);
     block[64] = info.mediaSetting1;
@@ -52,7 +52,7 @@ bool SendMediaStatus(PortSession& session, const StatusPacket& packet) {
 
 bool SendProgress(PortSession& session, i16 kind) {
     ProgressReport report =
-        ComputeProgress(session.jobInfo, session.pageBytesSent, session.lastPercent, kind);
+        ComputeProgress(session.job.jobInfo, session.job.data.pageBytesSent, session.job.data.lastPercent, kind);
     if (!report.send) return true;
     u8 block[PROGRESS_BLOCK_SIZE] = {};
     PutU16(block + PROGRESS_PAGE_OFFSET, report.page);

@@ -40,8 +40,8 @@ PortSession* WindowSession(HWND window) {
 
 // The phase notification a continue re-sends, 0 for none; under monitorLock.
 u32 PhaseToResend(const PortSession& session) {
-    if (session.printingPhase != 0) return NotifyPrinting;
-    if (session.waitingPhase != 0) return NotifyWaiting;
+    if (session.job.link.phase == ShownPhase::Printing) return NotifyPrinting;
+    if (session.job.link.phase == ShownPhase::Waiting) return NotifyWaiting;
     return 0;
 }
 
@@ -58,10 +58,10 @@ void TakeReply(HWND window, u32 state) {
         MonitorLockGuard lock;
         PortSession* session = WindowSession(window);
         if (session == nullptr) return;
-        session->replyState = state;
+        session->job.link.replyState = state;
         TraceReply(*session, state, traced);
         if (state == REPLY_CONTINUE) {
-            target = session->monitorWindow;
+            target = session->job.link.monitorWindow;
             phase = PhaseToResend(*session);
         }
     }
@@ -70,7 +70,7 @@ void TakeReply(HWND window, u32 state) {
     // A pause keeps a waiting writer waiting until the next reply.
     if (state == REPLY_PAUSE) return;
     MonitorLockGuard lock;
-    if (PortSession* session = WindowSession(window)) SetEvent(session->replyEvent);
+    if (PortSession* session = WindowSession(window)) SetEvent(session->job.link.replyEvent);
 }
 
 }  // namespace
@@ -79,19 +79,19 @@ unsigned long QXL_WINAPI ConnectThreadMain(void* parameter) {
     PortSession& session = *static_cast<PortSession*>(parameter);
     HINSTANCE instance = ConnectInstance();
     RegisterConnectClass(instance);
-    HWND window = CreateWindowExA(0, CONNECT_WINDOW_CLASS, session.windowTitle,
+    HWND window = CreateWindowExA(0, CONNECT_WINDOW_CLASS, session.job.link.windowTitle,
                                   WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
                                   &session);
-    session.connectWindow = window;
+    session.job.link.connectWindow = window;
     if (window == nullptr) {
         // Without a window no quit message would ever end the loop below; the
         // launch sees the null window and stops the job.
-        SetEvent(session.replyEvent);
+        SetEvent(session.job.link.replyEvent);
         return 1;
     }
     ShowWindow(window, SW_HIDE);
-    SetEvent(session.replyEvent);
+    SetEvent(session.job.link.replyEvent);
 
     MSG message = {};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -17,9 +17,9 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
     auto* session = reinterpret_cast<PortSession*>(context);
     DWORD processId = 0;
     DWORD threadId = GetWindowThreadProcessId(window, &processId);
-    if (processId == session->monitorProcessId && threadId == session->monitorThreadId &&
+    if (processId == session->job.link.monitorProcessId && threadId == session->job.link.monitorThreadId &&
         GetParent(window) == nullptr && !IsInputMethodWindow(window)) {
-        session->monitorWindow = window;
+        session->job.link.monitorWindow = window;
         return FALSE;
     }
     return TRUE;
@@ -28,7 +28,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
 }  // namespace
 
 WindowHandle FindMonitorWindow(PortSession& session) {
-    session.monitorWindow = nullptr;
+    session.job.link.monitorWindow = nullptr;
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&session));
-    return session.monitorWindow;
+    return session.job.link.monitorWindow;
 }

@@ -50,7 +50,7 @@ bool DecodeStatus(PortSession& session, const StatusPacket& packet) {
     if (packet.statusType == STATUS_ERROR) return BadStatus(session, STATE_FATAL, CODE_ERROR_STATUS);
     if (packet.mediaWidth == 0) return BadStatus(session, STATE_ERROR, CODE_NO_MEDIA);
 
-    const JobInfoBlock& job = session.jobInfo;
+    const JobInfoBlock& job = session.job.jobInfo;
     u8 checks = static_cast<u8>(job.checkFlags & 0xFF);
     if ((checks & JIB_CHECK_MEDIA_TYPE) && packet.mediaType != job.mediaType)
         return BadStatus(session, STATE_ERROR, job.mediaType == 9 ? CODE_MEDIA_TYPE_9 : CODE_MEDIA_MISMATCH);

@@ -45,13 +45,13 @@ PollResult PollNetworkPort(PortSession& session) {
 }
 
 PollResult PollSerialPort(PortSession& session) {
-    if (session.statusBufferCount != 0) return POLL_READ;  // part of a packet is already here
+    if (session.job.status.bufferCount != 0) return POLL_READ;  // part of a packet is already here
     u32 word = 0;
     if (!Request(session, CONTROL_SERIAL_STATUS, nullptr, 0, nullptr, 0, &word))
         return SerialFailure(session, POLL_STOP);
     if ((word & SERIAL_READY) == 0) return SerialFailure(session, (word & SERIAL_DATA) ? POLL_READ : POLL_STOP);
     if (word & SERIAL_FAULTS) return SerialFailure(session, POLL_STOP);
-    session.portReady = (word & SERIAL_BUSY) ? PORT_BUSY : PORT_READY;
+    session.job.status.portReady = (word & SERIAL_BUSY) ? PORT_BUSY : PORT_READY;
     if ((word & SERIAL_DATA) == 0) {
         session.stateCode = 0;
         return POLL_NOTHING;
@@ -82,7 +82,7 @@ PollResult PollPortReady(PortSession& session) {
             return PollNetworkPort(session);
         case PORTTYPE_USB:
             PollUsbPort(session);
-            if (session.portReady == PORT_OFF) {
+            if (session.job.status.portReady == PORT_OFF) {
                 SetState(session, STATE_GONE, 0);
                 return POLL_STOP;
             }
@@ -100,21 +100,21 @@ PollResult PollPortReady(PortSession& session) {
 // The port monitor's handle is asked first as a communications device; port
 // monitors whose handle is no such device answer the published query instead.
 bool PollParallelPort(PortSession& session) {
-    session.portReady = PORT_READY;
+    session.job.status.portReady = PORT_READY;
     DWORD errors = 0;
     if (ClearCommError(static_cast<HANDLE>(session.portMonitorHandle), &errors, nullptr)) {
-        session.portReady = ClassifyCommErrors(errors);
+        session.job.status.portReady = ClassifyCommErrors(errors);
         return true;
     }
     u32 info = 0;
     u32 returned = 0;
     if (!Request(session, CONTROL_PAR_QUERY, nullptr, 0, &info, sizeof info, &returned)) return false;
-    session.portReady = ClassifyParallelStatus(static_cast<u8>(info & 0xFF));
+    session.job.status.portReady = ClassifyParallelStatus(static_cast<u8>(info & 0xFF));
     return true;
 }
 
 bool PollUsbPort(PortSession& session) {
-    session.portReady = PORT_READY;
+    session.job.status.portReady = PORT_READY;
     switch (TakePortMutex(session, CONTROL_MUTEX_WAIT_MS)) {
         case MutexWait::Owned: break;
         case MutexWait::TimedOut:
@@ -122,18 +122,18 @@ bool PollUsbPort(PortSession& session) {
             return false;
         case MutexWait::Failed: return false;
     }
-    auto release = ReleaseOnExit(session.portMutex);
+    auto release = ReleaseOnExit(session.job.portMutex);
     u32 status = 0;
     u32 returned = 0;
     if (!Request(session, CONTROL_USB_STATUS, nullptr, 0, &status, sizeof status, &returned)) return false;
-    if ((status & USB_PRESENT) != USB_PRESENT) session.portReady = PORT_OFF;
+    if ((status & USB_PRESENT) != USB_PRESENT) session.job.status.portReady = PORT_OFF;
     return true;
 }
 
 bool SetPortValue(PortSession& session, u32 value) {
     u32 controlId = session.portType == PORTTYPE_NETWORK ? CONTROL_NETWORK_VALUE : CONTROL_PORT_VALUE;
     if (TakePortMutex(session, CONTROL_MUTEX_WAIT_MS) != MutexWait::Owned) return false;
-    auto release = ReleaseOnExit(session.portMutex);
+    auto release = ReleaseOnExit(session.job.portMutex);
     u32 returned = 0;
     return Request(session, controlId, &value, sizeof value, nullptr, 0, &returned);
 }

@@ -52,8 +52,8 @@ void SetPortStatus(PortSession& session, u32 status, const char* text, u32 sever
     TracePortStatus(session, status, text, severity);
     KeepLastError keep;
     BOOL ok = SetPortW(nullptr, port, 3, reinterpret_cast<BYTE*>(&info));
-    if (!ok && !session.portStatusFailed) {
-        session.portStatusFailed = true;
+    if (!ok && !session.job.portStatusFailed) {
+        session.job.portStatusFailed = true;
         TracePortStatusFailed(session, GetLastError());
     }
 }

@@ -21,18 +21,18 @@ constexpr DWORD REQUEST_MUTEX_WAIT_MS = 500;
 enum class Step { Continue, Succeed, Fail };
 
 u32 DeadlineLength(const PortSession& session, u8 awaited) {
-    if (awaited == STATUS_PRINTING_ENDED) return session.printTimeout;
-    if (awaited == STATUS_REPLY) return session.statusTimeout;
-    return static_cast<u32>(session.pollTimeout);
+    if (awaited == STATUS_PRINTING_ENDED) return session.job.status.printTimeout;
+    if (awaited == STATUS_REPLY) return session.job.status.statusTimeout;
+    return static_cast<u32>(session.job.status.pollTimeout);
 }
 
 // The reader of the port type, with its own timeout from the same start.
 bool ReadPacket(PortSession& session, StatusPacket& packet, u32 start) {
     switch (session.portType) {
-        case PORTTYPE_NETWORK: return ReadStatusNetwork(session, packet, start, session.statusTimeout);
-        case PORTTYPE_USB: return ReadStatusUsb(session, packet, start, session.statusTimeout);
-        case PORTTYPE_SERIAL: return ReadStatusSerial(session, packet, start, session.statusTimeout);
-        default: return ReadStatusBytewise(session, packet, start, static_cast<u32>(session.pollTimeout));
+        case PORTTYPE_NETWORK: return ReadStatusNetwork(session, packet, start, session.job.status.statusTimeout);
+        case PORTTYPE_USB: return ReadStatusUsb(session, packet, start, session.job.status.statusTimeout);
+        case PORTTYPE_SERIAL: return ReadStatusSerial(session, packet, start, session.job.status.statusTimeout);
+        default: return ReadStatusBytewise(session, packet, start, static_cast<u32>(session.job.status.pollTimeout));
     }
 }
 
@@ -120,7 +120,7 @@ WaitEnd WaitLoop(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNum
             }
         }
         if (!CheckReply(session)) return WaitEnd::Failed;
-        if (session.resetNeeded) return WaitEnd::Failed;
+        if (session.job.resetNeeded) return WaitEnd::Failed;
         if (!noDeadline && DeadlinePassed(start, length)) {
             if (awaitingError) return WaitEnd::Succeeded;
             SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
@@ -146,7 +146,7 @@ bool WaitForStatus(PortSession& session, u8 statusType, u8 phaseType, u16 phaseN
 // error reply is recovered from as any other, and no reply is a
 // communication failure.
 CycleWait WaitForPrintCycle(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNumber) {
-    switch (WaitLoop(session, statusType, phaseType, phaseNumber, true, session.printTimeout)) {
+    switch (WaitLoop(session, statusType, phaseType, phaseNumber, true, session.job.status.printTimeout)) {
         case WaitEnd::Succeeded: return CycleWait::Came;
         case WaitEnd::Failed: return CycleWait::Failed;
         case WaitEnd::Silent: break;
@@ -167,7 +167,7 @@ bool TakeMutexForRequest(PortSession& session) {
         MutexWait wait = TakePortMutex(session, REQUEST_MUTEX_WAIT_MS);
         if (wait == MutexWait::Owned) return true;
         if (!CheckReply(session)) return false;
-        if (DeadlinePassed(start, session.statusTimeout)) {
+        if (DeadlinePassed(start, session.job.status.statusTimeout)) {
             SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
             return false;
         }
@@ -188,7 +188,7 @@ bool RequestStatus(PortSession& session) {
     bool ok = LowerWritePort(session, STATUS_REQUEST, sizeof STATUS_REQUEST, &written);
     DWORD error = GetLastError();
     // Released before the reply is awaited: the USB reader takes it again.
-    if (usb) ReleaseMutex(static_cast<HANDLE>(session.portMutex));
+    if (usb) ReleaseMutex(static_cast<HANDLE>(session.job.portMutex));
 
     if (ok && written == sizeof STATUS_REQUEST) return WaitForStatus(session, STATUS_REPLY, 0, 0, false);
     return PortFailure(session, error, FailedCall::StatusRequest);
@@ -202,21 +202,21 @@ bool RequestStatus(PortSession& session) {
 // whose print cycle ended with the printer receiving again, it has said all
 // it had to say, and the next label need not wait.
 bool CheckPrinterStatus(PortSession& session) {
-    if (session.portType == PORTTYPE_USB && session.staleStatusPossible) {
-        session.staleStatusPossible = false;
+    if (session.portType == PORTTYPE_USB && session.job.status.staleStatusPossible) {
+        session.job.status.staleStatusPossible = false;
         u32 start = TickNow();
-        u32 timeout = static_cast<u32>(session.pollTimeout);
+        u32 timeout = static_cast<u32>(session.job.status.pollTimeout);
         StatusPacket scratch;
         for (;;) {
             bool read = ReadStatusUsb(session, scratch, start, timeout);
-            session.statusBufferCount = 0;
+            session.job.status.bufferCount = 0;
             if (!read) {
                 if (ReadTimedOut(session)) SetState(session, STATE_NONE, 0);
                 break;
             }
             if (DeadlinePassed(start, timeout)) break;
         }
-        session.statusBufferCount = 0;
+        session.job.status.bufferCount = 0;
     }
 
     if (!RequestStatus(session)) {

@@ -18,7 +18,7 @@ constexpr u32 RESEND_PIECE = 4096;
 
 Recovery Stop(PortSession& session) {
     TraceJobStopped(session, "the page is not sent again");
-    session.flags |= PSF_STOPPED;
+    session.job.flags |= PSF_STOPPED;
     return Recovery::Stopped;
 }
 
@@ -26,7 +26,7 @@ Recovery Stop(PortSession& session) {
 // may still come. There may be none: the answer can come to the job's last
 // write, and the job end of a stopped job sends nothing.
 Recovery StopCancelled(PortSession& session) {
-    session.flags |= PSF_RESET_ON_STOP;
+    session.job.flags |= PSF_RESET_ON_STOP;
     SendResetSequence(session);
     return Stop(session);
 }
@@ -58,9 +58,9 @@ bool ResendNode(PortSession& session, u8* data, u32 length) {
 // True when the page copy was made from the segment list as it stands (the
 // copy is of the page in flight).
 bool ListMatchesCopy(const PortSession& session) {
-    const SegmentNode* copy = session.pageCopy;
+    const SegmentNode* copy = session.job.data.pageCopy;
     u32 offset = 0;
-    for (const SegmentNode* node = session.pageFirst; node != nullptr; node = node->next) {
+    for (const SegmentNode* node = session.job.data.pageFirst; node != nullptr; node = node->next) {
         if (offset + node->length > copy->length ||
             std::memcmp(copy->data + offset, node->data, node->length) != 0)
             return false;
@@ -73,9 +73,9 @@ bool ListMatchesCopy(const PortSession& session) {
 
 Recovery ResumeAfterError(PortSession& session) {
     for (;;) {
-        if (session.resetNeeded) {
+        if (session.job.resetNeeded) {
             SendResetSequence(session);
-            session.resetNeeded = 0;
+            session.job.resetNeeded = false;
         }
         // A failure that left no state of the printer (a port mutex that could
         // not be had) is reported as what it is to the user, a communication
@@ -85,7 +85,7 @@ Recovery ResumeAfterError(PortSession& session) {
         if (session.stateClass == STATE_FATAL && session.stateCode == 0) return Stop(session);
         // After the job's end was told every page has printed; what failed is
         // the bytes after the last page end, and there is nobody to ask.
-        if (session.jobEndTold) return Stop(session);
+        if (session.job.link.jobEndTold) return Stop(session);
         if (GetReplyState(session) == REPLY_CANCEL) return StopCancelled(session);
         ShowPortState(session, session.stateClass, session.stateCode);
         if (session.stateClass == STATE_GONE) {
@@ -103,49 +103,49 @@ Recovery ResumeAfterError(PortSession& session) {
         WaitForReply(session, reply);
         if (reply == REPLY_CANCEL) return StopCancelled(session);
 
-        session.restoreCutParam = 1;
-        session.resumeAfterReply = 1;
+        session.job.data.restoreCutParam = true;
+        session.job.data.resumeAfterReply = true;
         u8 zeros[PROGRESS_BLOCK_SIZE] = {};
         if (!SendNotify(session, NotifyProgress, zeros, sizeof zeros, true) ||
             !SendNotify(session, NotifyPrinting))
             return Stop(session);
-        session.resetNeeded = 0;
-        std::memset(&session.jobInfo, 0, sizeof session.jobInfo);
+        session.job.resetNeeded = false;
+        std::memset(&session.job.jobInfo, 0, sizeof session.job.jobInfo);
         SendResetSequence(session);
-        session.rasterCount = 0;
+        session.job.data.rasterCount = 0;
 
         // Bytes held back in front of the unconsumed data are in the list but
         // not yet consumed; the continuing scan sends them.
         u32 totalStored = 0;
-        for (SegmentNode* node = session.pageFirst; node != nullptr; node = node->next)
+        for (SegmentNode* node = session.job.data.pageFirst; node != nullptr; node = node->next)
             totalStored += node->length;
-        u32 resendLimit = totalStored > session.storedAhead ? totalStored - session.storedAhead : 0;
-        session.storedAhead = 0;
+        u32 resendLimit = totalStored > session.job.data.storedAhead ? totalStored - session.job.data.storedAhead : 0;
+        session.job.data.storedAhead = 0;
 
         // With a page copy, the copy goes: it is of the page in flight, whose
         // page end was met (a printed page's copy is gone by now). Segments
         // the copy does not hold follow it, so that no consumed byte is lost.
-        session.flags |= PSF_RESENDING;
+        session.job.flags |= PSF_RESENDING;
         bool resent = true;
-        if (session.pageCopy != nullptr) {
+        if (session.job.data.pageCopy != nullptr) {
             if (ListMatchesCopy(session)) resendLimit = 0;
-            SegmentNode* copy = session.pageCopy;
+            SegmentNode* copy = session.job.data.pageCopy;
             TraceResend(session, "page copy", copy->length);
             // The copy starts with its page's job information block; its page
             // number is cleared so that the page counts as new.
             if (copy->length >= JOB_INFO_PAGE_NUMBER_OFFSET + 2 &&
                 std::memcmp(copy->data, JOB_INFO_INTRODUCER, 4) == 0)
-                std::memcpy(copy->data + JOB_INFO_PAGE_NUMBER_OFFSET, &session.jobInfo.pageNumber, 2);
+                std::memcpy(copy->data + JOB_INFO_PAGE_NUMBER_OFFSET, &session.job.jobInfo.pageNumber, 2);
             resent = ResendNode(session, copy->data, copy->length);
         }
         TraceResend(session, "segment list", resendLimit);
-        for (SegmentNode* node = session.pageFirst; node != nullptr && resendLimit > 0 && resent;
+        for (SegmentNode* node = session.job.data.pageFirst; node != nullptr && resendLimit > 0 && resent;
              node = node->next) {
             u32 n = node->length < resendLimit ? node->length : resendLimit;
             resendLimit -= n;
             resent = ResendNode(session, node->data, n);
         }
-        session.flags &= ~PSF_RESENDING;
+        session.job.flags &= ~PSF_RESENDING;
         if (!resent) continue;  // decide again on the new state pair
         // Everything resent has gone whole, the copy's page with its page end.
         ReleaseSegments(session);

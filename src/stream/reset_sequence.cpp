@@ -15,7 +15,7 @@ void SendResetSequence(PortSession& session) {
     u32 written = 0;
     LowerWritePort(session, zeros, sizeof zeros, &written);
     LowerWritePort(session, RESET_COMMAND, sizeof RESET_COMMAND, &written);
-    session.staleStatusPossible = true;  // what the printer said before it is of no use now
+    session.job.status.staleStatusPossible = true;  // what the printer said before it is of no use now
     TraceReset(session);
 }
 
@@ -23,5 +23,5 @@ void StopWithSystemError(PortSession& session, const char* why) {
     TraceJobStopped(session, why);
     SendNotify(session, NotifySystemError);
     SendResetSequence(session);
-    session.flags |= PSF_STOPPED;
+    session.job.flags |= PSF_STOPPED;
 }

@@ -15,20 +15,20 @@ constexpr u32 UNKNOWN_BYTE_REACH = 19;
 // Adds a raster line to the count; true when the count is now over its limit.
 // The sum wraps like the signed 32-bit count it is rather than overflowing.
 bool CountRaster(PortSession& session, u32 amount) {
-    session.rasterCount = static_cast<i32>(static_cast<u32>(session.rasterCount) + amount);
-    i32 limit = (session.flags & PSF_COMPRESSED) ? RASTER_BYTE_LIMIT : RASTER_LINE_LIMIT;
-    return session.rasterCount > limit;
+    session.job.data.rasterCount = static_cast<i32>(static_cast<u32>(session.job.data.rasterCount) + amount);
+    i32 limit = (session.job.flags & PSF_COMPRESSED) ? RASTER_BYTE_LIMIT : RASTER_LINE_LIMIT;
+    return session.job.data.rasterCount > limit;
 }
 
 // ESC i K p: a resent page gets back the parameter of the last ESC i K met
 // before the interruption; p as it then stands is remembered.
 void TakeCutParam(PortSession& session, u8& param) {
-    if (session.cutParamSeen && session.restoreCutParam) {
-        param = session.savedCutParam;
-        session.restoreCutParam = 0;
+    if (session.job.data.cutParamSeen && session.job.data.restoreCutParam) {
+        param = session.job.data.savedCutParam;
+        session.job.data.restoreCutParam = false;
     }
-    session.savedCutParam = param;
-    session.cutParamSeen = 1;
+    session.job.data.savedCutParam = param;
+    session.job.data.cutParamSeen = true;
 }
 
 enum class ScanStep {
@@ -61,7 +61,7 @@ Decision ShortOf(const u8* at, u32 available, ScanMode mode) {
 // page ends and raster lines it counts, the switch to compression, and its
 // two edits in place.
 Decision Act(PortSession& session, const PrinterCommand& command, u8* at, u32 length) {
-    bool compressed = (session.flags & PSF_COMPRESSED) != 0;
+    bool compressed = (session.job.flags & PSF_COMPRESSED) != 0;
     switch (command.role) {
         case CommandRole::ZeroRaster:
             return CountRaster(session, compressed ? 2 : 1) ? HandOver(length, SEG_SPLIT) : Skip(length);
@@ -71,19 +71,19 @@ Decision Act(PortSession& session, const PrinterCommand& command, u8* at, u32 le
                                                                     : Skip(length);
         }
         case CommandRole::PageEnd:
-            if (session.resumeAfterReply && session.lastPageEnd == CMD_SUB) {
+            if (session.job.data.resumeAfterReply && session.job.data.lastPageEnd == CMD_SUB) {
                 // The resent page of a job whose SUB was already met ends the job again.
-                session.resumeAfterReply = 0;
+                session.job.data.resumeAfterReply = false;
                 at[0] = CMD_SUB;
                 return HandOver(length, SEG_LAST_PAGE);
             }
-            session.lastPageEnd = CMD_FF;
+            session.job.data.lastPageEnd = CMD_FF;
             return HandOver(length, SEG_PAGE_END);
         case CommandRole::LastPageEnd:
-            session.lastPageEnd = CMD_SUB;
+            session.job.data.lastPageEnd = CMD_SUB;
             return HandOver(length, SEG_LAST_PAGE);
         case CommandRole::Compression:  // stays on once switched on
-            if (at[1] != 0) session.flags |= PSF_COMPRESSED;
+            if (at[1] != 0) session.job.flags |= PSF_COMPRESSED;
             return Skip(length);
         default:
             break;
@@ -116,10 +116,10 @@ bool ScanStreamWith(PortSession& session, u8* buffer, u32 length, u32& consumed,
     // The raster count as it stood when the bytes from base on were first
     // scanned: a segment handed back unwritten is scanned again with the next
     // call, so its lines must not count twice.
-    i32 rasterAtBase = session.rasterCount;
+    i32 rasterAtBase = session.job.data.rasterCount;
     u32 consumedAtBase = cursor.consumed;
     auto markBase = [&] {
-        rasterAtBase = session.rasterCount;
+        rasterAtBase = session.job.data.rasterCount;
         consumedAtBase = cursor.consumed;
     };
 
@@ -133,7 +133,7 @@ bool ScanStreamWith(PortSession& session, u8* buffer, u32 length, u32& consumed,
                 return;
             case SendResult::EndTrue:
                 result = true;
-                if (cursor.consumed == consumedAtBase) session.rasterCount = rasterAtBase;
+                if (cursor.consumed == consumedAtBase) session.job.data.rasterCount = rasterAtBase;
                 break;
             case SendResult::EndFalse:
                 result = false;
@@ -175,10 +175,10 @@ bool ScanStreamWith(PortSession& session, u8* buffer, u32 length, u32& consumed,
                     break;
                 }
                 sender.takeJobInfo(sender.context, session, at);
-                if (!(session.flags & PSF_RESENDING) &&
+                if (!(session.job.flags & PSF_RESENDING) &&
                     !sender.storeSegment(sender.context, session, at, JOB_INFO_SIZE)) {
                     sender.storeFailed(sender.context, session);
-                    session.flags |= PSF_STOPPED;
+                    session.job.flags |= PSF_STOPPED;
                     finished = true;
                     result = true;
                     break;

@@ -39,11 +39,11 @@ u32 ValueAfterStatus(const PortSession& session) {
 // Holds the data while the application has paused the job. The reply event
 // paces the loop.
 bool WaitWhilePaused(PortSession& session) {
-    while (session.flags & PSF_PAUSED) {
+    while (session.job.flags & PSF_PAUSED) {
         if (!CheckReply(session)) return false;
-        if (!(session.flags & PSF_PAUSED)) break;
-        if (session.replyEvent == nullptr ||
-            WaitForSingleObject(session.replyEvent, PAUSE_POLL_MS) == WAIT_OBJECT_0)
+        if (!(session.job.flags & PSF_PAUSED)) break;
+        if (session.job.link.replyEvent == nullptr ||
+            WaitForSingleObject(session.job.link.replyEvent, PAUSE_POLL_MS) == WAIT_OBJECT_0)
             Sleep(5);  // the event may stay set from an earlier reply
     }
     return true;
@@ -52,8 +52,8 @@ bool WaitWhilePaused(PortSession& session) {
 // Stores the segment unless its first bytes are in the list already (held back
 // by an earlier pass), so that a resend sends every byte once.
 bool StoreOnce(PortSession& session, const u8* data, u32 length) {
-    u32 already = session.storedAhead < length ? session.storedAhead : length;
-    session.storedAhead -= already;
+    u32 already = session.job.data.storedAhead < length ? session.job.data.storedAhead : length;
+    session.job.data.storedAhead -= already;
     if (already == length) return true;
     return StoreSegment(session, data + already, length - already);
 }
@@ -61,7 +61,7 @@ bool StoreOnce(PortSession& session, const u8* data, u32 length) {
 // The pause before each piece written to a network port, in slices that look
 // at the application's answer, so that a cancel is heard within a slice.
 bool LanPause(PortSession& session) {
-    for (u32 left = session.lanSleep; left > 0;) {
+    for (u32 left = session.job.data.lanSleep; left > 0;) {
         u32 slice = left < LAN_SLEEP_SLICE_MS ? left : LAN_SLEEP_SLICE_MS;
         Sleep(slice);
         left -= slice;
@@ -76,7 +76,7 @@ u32 WritePass(PortSession& session, const u8* data, u32 remaining, bool& cancell
     u32 written = 0;
     if (IsNetwork(session)) {
         u32 start = TickNow();
-        while (remaining > 0 && !DeadlinePassed(start, session.statusTimeout)) {
+        while (remaining > 0 && !DeadlinePassed(start, session.job.status.statusTimeout)) {
             if (!LanPause(session)) {
                 cancelled = true;
                 break;
@@ -111,7 +111,7 @@ WriteOutcome WriteSegment(PortSession& session, ScanCursor& cursor) {
         MutexWait wait = TakePortMutex(session, PORT_MUTEX_WAIT_MS);
         if (wait == MutexWait::TimedOut) {
             if (!CheckReply(session)) return WriteOutcome::Failed;
-            if (!(session.flags & PSF_RESENDING)) return WriteOutcome::MutexTimedOut;
+            if (!(session.job.flags & PSF_RESENDING)) return WriteOutcome::MutexTimedOut;
             continue;
         }
         if (wait == MutexWait::Failed) return WriteOutcome::Failed;
@@ -119,10 +119,10 @@ WriteOutcome WriteSegment(PortSession& session, ScanCursor& cursor) {
         bool cancelled = false;
         u32 written = WritePass(session, cursor.base(), cursor.pos, cancelled);
         DWORD error = GetLastError();
-        session.pageBytesSent += written;
+        session.job.data.pageBytesSent += written;
         cursor.consumed += written;
         cursor.pos -= written;
-        ReleaseMutex(session.portMutex);
+        ReleaseMutex(session.job.portMutex);
         if (error == PORTERR_GONE) {
             SetState(session, STATE_GONE, 0);
             return WriteOutcome::Failed;
@@ -138,10 +138,9 @@ WriteOutcome WriteSegment(PortSession& session, ScanCursor& cursor) {
 
 // Follows the printer through the printing of a page, a last page or a part.
 bool PageEndHandshake(PortSession& session, SegmentKind kind) {
-    session.rasterCount = 0;
+    session.job.data.rasterCount = 0;
     bool told = SendNotify(session, NotifyWaiting);
-    session.printingPhase = 0;
-    session.waitingPhase = 1;
+    session.job.link.phase = ShownPhase::Waiting;
     if (!told) return false;
     SetPortValue(session, PORT_VALUE_STATUS);
     // A printer that answered as idle has printed: the waits left are skipped.
@@ -153,11 +152,10 @@ bool PageEndHandshake(PortSession& session, SegmentKind kind) {
     // Back in its receiving phase after a whole page, the printer has said
     // all it had to say about it; after a part, or an answer to a status
     // request instead of the cycle, packets may still come.
-    session.staleStatusPossible = !(wait == CycleWait::Came && kind != SEG_SPLIT);
+    session.job.status.staleStatusPossible = !(wait == CycleWait::Came && kind != SEG_SPLIT);
     if (kind != SEG_LAST_PAGE) {
         if (!SendNotify(session, NotifyPrinting)) return false;
-        session.printingPhase = 1;
-        session.waitingPhase = 0;
+        session.job.link.phase = ShownPhase::Printing;
     }
     SetPortValue(session, ValueAfterStatus(session));
     return true;
@@ -173,36 +171,36 @@ SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kin
     TraceSegment(session, kind, length);
     if (!WaitWhilePaused(session)) return SendResult::EndFalse;
 
-    bool stored = !(session.flags & PSF_RESENDING);
+    bool stored = !(session.job.flags & PSF_RESENDING);
     if (stored) {
         if (!StoreOnce(session, cursor.base(), length)) {
             StopWithSystemError(session, "the page's segments cannot be kept");
             return SendResult::EndTrue;
         }
-        if ((session.flags & PSF_RESET_ON_STOP) && kind == SEG_PAGE_END) MakePageCopy(session);
+        if ((session.job.flags & PSF_RESET_ON_STOP) && kind == SEG_PAGE_END) MakePageCopy(session);
     }
     auto fail = [&] {
         if (stored) {
             cursor.consumed += cursor.pos;
             cursor.pos = 0;
-            session.storedAhead = 0;  // nothing unconsumed is in the list any more
+            session.job.data.storedAhead = 0;  // nothing unconsumed is in the list any more
         }
         return SendResult::EndFalse;
     };
 
-    if (session.flags & PSF_NEW_JOB_INFO) {
+    if (session.job.flags & PSF_NEW_JOB_INFO) {
         SetPortValue(session, PORT_VALUE_STATUS);
         if (!CheckPrinterStatus(session)) return fail();
-        session.flags &= ~PSF_NEW_JOB_INFO;
+        session.job.flags &= ~PSF_NEW_JOB_INFO;
         SetPortValue(session, ValueAfterStatus(session));
     }
 
-    if (session.portReady != PORT_BUSY) {
+    if (session.job.status.portReady != PORT_BUSY) {
         switch (WriteSegment(session, cursor)) {
             case WriteOutcome::Written: break;
             case WriteOutcome::MutexTimedOut:
                 // Stored but not written: it comes again with the next call.
-                session.storedAhead = cursor.pos;
+                session.job.data.storedAhead = cursor.pos;
                 return SendResult::EndTrue;
             case WriteOutcome::Failed: return fail();
         }
@@ -210,11 +208,11 @@ SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kin
         if (kind != SEG_PLAIN && !PageEndHandshake(session, kind)) return fail();
     } else {
         // Held back on a busy port: nothing written, the bytes lead the next segment.
-        if (PollPortReady(session) == POLL_STOP || session.portReady != PORT_BUSY) {
+        if (PollPortReady(session) == POLL_STOP || session.job.status.portReady != PORT_BUSY) {
             CheckStalledPort(session);
             return fail();
         }
-        if (stored) session.storedAhead = cursor.pos;
+        if (stored) session.job.data.storedAhead = cursor.pos;
         kind = SEG_SPLIT;
         if (!PageEndHandshake(session, kind)) return fail();
     }
@@ -222,46 +220,46 @@ SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kin
     if (!CheckReply(session)) return fail();
 
     if (kind == SEG_PAGE_END) {
-        session.flags |= PSF_PAGE_ENDED;
-        session.rasterCount = 0;
+        session.job.flags |= PSF_PAGE_ENDED;
+        session.job.data.rasterCount = 0;
         // The page has printed: neither its segments nor its copy may go again.
         // A resend's own page end leaves both to the recovery, which is reading them.
-        if (!(session.flags & PSF_RESENDING)) {
+        if (!(session.job.flags & PSF_RESENDING)) {
             ReleaseSegments(session);
             DiscardPageCopy(session);
         }
     } else if (kind == SEG_LAST_PAGE) {
         TraceLastPage(session);
         SendNotify(session, NotifyJobEnd);
-        session.flags |= PSF_STOPPED;
+        session.job.flags |= PSF_STOPPED;
     }
     return SendResult::Continue;
 }
 
 bool TakeJobInfo(PortSession& session, const u8* block) {
-    u16 oldPart = session.jobInfo.partIndex;
-    u16 oldPage = session.jobInfo.pageNumber;
-    std::memcpy(&session.jobInfo, block, JOB_INFO_SIZE);
-    if (session.jobInfo.partCount == 0) {
-        session.jobInfo.partCount = 1;
-        session.jobInfo.partIndex = 1;
+    u16 oldPart = session.job.jobInfo.partIndex;
+    u16 oldPage = session.job.jobInfo.pageNumber;
+    std::memcpy(&session.job.jobInfo, block, JOB_INFO_SIZE);
+    if (session.job.jobInfo.partCount == 0) {
+        session.job.jobInfo.partCount = 1;
+        session.job.jobInfo.partIndex = 1;
     }
-    session.flags &= ~PSF_PAGE_ENDED;
-    if (session.jobInfo.pageNumber == oldPage && session.jobInfo.partIndex == oldPart) return true;
+    session.job.flags &= ~PSF_PAGE_ENDED;
+    if (session.job.jobInfo.pageNumber == oldPage && session.job.jobInfo.partIndex == oldPart) return true;
 
-    session.lastPercent = -1;
-    session.pageBytesSent = 0;
-    if (session.flags & PSF_SEND_MEDIA) {
+    session.job.data.lastPercent = -1;
+    session.job.data.pageBytesSent = 0;
+    if (session.job.flags & PSF_SEND_MEDIA) {
         if (!SendMediaSettings(session)) return false;
-        session.flags &= ~PSF_SEND_MEDIA;
+        session.job.flags &= ~PSF_SEND_MEDIA;
     }
-    if (!(session.flags & PSF_RESENDING)) {
-        if (session.jobInfo.checkFlags & JIB_RESET_ON_STOP)
-            session.flags |= PSF_RESET_ON_STOP;
+    if (!(session.job.flags & PSF_RESENDING)) {
+        if (session.job.jobInfo.checkFlags & JIB_RESET_ON_STOP)
+            session.job.flags |= PSF_RESET_ON_STOP;
         else
-            session.flags &= ~PSF_RESET_ON_STOP;
+            session.job.flags &= ~PSF_RESET_ON_STOP;
     }
-    session.flags |= PSF_NEW_JOB_INFO;
+    session.job.flags |= PSF_NEW_JOB_INFO;
     if (!SendProgress(session, SEG_PLAIN)) return false;
     return SendNotify(session, NotifyPrinting);
 }

@@ -27,32 +27,32 @@ void KeepTail(PortSession& session, const u8* tail, u32 count, u32& written) {
         written -= count - CARRY_BUFFER_SIZE;
         count = CARRY_BUFFER_SIZE;
     }
-    if (count > 0) std::memmove(session.carryBuffer, tail, count);
-    session.carryCount = count;
+    if (count > 0) std::memmove(session.job.data.carryBuffer, tail, count);
+    session.job.data.carryCount = count;
 }
 
 // A full carry buffer from which nothing could be scanned holds a command that
 // can never complete: the job is stopped instead of stalling for ever. A
 // segment held back by the port mutex is not such a case: it goes next time.
 bool StallsForever(const PortSession& session, const u8* data, u32 n, u32 consumed) {
-    return consumed == 0 && data == session.carryBuffer && n == CARRY_BUFFER_SIZE &&
-           session.storedAhead == 0;
+    return consumed == 0 && data == session.job.data.carryBuffer && n == CARRY_BUFFER_SIZE &&
+           session.job.data.storedAhead == 0;
 }
 
 void StopOverlongCommand(PortSession& session) {
     StopWithSystemError(session, "a command longer than the carry buffer");
-    session.flags |= PSF_RESET_ON_STOP;
-    session.carryCount = 0;
+    session.job.flags |= PSF_RESET_ON_STOP;
+    session.job.data.carryCount = 0;
 }
 
 // Multi-copy jobs go to a temporary file whole; the rebuild prints them at job
 // end. The file's name is kept, so the next write tries the same one again.
 bool DivertToSpoolFile(PortSession& session) {
-    session.spoolToFile = 1;
-    session.spoolFile = OpenTemporaryFile(session.spoolFilePath);
+    session.job.spool.active = true;
+    session.job.spool.file = OpenTemporaryFile(session.job.spool.path);
     TraceDivert(session);
-    if (session.spoolFile == INVALID_HANDLE_VALUE) {
-        session.spoolToFile = 0;
+    if (session.job.spool.file == INVALID_HANDLE_VALUE) {
+        session.job.spool.active = false;
         return false;
     }
     return true;
@@ -63,15 +63,15 @@ bool DivertToSpoolFile(PortSession& session) {
 // now, the user is told, and the spooler hears of the failure.
 bool AppendToSpoolFile(PortSession& session, const u8* data, u32 n, u32& written) {
     DWORD stored = 0;
-    bool ok = WriteFile(session.spoolFile, data, n, &stored, nullptr) != FALSE;
+    bool ok = WriteFile(session.job.spool.file, data, n, &stored, nullptr) != FALSE;
     if (ok && stored == n) return true;
     if (ok) SetLastError(ERROR_DISK_FULL);  // a short write is a full disk
     KeepLastError keep;
     TraceJobStopped(session, "the spool file cannot take the data");
     SendNotify(session, NotifySystemError);
-    session.flags |= PSF_STOPPED;
-    CloseHandle(session.spoolFile);  // deletes it: there is nothing left to print
-    session.spoolFile = INVALID_HANDLE_VALUE;
+    session.job.flags |= PSF_STOPPED;
+    CloseHandle(session.job.spool.file);  // deletes it: there is nothing left to print
+    session.job.spool.file = INVALID_HANDLE_VALUE;
     written = 0;
     return false;
 }
@@ -79,8 +79,8 @@ bool AppendToSpoolFile(PortSession& session, const u8* data, u32 n, u32& written
 // A stopped job's data is taken and dropped; with reset-on-stop every such
 // call resets the printer again.
 bool DroppedAsStopped(PortSession& session) {
-    if (!(session.flags & PSF_STOPPED)) return false;
-    if (session.flags & PSF_RESET_ON_STOP) SendResetSequence(session);
+    if (!(session.job.flags & PSF_STOPPED)) return false;
+    if (session.job.flags & PSF_RESET_ON_STOP) SendResetSequence(session);
     return true;
 }
 
@@ -89,33 +89,32 @@ bool DroppedAsStopped(PortSession& session) {
 bool WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool divertAllowed) {
     u8* data = buffer;
     u32 n = length;
-    if (session.carryCount != 0) {
-        u32 room = CARRY_BUFFER_SIZE - session.carryCount;
+    if (session.job.data.carryCount != 0) {
+        u32 room = CARRY_BUFFER_SIZE - session.job.data.carryCount;
         u32 k = length < room ? length : room;
-        std::memcpy(session.carryBuffer + session.carryCount, buffer, k);
+        std::memcpy(session.job.data.carryBuffer + session.job.data.carryCount, buffer, k);
         written = k;
-        session.carryCount += k;
-        data = session.carryBuffer;
-        n = session.carryCount;
+        session.job.data.carryCount += k;
+        data = session.job.data.carryBuffer;
+        n = session.job.data.carryCount;
     }
 
     for (;;) {
         u32 consumed = 0;
-        if (divertAllowed && !session.firstWriteSeen && n > 0 && data[0] == MULTI_COPY_MARK) {
+        if (divertAllowed && !session.job.spool.firstWriteSeen && n > 0 && data[0] == MULTI_COPY_MARK) {
             if (!DivertToSpoolFile(session)) {
                 written = 0;  // nothing was taken: the spooler offers it again
                 return false;
             }
         }
-        if (n > 0) session.firstWriteSeen = 1;  // only bytes decide what the job is
-        if (divertAllowed && session.spoolToFile) {
-            if (data == session.carryBuffer) session.carryCount = 0;
+        if (n > 0) session.job.spool.firstWriteSeen = true;  // only bytes decide what the job is
+        if (divertAllowed && session.job.spool.active) {
+            if (data == session.job.data.carryBuffer) session.job.data.carryCount = 0;
             return AppendToSpoolFile(session, data, n, written);
         }
 
         bool scanned = ScanStream(session, data, n, consumed);
-        session.printingPhase = 1;
-        session.waitingPhase = 0;
+        session.job.link.phase = ShownPhase::Printing;
         if (!scanned) {
             if (ResumeAfterError(session) == Recovery::Stopped) return true;
             if (consumed != n) {
@@ -124,8 +123,8 @@ bool WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool 
                 continue;
             }
         }
-        if (session.flags & PSF_PAGE_ENDED) ReleaseSegments(session);
-        if (!(session.flags & PSF_STOPPED) && StallsForever(session, data, n, consumed)) {
+        if (session.job.flags & PSF_PAGE_ENDED) ReleaseSegments(session);
+        if (!(session.job.flags & PSF_STOPPED) && StallsForever(session, data, n, consumed)) {
             StopOverlongCommand(session);
             return true;
         }
@@ -154,9 +153,9 @@ HANDLE OpenTemporaryFile(char path[SPOOL_PATH_SIZE]) {
 WinBool QXL_WINAPI WritePort(Handle port, u8* buffer, u32 size, u32* written) {
     auto& session = *static_cast<PortSession*>(port);
     *written = size;
-    if (!(session.flags & PSF_STARTED)) return FALSE;
+    if (!(session.job.flags & PSF_STARTED)) return FALSE;
     if (DroppedAsStopped(session)) return TRUE;
-    if (session.flags & PSF_LAUNCH_STATMON) {
+    if (session.job.flags & PSF_LAUNCH_STATMON) {
         LaunchResult launched = LaunchStatusMonitor(session);
         if (launched != LAUNCH_LINKED) return launched == LAUNCH_DROPPED;
     }
@@ -165,7 +164,7 @@ WinBool QXL_WINAPI WritePort(Handle port, u8* buffer, u32 size, u32* written) {
 
 bool ReplayWrite(PortSession& session, u8* buffer, u32 length, u32& written) {
     written = length;
-    if (!(session.flags & PSF_STARTED)) return false;
+    if (!(session.job.flags & PSF_STARTED)) return false;
     if (DroppedAsStopped(session)) return true;
     return WriteData(session, buffer, length, written, false);
 }
@@ -173,18 +172,18 @@ bool ReplayWrite(PortSession& session, u8* buffer, u32 length, u32& written) {
 // A segment held back by the port mutex is offered again (storedAhead says
 // so); only an incomplete command at the very end is dropped.
 void FlushCarry(PortSession& session) {
-    while (session.carryCount > 0 && (session.flags & PSF_STARTED) &&
-           !(session.flags & PSF_STOPPED)) {
+    while (session.job.data.carryCount > 0 && (session.job.flags & PSF_STARTED) &&
+           !(session.job.flags & PSF_STOPPED)) {
         u32 consumed = 0;
-        if (!ScanStream(session, session.carryBuffer, session.carryCount, consumed,
+        if (!ScanStream(session, session.job.data.carryBuffer, session.job.data.carryCount, consumed,
                         ScanMode::EndOfStream)) {
             if (ResumeAfterError(session) == Recovery::Stopped) break;
-        } else if (consumed == 0 && session.storedAhead == 0) {
+        } else if (consumed == 0 && session.job.data.storedAhead == 0) {
             break;
         }
-        u32 rest = session.carryCount - consumed;
-        std::memmove(session.carryBuffer, session.carryBuffer + consumed, rest);
-        session.carryCount = rest;
+        u32 rest = session.job.data.carryCount - consumed;
+        std::memmove(session.job.data.carryBuffer, session.job.data.carryBuffer + consumed, rest);
+        session.job.data.carryCount = rest;
     }
-    session.carryCount = 0;
+    session.job.data.carryCount = 0;
 }

@@ -32,7 +32,7 @@ std::vector<u8> Printed(const std::vector<u8>& received) {
 }
 
 u32 ReplyState(JobRun& run) {
-    return static_cast<volatile u32&>(static_cast<PortSession*>(run.spooler.handle)->replyState);
+    return static_cast<volatile u32&>(static_cast<PortSession*>(run.spooler.handle)->job.link.replyState);
 }
 
 TEST(AppJob, ShowsProgressAndExitsAtTheJobEnd) {

@@ -87,9 +87,9 @@ TEST_F(DecodeTest, WrongPrinterIdWinsOverEveryErrorBit) {
 TEST_F(DecodeTest, ErrorStatusWithoutErrorBitsIsFatal) {
     StatusPacket packet = Reply();
     packet.statusType = STATUS_ERROR;
-    session.jobInfo.checkFlags = 0x0E;
-    session.jobInfo.mediaWidth = 62;
-    session.jobInfo.mediaType = 0x0A;
+    session.job.jobInfo.checkFlags = 0x0E;
+    session.job.jobInfo.mediaWidth = 62;
+    session.job.jobInfo.mediaType = 0x0A;
     EXPECT_PAIR(decode(packet, false), STATE_FATAL, CODE_ERROR_STATUS);
     packet.errorInfo1 = 0x02;
     EXPECT_PAIR(decode(packet, false), STATE_ERROR, 5);
@@ -122,10 +122,10 @@ TEST_F(DecodeTest, MediaChecksFollowTheCheckFlags) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "flags " << c.flags << " job type " << int(c.jobType));
-        session.jobInfo.checkFlags = c.flags;
-        session.jobInfo.mediaType = c.jobType;
-        session.jobInfo.mediaWidth = c.jobWidth;
-        session.jobInfo.mediaExtra = c.jobExtra;
+        session.job.jobInfo.checkFlags = c.flags;
+        session.job.jobInfo.mediaType = c.jobType;
+        session.job.jobInfo.mediaWidth = c.jobWidth;
+        session.job.jobInfo.mediaExtra = c.jobExtra;
         Pair pair = decode(Reply(0, 0, c.width, c.type, c.extra), c.good);
         EXPECT_EQ(pair.stateClass, c.good ? STATE_READY : STATE_ERROR);
         EXPECT_EQ(pair.stateCode, c.code);

@@ -84,7 +84,7 @@ TEST(Scanner, JobInformationBlockCutAcrossTwoCallsIsTakenWhole) {
 
 TEST(Scanner, JobInformationBlockWhileResendingIsTakenButNotStored) {
     PortSession session = NewJob();
-    session.flags |= PSF_RESENDING;
+    session.job.flags |= PSF_RESENDING;
     Recorder recorder;
     Bytes data = JobInfo(2) + Z + FF;
     Outcome out = Scan(session, data, recorder);
@@ -105,7 +105,7 @@ TEST(Scanner, JobInformationBlockThatCannotBeStoredStopsTheJob) {
     EXPECT_TRUE(out.result);
     EXPECT_EQ(out.consumed, before.size());  // the block is not finished with
     EXPECT_EQ(recorder.storeFailedCalls, 1);
-    EXPECT_TRUE(session.flags & PSF_STOPPED);
+    EXPECT_TRUE(session.job.flags & PSF_STOPPED);
     EXPECT_EQ(recorder.sent(), before);
 }
 
@@ -160,8 +160,8 @@ TEST(Scanner, CompressionOnceOnStaysOn) {
     Recorder recorder;
     Bytes data = Bytes{0x4D, 0x02} + Z + Bytes{0x4D, 0x00} + Z;
     Scan(session, data, recorder);
-    EXPECT_TRUE(session.flags & PSF_COMPRESSED);
-    EXPECT_EQ(session.rasterCount, 4);
+    EXPECT_TRUE(session.job.flags & PSF_COMPRESSED);
+    EXPECT_EQ(session.job.data.rasterCount, 4);
 }
 
 TEST(Scanner, CountStillOverItsLimitSplitsAtTheNextLine) {

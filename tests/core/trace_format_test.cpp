@@ -121,11 +121,11 @@ TEST(TraceFormat, JobOutcomeFromTheRecordAtTheJobEnd) {
     };
     for (const Case& c : cases) {
         PortSession session{};
-        session.flags = c.flags;
+        session.job.flags = c.flags;
         session.trace.jobEnd = c.jobEnd;
         session.stateClass = c.stateClass;
         session.stateCode = c.stateCode;
-        session.replyState = c.replyState;
+        session.job.link.replyState = c.replyState;
         EXPECT_STREQ(JobOutcome(session), c.outcome) << c.stateClass << "," << c.stateCode;
     }
 }

@@ -108,7 +108,7 @@ struct Harness {
         // A bounded number of segments is held back whole, as on a busy port.
         if (self->holdBacks > 0 && self->random() % 4 == 0) {
             --self->holdBacks;
-            if (kind != SEG_PLAIN) session.rasterCount = 0;
+            if (kind != SEG_PLAIN) session.job.data.rasterCount = 0;
             return SendResult::Continue;
         }
         const u8* base = cursor.base();
@@ -119,7 +119,7 @@ struct Harness {
         self->output.insert(self->output.end(), base, base + cursor.pos);
         cursor.consumed += cursor.pos;
         cursor.pos = 0;
-        if (kind != SEG_PLAIN) session.rasterCount = 0;  // the handshake's part
+        if (kind != SEG_PLAIN) session.job.data.rasterCount = 0;  // the handshake's part
         return SendResult::Continue;
     }
     static bool Take(void* context, PortSession&, const u8* block) {
@@ -152,7 +152,7 @@ u32 ScanOnce(PortSession& session, Harness& harness, u8* data, u32 n, ScanMode m
     harness.buffer = block.get();
     harness.length = n;
     u32 consumed = 0;
-    bool resending = session.flags & PSF_RESENDING;
+    bool resending = session.job.flags & PSF_RESENDING;
     size_t before = harness.output.size();
     bool result = ScanStreamWith(session, block.get(), n, consumed, harness.sender(), mode);
     Require(result, "scan failed with a sender that never fails");
@@ -188,13 +188,13 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
     Bytes stream = BuildStream(in, mode & 1);
 
     PortSession session{};
-    session.lastPageEnd = 0x0C;
+    session.job = FreshJob();
     if (mode & 2) {  // as after a recovery
-        session.resumeAfterReply = 1;
-        session.restoreCutParam = 1;
-        session.cutParamSeen = 1;
-        session.savedCutParam = 0x5A;
-        session.lastPageEnd = 0x1A;
+        session.job.data.resumeAfterReply = true;
+        session.job.data.restoreCutParam = true;
+        session.job.data.cutParamSeen = true;
+        session.job.data.savedCutParam = 0x5A;
+        session.job.data.lastPageEnd = 0x1A;
     }
     Harness harness;
     harness.seed = seed;
@@ -202,7 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
     harness.failStores = mode & 8;
     // Resending: blocks are taken without being stored, so the output is not whole.
     bool resending = mode & 16;
-    if (resending) session.flags |= PSF_RESENDING;
+    if (resending) session.job.flags |= PSF_RESENDING;
 
     // The write path: pieces of the spooler's sizes, the tail carried in front of the next.
     constexpr u32 CARRY = CARRY_BUFFER_SIZE;

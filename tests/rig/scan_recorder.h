@@ -80,14 +80,14 @@ struct Recorder {
         }
         if (self->holdBack > 0) {
             --self->holdBack;
-            if (self->handshakeResets) session.rasterCount = 0;
+            if (self->handshakeResets) session.job.data.rasterCount = 0;
             return SendResult::Continue;  // pos keeps every byte: they lead the next segment
         }
         self->segments.push_back(
-            {Bytes(cursor.base(), cursor.base() + cursor.pos), kind, session.rasterCount});
+            {Bytes(cursor.base(), cursor.base() + cursor.pos), kind, session.job.data.rasterCount});
         cursor.consumed += cursor.pos;
         cursor.pos = 0;
-        if (kind != SEG_PLAIN && self->handshakeResets) session.rasterCount = 0;
+        if (kind != SEG_PLAIN && self->handshakeResets) session.job.data.rasterCount = 0;
         if (self->endAfter >= 0 && static_cast<int>(self->segments.size()) >= self->endAfter)
             return self->ending;
         return SendResult::Continue;
@@ -110,7 +110,7 @@ struct Recorder {
 
 inline PortSession NewJob() {
     PortSession session{};
-    session.lastPageEnd = 0x0C;
+    session.job = FreshJob();
     return session;
 }
 

@@ -43,13 +43,13 @@ HWND MakeRecorderWindow() {
 StatusPort::StatusPort(const std::string& name, i16 portType, u32 timeout) : port(name) {
     session = port.session();
     session->portType = portType;
-    session->portMutex = CreateMutexA(nullptr, FALSE, nullptr);
-    session->statusTimeout = timeout;
-    session->printTimeout = timeout;
-    session->pollTimeout = static_cast<i32>(timeout);
-    session->staleStatusPossible = true;  // as at a job's start
+    session->job.portMutex = CreateMutexA(nullptr, FALSE, nullptr);
+    session->job.status.statusTimeout = timeout;
+    session->job.status.printTimeout = timeout;
+    session->job.status.pollTimeout = static_cast<i32>(timeout);
+    session->job.status.staleStatusPossible = true;  // as at a job's start
     window = MakeRecorderWindow();
-    session->monitorWindow = window;
+    session->job.link.monitorWindow = window;
     RecordedNotifications().clear();
     static const PrinterPort kinds[] = {PrinterPort::Other, PrinterPort::Serial, PrinterPort::Other,
                                         PrinterPort::Parallel, PrinterPort::Usb, PrinterPort::Network};
@@ -57,9 +57,9 @@ StatusPort::StatusPort(const std::string& name, i16 portType, u32 timeout) : por
 }
 
 StatusPort::~StatusPort() {
-    CloseHandle(static_cast<HANDLE>(session->portMutex));
-    session->portMutex = nullptr;
-    session->monitorWindow = nullptr;
+    CloseHandle(static_cast<HANDLE>(session->job.portMutex));
+    session->job.portMutex = nullptr;
+    session->job.link.monitorWindow = nullptr;
     DestroyWindow(window);
 }
 

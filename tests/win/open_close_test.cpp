@@ -18,7 +18,7 @@ TEST(OpenPort, RecordsTheLowerPortAndItsTable) {
     EXPECT_EQ(session->lowerPort, &port.lower.port("QXUSB001"));
     EXPECT_EQ(0, memcmp(&session->lowerMonitor, port.lower.table(), sizeof(MonitorTable)));
     EXPECT_NE(session->openPortMutex, nullptr);
-    EXPECT_EQ(session->flags, 0u);
+    EXPECT_EQ(session->job.flags, 0u);
     auto opens = port.lower.calls("QXUSB001", PortOp::OpenPort);
     ASSERT_EQ(opens.size(), 1u);
     EXPECT_EQ(opens[0].text, "QXUSB001");

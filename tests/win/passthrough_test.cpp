@@ -96,14 +96,14 @@ TEST(PassThrough, ArgumentsReachThePortMonitorUnchanged) {
     EXPECT_EQ(controls[0].size, sizeof out);
     EXPECT_EQ(controls[0].data, (std::vector<u8>{1, 2, 3}));
     // The mutex is free again for the data path.
-    EXPECT_EQ(TryMutexFromAnotherThread(job.session().portMutex), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(TryMutexFromAnotherThread(job.session().job.portMutex), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 TEST(PassThrough, UsbRequestGivesUpAfterAboutTwoSecondsOfAHeldMutex) {
     for (Request request : {Request::Read, Request::Control}) {
         JobPort job("QXUSB204");
         ASSERT_TRUE(job.started);
-        MutexHolder holder(job.session().portMutex, false, 3000);
+        MutexHolder holder(job.session().job.portMutex, false, 3000);
         DWORD begin = GetTickCount();
         EXPECT_FALSE(Call(request, job.handle()));
         DWORD elapsed = GetTickCount() - begin;
@@ -117,10 +117,10 @@ TEST(PassThrough, UsbRequestFailsOnAnAbandonedMutexAndGivesItBack) {
     for (Request request : {Request::Read, Request::Control}) {
         JobPort job("QXUSB205");
         ASSERT_TRUE(job.started);
-        MutexHolder holder(job.session().portMutex, true);
+        MutexHolder holder(job.session().job.portMutex, true);
         EXPECT_FALSE(Call(request, job.handle()));
         EXPECT_EQ(job.port.lower.count(job.port.name, LowerOp(request)), 0u);
-        EXPECT_EQ(TryMutexFromAnotherThread(job.session().portMutex),
+        EXPECT_EQ(TryMutexFromAnotherThread(job.session().job.portMutex),
                   static_cast<DWORD>(WAIT_OBJECT_0));
     }
 }
@@ -130,7 +130,7 @@ TEST(PassThrough, OtherPortsGoStraightThroughWhileTheMutexIsHeld) {
         SCOPED_TRACE(name);
         JobPort job(name);
         ASSERT_TRUE(job.started);
-        MutexHolder holder(job.session().portMutex, false, 3000);
+        MutexHolder holder(job.session().job.portMutex, false, 3000);
         DWORD begin = GetTickCount();
         Call(Request::Read, job.handle());
         Call(Request::Control, job.handle());

@@ -15,9 +15,9 @@ TEST(PortPolls, NetworkPollWantsAWholePacketWaiting) {
         StatusPort port("NX1", PORTTYPE_NETWORK);
         port.queueBytes(std::vector<u8>(c.queued, 0x80));
         port.printer().networkAnswerSize = c.answerSize;
-        port.session->portReady = PORT_OFFLINE;
+        port.session->job.status.portReady = PORT_OFFLINE;
         EXPECT_EQ(PollPortReady(*port.session), c.result) << c.queued << " " << c.answerSize;
-        EXPECT_EQ(port.session->portReady, PORT_OFFLINE);  // not touched
+        EXPECT_EQ(port.session->job.status.portReady, PORT_OFFLINE);  // not touched
         auto calls = port.calls(PortOp::GetPrinterDataFromPort);
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].controlId, CONTROL_NETWORK_QUEUED);
@@ -49,10 +49,10 @@ TEST(PortPolls, SerialStatusWordDecides) {
         SCOPED_TRACE(::testing::Message() << std::hex << c.word);
         StatusPort port("QXCOM1", PORTTYPE_SERIAL);
         port.printer().serialStatus = c.word;
-        port.session->portReady = PORT_OFFLINE;
+        port.session->job.status.portReady = PORT_OFFLINE;
         SetState(*port.session, STATE_READY, 7);
         EXPECT_EQ(PollPortReady(*port.session), c.result);
-        EXPECT_EQ(port.session->portReady, c.ready);
+        EXPECT_EQ(port.session->job.status.portReady, c.ready);
         EXPECT_EQ(port.session->stateClass, c.c);
         EXPECT_EQ(port.session->stateCode, c.k);
         auto calls = port.calls(PortOp::GetPrinterDataFromPort);
@@ -81,7 +81,7 @@ TEST(PortPolls, SerialRequestFailureIsACommunicationFailure) {
 
 TEST(PortPolls, SerialBytesAlreadyBufferedNeedNoRequest) {
     StatusPort port("QXCOM1", PORTTYPE_SERIAL);
-    port.session->statusBufferCount = 5;
+    port.session->job.status.bufferCount = 5;
     EXPECT_EQ(PollPortReady(*port.session), POLL_READ);
     EXPECT_EQ(port.calls(PortOp::GetPrinterDataFromPort).size(), 0u);
 }
@@ -96,9 +96,9 @@ TEST(PortPolls, ParallelQueryByteGivesTheReadiness) {
         SCOPED_TRACE(::testing::Message() << std::hex << int(c.status));
         StatusPort port("LPT1:", PORTTYPE_PARALLEL);
         port.printer().parallelStatus = c.status;
-        port.session->portReady = PORT_OFFLINE;
+        port.session->job.status.portReady = PORT_OFFLINE;
         EXPECT_EQ(PollPortReady(*port.session), POLL_READ);
-        EXPECT_EQ(port.session->portReady, c.ready);
+        EXPECT_EQ(port.session->job.status.portReady, c.ready);
         auto calls = port.calls(PortOp::GetPrinterDataFromPort);
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].controlId, CONTROL_PAR_QUERY);
@@ -108,10 +108,10 @@ TEST(PortPolls, ParallelQueryByteGivesTheReadiness) {
 
 TEST(PortPolls, FailedParallelQueryLeavesThePortReady) {
     StatusPort port("LPT1:", PORTTYPE_PARALLEL);
-    port.session->portReady = PORT_FAULT;
+    port.session->job.status.portReady = PORT_FAULT;
     port.lower().inject(PortOp::GetPrinterDataFromPort, {true, ERROR_GEN_FAILURE, 1});
     EXPECT_FALSE(PollParallelPort(*port.session));
-    EXPECT_EQ(port.session->portReady, PORT_READY);
+    EXPECT_EQ(port.session->job.status.portReady, PORT_READY);
     EXPECT_EQ(PollPortReady(*port.session), POLL_READ);
 }
 
@@ -133,26 +133,26 @@ TEST(PortPolls, UsbStatusNeedsBothReadyBits) {
         port.printer().usbStatus = c.status;
         SetState(*port.session, STATE_READY, 0);
         EXPECT_EQ(PollPortReady(*port.session), c.result);
-        EXPECT_EQ(port.session->portReady, c.ready);
+        EXPECT_EQ(port.session->job.status.portReady, c.ready);
         EXPECT_EQ(port.session->stateClass, c.c);
         EXPECT_EQ(port.session->stateCode, 0);
         auto calls = port.calls(PortOp::GetPrinterDataFromPort);
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].controlId, CONTROL_USB_STATUS);
-        EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->portMutex)));
+        EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->job.portMutex)));
     }
 }
 
 TEST(PortPolls, UsbPollWithoutThePortMutexTimesOut) {
     StatusPort port("QXUSB001", PORTTYPE_USB);
     port.printer().usbStatus = 0;
-    MutexHolder holder(static_cast<HANDLE>(port.session->portMutex));
+    MutexHolder holder(static_cast<HANDLE>(port.session->job.portMutex));
     DWORD begin = GetTickCount();
     EXPECT_EQ(PollPortReady(*port.session), POLL_USB_PRESENT);
     EXPECT_GE(GetTickCount() - begin, 1500u);
     EXPECT_EQ(port.session->stateClass, STATE_ERROR);
     EXPECT_EQ(port.session->stateCode, CODE_TIMED_OUT);
-    EXPECT_EQ(port.session->portReady, PORT_READY);
+    EXPECT_EQ(port.session->job.status.portReady, PORT_READY);
     EXPECT_EQ(port.calls(PortOp::GetPrinterDataFromPort).size(), 0u);
 }
 
@@ -172,7 +172,7 @@ TEST(PortControls, SetPortValueUsesTheControlIdOfThePortType) {
         EXPECT_EQ(calls[0].text, "");
         ASSERT_EQ(port.printer().valuesSet.size(), 1u);
         EXPECT_EQ(port.printer().valuesSet[0].second, 300u);
-        EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->portMutex)));
+        EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->job.portMutex)));
     }
 }
 
@@ -181,11 +181,11 @@ TEST(PortControls, SetPortValueFailsWithoutThePortMutexOrTheRequest) {
     port.lower().inject(PortOp::GetPrinterDataFromPort, {true, ERROR_GEN_FAILURE, 1});
     EXPECT_FALSE(SetPortValue(*port.session, 100));
     {
-        MutexHolder holder(static_cast<HANDLE>(port.session->portMutex), true);
+        MutexHolder holder(static_cast<HANDLE>(port.session->job.portMutex), true);
         EXPECT_FALSE(SetPortValue(*port.session, 100));  // abandoned: given back, no request
     }
     EXPECT_EQ(port.calls(PortOp::GetPrinterDataFromPort).size(), 1u);
-    EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->portMutex)));
+    EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->job.portMutex)));
     EXPECT_TRUE(SetPortValue(*port.session, 100));
 }
 

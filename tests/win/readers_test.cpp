@@ -42,7 +42,7 @@ TEST(StatusReaders, NoiseInFrontIsDroppedAndThePartialPacketKept) {
         EXPECT_FALSE(c.reader(*port.session, out, TickNow(), 200));
         EXPECT_EQ(port.session->stateClass, STATE_ERROR);
         EXPECT_EQ(port.session->stateCode, CODE_TIMED_OUT);
-        EXPECT_EQ(port.session->statusBufferCount, 24);
+        EXPECT_EQ(port.session->job.status.bufferCount, 24);
         std::vector<u32> sizes = ReadSizes(port);
         ASSERT_GE(sizes.size(), 2u);
         EXPECT_EQ(sizes[0], 32u);
@@ -51,7 +51,7 @@ TEST(StatusReaders, NoiseInFrontIsDroppedAndThePartialPacketKept) {
         port.queueBytes(std::vector<u8>(packet.begin() + 24, packet.end()));
         ASSERT_TRUE(c.reader(*port.session, out, TickNow(), 200));
         EXPECT_EQ(PacketBytes(out), packet);
-        EXPECT_EQ(port.session->statusBufferCount, 0);
+        EXPECT_EQ(port.session->job.status.bufferCount, 0);
     }
 }
 
@@ -105,7 +105,7 @@ TEST(StatusReaders, SerialReaderKeepsFurtherPacketsForLaterCalls) {
         StatusPacket out;
         ASSERT_TRUE(ReadStatusSerial(*port.session, out, TickNow(), 1000)) << n;
         EXPECT_EQ(out.phaseNumberLow, n);
-        EXPECT_EQ(port.session->statusBufferCount, (3 - n) * 32);
+        EXPECT_EQ(port.session->job.status.bufferCount, (3 - n) * 32);
         // A packet whole in the buffer is handed over before the port is read again.
         EXPECT_EQ(port.calls(PortOp::ReadPort).size(), 1u);
     }
@@ -140,7 +140,7 @@ TEST(StatusReaders, NothingComingTimesOutAtTheDeadline) {
         EXPECT_LT(elapsed, 10000u);
         EXPECT_EQ(port.session->stateClass, STATE_ERROR);
         EXPECT_EQ(port.session->stateCode, CODE_TIMED_OUT);
-        EXPECT_EQ(port.session->resetNeeded, 0);
+        EXPECT_EQ(port.session->job.resetNeeded, 0);
     }
 }
 
@@ -173,7 +173,7 @@ TEST(StatusReaders, ReadFailuresAreClassified) {
             EXPECT_FALSE(c.reader(*port.session, out, TickNow(), 5000));
             EXPECT_EQ(port.session->stateClass, f.c);
             EXPECT_EQ(port.session->stateCode, f.k);
-            EXPECT_EQ(port.session->resetNeeded, f.reset);
+            EXPECT_EQ(port.session->job.resetNeeded, f.reset);
             EXPECT_EQ(port.calls(PortOp::ReadPort).size(), 1u);
         }
     }
@@ -183,7 +183,7 @@ TEST(StatusReaders, UsbReaderWithoutThePortMutexDoesNotRead) {
     StatusPort port("QXUSB001", PORTTYPE_USB);
     port.queue(PhasePacket(1, 0));
     {
-        MutexHolder holder(static_cast<HANDLE>(port.session->portMutex));
+        MutexHolder holder(static_cast<HANDLE>(port.session->job.portMutex));
         StatusPacket out;
         EXPECT_FALSE(ReadStatusUsb(*port.session, out, TickNow(), 200));
         EXPECT_EQ(port.session->stateClass, STATE_ERROR);
@@ -192,7 +192,7 @@ TEST(StatusReaders, UsbReaderWithoutThePortMutexDoesNotRead) {
     }
     StatusPacket out;
     EXPECT_TRUE(ReadStatusUsb(*port.session, out, TickNow(), 200));
-    EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->portMutex)));
+    EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->job.portMutex)));
 }
 
 // To the wait loop an abandoned mutex is a read that brought nothing: the
@@ -200,14 +200,14 @@ TEST(StatusReaders, UsbReaderWithoutThePortMutexDoesNotRead) {
 TEST(StatusReaders, UsbReaderGivesBackAnAbandonedMutex) {
     StatusPort port("QXUSB001", PORTTYPE_USB);
     port.queue(PhasePacket(1, 0));
-    MutexHolder holder(static_cast<HANDLE>(port.session->portMutex), true);
+    MutexHolder holder(static_cast<HANDLE>(port.session->job.portMutex), true);
     SetState(*port.session, STATE_READY, 5);
     StatusPacket out;
     EXPECT_FALSE(ReadStatusUsb(*port.session, out, TickNow(), 200));
     EXPECT_EQ(port.session->stateClass, STATE_ERROR);
     EXPECT_EQ(port.session->stateCode, CODE_TIMED_OUT);
     EXPECT_EQ(port.calls(PortOp::ReadPort).size(), 0u);
-    EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->portMutex)));
+    EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->job.portMutex)));
 }
 
 TEST(StatusReaders, LoneTrailingStartByteIsKept) {
@@ -218,7 +218,7 @@ TEST(StatusReaders, LoneTrailingStartByteIsKept) {
         port.queueBytes({0x01, 0x02, 0x80});
         StatusPacket out;
         EXPECT_FALSE(c.reader(*port.session, out, TickNow(), 100));
-        EXPECT_EQ(port.session->statusBufferCount, 1);
+        EXPECT_EQ(port.session->job.status.bufferCount, 1);
         port.queueBytes(std::vector<u8>(packet.begin() + 1, packet.end()));
         ASSERT_TRUE(c.reader(*port.session, out, TickNow(), 1000));
         EXPECT_EQ(PacketBytes(out), packet);

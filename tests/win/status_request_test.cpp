@@ -32,9 +32,9 @@ TEST(StatusWait, StatusRequestWriteFailures) {
         SetLastError(PORTERR_FATAL);  // stale: must not be taken for the write's
         EXPECT_FALSE(RequestStatus(*port.session));
         ExpectPair(*port.session, c.c, c.k);
-        EXPECT_EQ(port.session->resetNeeded, c.reset);
+        EXPECT_EQ(port.session->job.resetNeeded, c.reset);
         EXPECT_EQ(port.calls(PortOp::ReadPort).size(), 0u);
-        EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->portMutex)));
+        EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->job.portMutex)));
     }
 }
 
@@ -55,7 +55,7 @@ TEST(StatusWait, UsbRequestWaitsItsTurnForThePortMutex) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         StatusPort port("QXUSB001", PORTTYPE_USB, 1500);
-        MutexHolder holder(static_cast<HANDLE>(port.session->portMutex), c.abandon, c.holdMs);
+        MutexHolder holder(static_cast<HANDLE>(port.session->job.portMutex), c.abandon, c.holdMs);
         EXPECT_EQ(RequestStatus(*port.session), c.answered);
         if (c.answered) continue;
         ExpectPair(*port.session, STATE_ERROR, CODE_COMM_FAILURE);
@@ -69,7 +69,7 @@ TEST(StatusCheck, UsbDrainThrowsAwayOldPackets) {
     port.queueBytes({0x80, 0x20, 0x42});  // and a partial one
     EXPECT_TRUE(CheckPrinterStatus(*port.session));
     ExpectPair(*port.session, STATE_READY, 0);
-    EXPECT_EQ(port.session->statusBufferCount, 0);
+    EXPECT_EQ(port.session->job.status.bufferCount, 0);
     EXPECT_EQ(Notified(), std::vector<u32>{NotifyMediaStatus});
 }
 
@@ -85,7 +85,7 @@ TEST(StatusCheck, UsbDrainRunsOnlyWhereStalePacketsCanWait) {
     for (const Case& c : {Case{"stale packets possible", true}, Case{"after a whole print cycle", false}}) {
         SCOPED_TRACE(c.what);
         StatusPort port("QXUSB001", PORTTYPE_USB);
-        port.session->staleStatusPossible = c.stale;
+        port.session->job.status.staleStatusPossible = c.stale;
         if (c.stale) {
             port.queue(MakeStatusPacket({.statusType = STATUS_PRINTING_ENDED}));
             port.queue(MakeStatusPacket({.statusType = STATUS_ERROR, .errorInfo1 = 0x04}));
@@ -93,7 +93,7 @@ TEST(StatusCheck, UsbDrainRunsOnlyWhereStalePacketsCanWait) {
         port.lower().clearCalls(port.port.name);
         EXPECT_TRUE(CheckPrinterStatus(*port.session));
         ExpectPair(*port.session, STATE_READY, 0);
-        EXPECT_FALSE(port.session->staleStatusPossible);
+        EXPECT_FALSE(port.session->job.status.staleStatusPossible);
         // Without the drain the request is the check's first call to the port.
         std::vector<PortCall> calls = port.port.lower.calls(port.port.name);
         auto request = std::find_if(calls.begin(), calls.end(),
@@ -118,8 +118,8 @@ TEST(StatusCheck, MediaMismatchIsReportedWithTheMediaStatus) {
     for (const PortKind& p : kPorts) {
         SCOPED_TRACE(p.name);
         StatusPort port(p.name, p.type);
-        port.session->jobInfo.checkFlags = JIB_CHECK_MEDIA_WIDTH;
-        port.session->jobInfo.mediaWidth = 29;
+        port.session->job.jobInfo.checkFlags = JIB_CHECK_MEDIA_WIDTH;
+        port.session->job.jobInfo.mediaWidth = 29;
         EXPECT_FALSE(CheckPrinterStatus(*port.session));
         ExpectPair(*port.session, STATE_ERROR, CODE_MEDIA_MISMATCH);
         EXPECT_EQ(Notified(), std::vector<u32>{NotifyMediaStatus});
@@ -140,7 +140,7 @@ TEST(StatusCheck, PageFaultsOfTheEmulatedPrinter) {
     port.printer().pageErrorInfo2 = 0x01;
     EXPECT_TRUE(CheckPrinterStatus(*port.session));  // page 1
     port.write(kPageEnd);
-    port.session->staleStatusPossible = true;  // page 1's print cycle was not followed
+    port.session->job.status.staleStatusPossible = true;  // page 1's print cycle was not followed
     EXPECT_FALSE(CheckPrinterStatus(*port.session));  // page 2, after the drain of page 1's cycle
     ExpectPair(*port.session, STATE_ERROR, 13);
     EXPECT_TRUE(CheckPrinterStatus(*port.session));  // reported once

@@ -39,7 +39,7 @@ TEST(Transmission, NetworkPortsGetPiecesOf256AfterTheLanSleep) {
     JobRun run(LinkedTable(), "NX51");
     ASSERT_TRUE(run.opened);
     ASSERT_TRUE(run.start());
-    Session(run.spooler.handle)->lanSleep = 10;
+    Session(run.spooler.handle)->job.data.lanSleep = 10;
     std::vector<u8> job = PageOfSize(1000);
     ASSERT_TRUE(run.write(job, 4096));
     ASSERT_TRUE(run.end());
@@ -114,7 +114,7 @@ TEST(Transmission, PauseThenCancelStopsTheJob) {
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 4096));
     PortSession* session = Session(run.spooler.handle);
-    EXPECT_TRUE(session->flags & PSF_STOPPED);
+    EXPECT_TRUE(session->job.flags & PSF_STOPPED);
     ASSERT_TRUE(run.end());
     // Page 1 went before the pause; page 2 never did.
     std::vector<u8> received = WithoutStatusRequests(run.received());
@@ -134,17 +134,17 @@ TEST(Transmission, BytesHeldBackByTheMutexAreSentAndStoredOnce) {
     PortSession* session = Session(run.spooler.handle);
     // Past the two port value requests (2 s each) and the 1 s wait of the write,
     // and on into the next call, whose full carry buffer waits once more.
-    MutexHolder hold(session->portMutex, false, 6500);
+    MutexHolder hold(session->job.portMutex, false, 6500);
     std::vector<u8> second(job.stream.begin() + firstPage, job.stream.end());
     u32 written = 0, written2 = 0;
     ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, second.data(), second.size(), &written));
     EXPECT_LT(written, second.size());
-    EXPECT_EQ(session->carryCount, CARRY_BUFFER_SIZE);
-    EXPECT_GT(session->storedAhead, 0u);
+    EXPECT_EQ(session->job.data.carryCount, CARRY_BUFFER_SIZE);
+    EXPECT_GT(session->job.data.storedAhead, 0u);
     // Nothing more fits; with the mutex still held the held-back segment waits again.
     ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, second.data() + written, 100, &written2));
     EXPECT_EQ(written2, 0u);
-    EXPECT_FALSE(session->flags & PSF_STOPPED);
+    EXPECT_FALSE(session->job.flags & PSF_STOPPED);
     hold.join();
     ASSERT_TRUE(run.write(std::vector<u8>(second.begin() + written, second.end()), 4096));
     ASSERT_TRUE(run.end());
@@ -164,7 +164,7 @@ TEST(Transmission, FailureAfterAPartialPassSendsThePageOnce) {
     BuiltJob job = BuildSimpleJob(1);
     ASSERT_TRUE(run.start());
     run.lower.setWriteLimit(run.name, 100);
-    HANDLE mutex = Session(run.spooler.handle)->portMutex;
+    HANDLE mutex = Session(run.spooler.handle)->job.portMutex;
     bool abandoned = false;
     run.lower.beforeCall = [&](PortOp op) {
         // In a pass after the first 100 bytes of page data, under the port mutex.

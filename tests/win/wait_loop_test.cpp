@@ -119,12 +119,12 @@ TEST(StatusWait, PrinterNoticeIsSentOnlyWithoutAStateCode) {
 
 TEST(StatusWait, NotificationThatCannotBeSentFailsTheWait) {
     StatusPort port("QXNET1", PORTTYPE_NETWORK);
-    HWND window = port.session->monitorWindow ? static_cast<HWND>(port.session->monitorWindow) : nullptr;
-    port.session->monitorWindow = nullptr;  // no application window to be found
+    HWND window = port.session->job.link.monitorWindow ? static_cast<HWND>(port.session->job.link.monitorWindow) : nullptr;
+    port.session->job.link.monitorWindow = nullptr;  // no application window to be found
     port.queue(PhasePacket(1, 0));
     EXPECT_FALSE(WaitForStatus(*port.session, STATUS_PHASE_CHANGE, 1, 0, true));
     ExpectPair(*port.session, STATE_FATAL, 0);
-    port.session->monitorWindow = window;
+    port.session->job.link.monitorWindow = window;
 }
 
 TEST(StatusWait, GonePacketsEndTheWait) {
@@ -147,7 +147,7 @@ TEST(StatusWait, ReplyThatNeverComesFailsAfterTheStatusTimeout) {
         EXPECT_GE(elapsed, 250u);
         EXPECT_LT(elapsed, 10000u);
         ExpectPair(*port.session, STATE_ERROR, CODE_COMM_FAILURE);
-        EXPECT_EQ(port.session->resetNeeded, 0);
+        EXPECT_EQ(port.session->job.resetNeeded, 0);
     }
 }
 
@@ -178,10 +178,10 @@ TEST(StatusWait, WaitForAnErrorStatusTakesIt) {
 
 TEST(StatusWait, CancelFromTheApplicationEndsAWaitWithoutDeadline) {
     StatusPort port("QXNET1", PORTTYPE_NETWORK);
-    port.session->replyState = REPLY_CANCEL;
+    port.session->job.link.replyState = REPLY_CANCEL;
     EXPECT_FALSE(WaitForStatus(*port.session, STATUS_PRINTING_ENDED, 0, 0, true));
     ExpectPair(*port.session, STATE_FATAL, 0);
-    EXPECT_EQ(port.session->resetNeeded, 1);
+    EXPECT_EQ(port.session->job.resetNeeded, 1);
 }
 
 TEST(StatusWait, ReaderFailureWithResetNeededEndsTheWait) {
@@ -190,7 +190,7 @@ TEST(StatusWait, ReaderFailureWithResetNeededEndsTheWait) {
     port.printer().readErrorTimes = 1;
     EXPECT_FALSE(WaitForStatus(*port.session, STATUS_PRINTING_ENDED, 0, 0, true));
     ExpectPair(*port.session, STATE_ERROR, CODE_COMM_FAILURE);
-    EXPECT_EQ(port.session->resetNeeded, 1);
+    EXPECT_EQ(port.session->job.resetNeeded, 1);
 }
 
 }  // namespace

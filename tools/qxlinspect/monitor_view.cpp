@@ -32,7 +32,7 @@ struct Recorder {
         if (kind == SEG_LAST_PAGE) self->jobEnded = true;
         cursor.consumed += cursor.pos;
         cursor.pos = 0;
-        if (kind != SEG_PLAIN) session.rasterCount = 0;  // the page-end handshake's part
+        if (kind != SEG_PLAIN) session.job.data.rasterCount = 0;  // the page-end handshake's part
         return SendResult::Continue;
     }
     static bool Take(void* context, PortSession&, const u8* block) {
@@ -60,7 +60,7 @@ MonitorScan ScanAsMonitor(const Bytes& stream) {
     MonitorScan scan;
     Bytes buffer = stream;  // the scanner edits it in place
     PortSession session{};
-    session.lastPageEnd = CMD_FF;  // as at the job start
+    session.job = FreshJob();
     Recorder recorder{&scan, buffer.data(), 0};
     ScanSender sender{&recorder, Recorder::Send, Recorder::Take, Recorder::Store,
                       Recorder::StoreFailed};

@@ -58,10 +58,10 @@ const char* ReplyText(std::uint32_t state) {
 bool PacketState(const StatusPacket& packet, const PageChecks& page, StateWords& state) {
     if (packet.statusType != STATUS_REPLY && packet.statusType != STATUS_ERROR) return false;
     PortSession session{};
-    session.jobInfo.mediaWidth = page.mediaWidth;
-    session.jobInfo.mediaType = page.mediaType;
-    session.jobInfo.mediaExtra = page.mediaExtra;
-    session.jobInfo.checkFlags = page.checkFlags;
+    session.job.jobInfo.mediaWidth = page.mediaWidth;
+    session.job.jobInfo.mediaType = page.mediaType;
+    session.job.jobInfo.mediaExtra = page.mediaExtra;
+    session.job.jobInfo.checkFlags = page.checkFlags;
     DecodeStatus(session, packet);
     state = DescribeState(session.stateClass, session.stateCode);
     return true;
