@@ -20,7 +20,6 @@ constexpr u32 PSF_NEW_JOB_INFO = 0x4000;
 constexpr u32 PSF_PAGE_ENDED = 0x10000;
 constexpr u32 PSF_RESET_ON_STOP = 0x20000;
 constexpr u32 PSF_PAUSED = 0x40000;
-constexpr u32 PSF_RESENDING = 0x80000;
 constexpr u32 PSF_COMPRESSED = 0x100000;
 
 // portType

@@ -38,7 +38,7 @@ void TraceJobStartLine(PortSession& session);
 void TraceJobStoppedLine(PortSession& session, const char* reason);
 void TraceJobEndLine(PortSession& session);
 void TraceCallFailedLine(PortSession& session, const char* call);
-void TraceSegmentLine(PortSession& session, i16 kind, u32 length);
+void TraceSegmentLine(PortSession& session, i16 kind, u32 length, bool resent);
 void TraceLastPageLine(PortSession& session);
 void TraceStatusLine(PortSession& session, const StatusPacket& packet);
 void TraceNotifyLine(PortSession& session, u32 code, u32 blockNumber, bool repeat);
@@ -69,7 +69,9 @@ inline bool TraceIfFailed(PortSession& s, const char* call, bool ok) {
     if (!ok && s.trace.on) TraceCallFailedLine(s, call);
     return ok;
 }
-inline void TraceSegment(PortSession& s, i16 kind, u32 length) { if (s.trace.on) TraceSegmentLine(s, kind, length); }
+inline void TraceSegment(PortSession& s, i16 kind, u32 length, bool resent) {
+    if (s.trace.on) TraceSegmentLine(s, kind, length, resent);
+}
 inline void TraceLastPage(PortSession& s) { if (s.trace.on) TraceLastPageLine(s); }
 inline void TraceStatus(PortSession& s, const StatusPacket& p) { if (s.trace.on) TraceStatusLine(s, p); }
 // Before the send: a reply made while the application handles it comes after.

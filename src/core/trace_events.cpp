@@ -95,10 +95,10 @@ void TraceCallFailedLine(PortSession& session, const char* call) {
     TraceWriteFailureLine(session, call, keep.error, line);
 }
 
-void TraceSegmentLine(PortSession& session, i16 kind, u32 length) {
+void TraceSegmentLine(PortSession& session, i16 kind, u32 length, bool resent) {
     TraceSay(session, "segment: %s, %u bytes, page %u%s", OrNumber(SegmentKindName(kind)),
              static_cast<unsigned>(length), session.job.jobInfo.pageNumber,
-             (session.job.flags & PSF_RESENDING) ? ", resent" : "");
+             resent ? ", resent" : "");
 }
 
 void TraceLastPageLine(PortSession& session) {

@@ -41,8 +41,8 @@ bool ResendNode(PortSession& session, u8* data, u32 length) {
         for (;;) {
             bool last = offset + piece == length;
             u32 consumed = 0;
-            if (!ScanStream(session, data + offset, piece, consumed,
-                            last ? ScanMode::EndOfStream : ScanMode::Normal))
+            if (!RescanStream(session, data + offset, piece, consumed,
+                              last ? ScanMode::EndOfStream : ScanMode::Normal))
                 return false;
             if (consumed > 0) {
                 offset += consumed;
@@ -125,7 +125,6 @@ Recovery ResumeAfterError(PortSession& session) {
         // With a page copy, the copy goes: it is of the page in flight, whose
         // page end was met (a printed page's copy is gone by now). Segments
         // the copy does not hold follow it, so that no consumed byte is lost.
-        session.job.flags |= PSF_RESENDING;
         bool resent = true;
         if (session.job.data.pageCopy != nullptr) {
             if (ListMatchesCopy(session)) resendLimit = 0;
@@ -145,7 +144,6 @@ Recovery ResumeAfterError(PortSession& session) {
             resendLimit -= n;
             resent = ResendNode(session, node->data, n);
         }
-        session.job.flags &= ~PSF_RESENDING;
         if (!resent) continue;  // decide again on the new state pair
         // Everything resent has gone whole, the copy's page with its page end.
         ReleaseSegments(session);

@@ -175,8 +175,7 @@ bool ScanStreamWith(PortSession& session, u8* buffer, u32 length, u32& consumed,
                     break;
                 }
                 sender.takeJobInfo(sender.context, session, at);
-                if (!(session.job.flags & PSF_RESENDING) &&
-                    !sender.storeSegment(sender.context, session, at, JOB_INFO_SIZE)) {
+                if (!sender.storeSegment(sender.context, session, at, JOB_INFO_SIZE)) {
                     sender.storeFailed(sender.context, session);
                     session.job.flags |= PSF_STOPPED;
                     finished = true;

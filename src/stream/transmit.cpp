@@ -101,17 +101,20 @@ u32 WritePass(PortSession& session, const u8* data, u32 remaining, bool& cancell
 
 enum class WriteOutcome { Written, MutexTimedOut, Failed };
 
+// Whether a segment whose port mutex is held elsewhere past the wait goes
+// back to the spooler, which offers it again: a resend has nobody to hand it
+// to and waits on.
+enum class HandBack { ToSpooler, Never };
+
 // Writes the segment pass after pass, each under the port mutex. A port that
 // takes nothing is offered the rest again; a cancel or a vanished application
-// ends the offers. A mutex held elsewhere past the wait hands the segment back
-// to the spooler, except during a resend, which has nobody to hand it to and
-// waits on.
-WriteOutcome WriteSegment(PortSession& session, ScanCursor& cursor) {
+// ends the offers.
+WriteOutcome WriteSegment(PortSession& session, ScanCursor& cursor, HandBack handBack) {
     while (cursor.pos > 0) {
         MutexWait wait = TakePortMutex(session, PORT_MUTEX_WAIT_MS);
         if (wait == MutexWait::TimedOut) {
             if (!CheckReply(session)) return WriteOutcome::Failed;
-            if (!(session.job.flags & PSF_RESENDING)) return WriteOutcome::MutexTimedOut;
+            if (handBack == HandBack::ToSpooler) return WriteOutcome::MutexTimedOut;
             continue;
         }
         if (wait == MutexWait::Failed) return WriteOutcome::Failed;
@@ -161,91 +164,133 @@ bool PageEndHandshake(PortSession& session, SegmentKind kind) {
     return true;
 }
 
-}  // namespace
+// After a segment held back on a busy port: looks for an error status that
+// explains the stall, and sets (2, 26) when none does.
+void CheckStalledPort(PortSession& session) {
+    WaitForStatus(session, STATUS_ERROR, 0, 0, false);
+    if (session.stateClass == STATE_NONE || session.stateClass == STATE_READY)
+        SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
+}
 
-// Once a segment is in the segment list, a failure counts it as consumed
-// whatever part of it was written: the resend sends it whole from the list,
-// and the continuing scan must not send it a second time.
-SendResult SendSegment(PortSession& session, ScanCursor& cursor, SegmentKind kind) {
-    u32 length = cursor.pos;
-    TraceSegment(session, kind, length);
-    if (!WaitWhilePaused(session)) return SendResult::EndFalse;
+// The printer's status before the first segment of a new page.
+bool CheckNewPage(PortSession& session) {
+    if (!(session.job.flags & PSF_NEW_JOB_INFO)) return true;
+    SetPortValue(session, PORT_VALUE_STATUS);
+    if (!CheckPrinterStatus(session)) return false;
+    session.job.flags &= ~PSF_NEW_JOB_INFO;
+    SetPortValue(session, ValueAfterStatus(session));
+    return true;
+}
 
-    bool stored = !(session.job.flags & PSF_RESENDING);
-    if (stored) {
-        if (!StoreOnce(session, cursor.base(), length)) {
-            StopWithSystemError(session, "the page's segments cannot be kept");
-            return SendResult::EndTrue;
-        }
-        if ((session.job.flags & PSF_RESET_ON_STOP) && kind == SEG_PAGE_END) MakePageCopy(session);
-    }
-    auto fail = [&] {
-        if (stored) {
-            cursor.consumed += cursor.pos;
-            cursor.pos = 0;
-            session.job.data.storedAhead = 0;  // nothing unconsumed is in the list any more
-        }
-        return SendResult::EndFalse;
-    };
+// What became of a segment on its way to the port.
+enum class Transmitted {
+    Sent,        // written, and the printer followed through its page end
+    HeldBack,    // a busy port took nothing; the bytes lead the next segment
+    HandedBack,  // the port mutex was held elsewhere; the spooler offers it again
+    Failed,      // the state pair says why
+};
 
-    if (session.job.flags & PSF_NEW_JOB_INFO) {
-        SetPortValue(session, PORT_VALUE_STATUS);
-        if (!CheckPrinterStatus(session)) return fail();
-        session.job.flags &= ~PSF_NEW_JOB_INFO;
-        SetPortValue(session, ValueAfterStatus(session));
-    }
-
-    if (session.job.status.portReady != PORT_BUSY) {
-        switch (WriteSegment(session, cursor)) {
+// A segment's way to the port, the same for a fresh and a resent one: the
+// status check of a new page, the write and its progress (or, on a busy
+// port, the hold-back), the page-end handshake, the reply check, and at a
+// page end or the last page what the job then is.
+Transmitted Transmit(PortSession& session, ScanCursor& cursor, SegmentKind kind, HandBack handBack) {
+    if (!CheckNewPage(session)) return Transmitted::Failed;
+    bool heldBack = session.job.status.portReady == PORT_BUSY;
+    if (!heldBack) {
+        switch (WriteSegment(session, cursor, handBack)) {
             case WriteOutcome::Written: break;
-            case WriteOutcome::MutexTimedOut:
-                // Stored but not written: it comes again with the next call.
-                session.job.data.storedAhead = cursor.pos;
-                return SendResult::EndTrue;
-            case WriteOutcome::Failed: return fail();
+            case WriteOutcome::MutexTimedOut: return Transmitted::HandedBack;
+            case WriteOutcome::Failed: return Transmitted::Failed;
         }
-        if (!SendProgress(session, kind)) return fail();
-        if (kind != SEG_PLAIN && !PageEndHandshake(session, kind)) return fail();
+        if (!SendProgress(session, kind)) return Transmitted::Failed;
+        if (kind != SEG_PLAIN && !PageEndHandshake(session, kind)) return Transmitted::Failed;
     } else {
-        // Held back on a busy port: nothing written, the bytes lead the next segment.
         if (PollPortReady(session) == POLL_STOP || session.job.status.portReady != PORT_BUSY) {
             CheckStalledPort(session);
-            return fail();
+            return Transmitted::Failed;
         }
-        if (stored) session.job.data.storedAhead = cursor.pos;
         kind = SEG_SPLIT;
-        if (!PageEndHandshake(session, kind)) return fail();
+        if (!PageEndHandshake(session, kind)) return Transmitted::Failed;
     }
-
-    if (!CheckReply(session)) return fail();
+    if (!CheckReply(session)) return Transmitted::Failed;
 
     if (kind == SEG_PAGE_END) {
         session.job.flags |= PSF_PAGE_ENDED;
         session.job.data.rasterCount = 0;
-        // The page has printed: neither its segments nor its copy may go again.
-        // A resend's own page end leaves both to the recovery, which is reading them.
-        if (!(session.job.flags & PSF_RESENDING)) {
-            ReleaseSegments(session);
-            DiscardPageCopy(session);
-        }
     } else if (kind == SEG_LAST_PAGE) {
         TraceLastPage(session);
         SendNotify(session, NotifyJobEnd);
         session.job.flags |= PSF_STOPPED;
     }
+    return heldBack ? Transmitted::HeldBack : Transmitted::Sent;
+}
+
+// A segment of the stream as the spooler gave it: kept in the segment list
+// (and at a page end of a page that resets on a stop, in a page copy) before
+// it goes, so that a resend can send it again. Once it is in the list, a
+// failure counts it as consumed whatever part of it was written: the resend
+// sends it whole from the list, and the continuing scan must not send it a
+// second time.
+SendResult SendSegment(void*, PortSession& session, ScanCursor& cursor, SegmentKind kind) {
+    TraceSegment(session, kind, cursor.pos, false);
+    if (!WaitWhilePaused(session)) return SendResult::EndFalse;
+    if (!StoreOnce(session, cursor.base(), cursor.pos)) {
+        StopWithSystemError(session, "the page's segments cannot be kept");
+        return SendResult::EndTrue;
+    }
+    if ((session.job.flags & PSF_RESET_ON_STOP) && kind == SEG_PAGE_END) MakePageCopy(session);
+
+    switch (Transmit(session, cursor, kind, HandBack::ToSpooler)) {
+        case Transmitted::Sent: break;
+        case Transmitted::HeldBack:
+            // In the list but not consumed: the bytes lead the next segment.
+            session.job.data.storedAhead = cursor.pos;
+            return SendResult::Continue;
+        case Transmitted::HandedBack:
+            // In the list but not written: it comes again with the next call.
+            session.job.data.storedAhead = cursor.pos;
+            return SendResult::EndTrue;
+        case Transmitted::Failed:
+            cursor.consumed += cursor.pos;
+            cursor.pos = 0;
+            session.job.data.storedAhead = 0;  // nothing unconsumed is in the list any more
+            return SendResult::EndFalse;
+    }
+    // The page has printed: neither its segments nor its copy may go again.
+    if (kind == SEG_PAGE_END) {
+        ReleaseSegments(session);
+        DiscardPageCopy(session);
+    }
     return SendResult::Continue;
 }
 
-bool TakeJobInfo(PortSession& session, const u8* block) {
-    u16 oldPart = session.job.jobInfo.partIndex;
-    u16 oldPage = session.job.jobInfo.pageNumber;
-    std::memcpy(&session.job.jobInfo, block, JOB_INFO_SIZE);
-    if (session.job.jobInfo.partCount == 0) {
-        session.job.jobInfo.partCount = 1;
-        session.job.jobInfo.partIndex = 1;
+// A segment sent again from the segment list or the page copy, which keep
+// it: nothing is stored, and its page end leaves both to the recovery, which
+// is reading them.
+SendResult ResendSegment(void*, PortSession& session, ScanCursor& cursor, SegmentKind kind) {
+    TraceSegment(session, kind, cursor.pos, true);
+    if (!WaitWhilePaused(session)) return SendResult::EndFalse;
+    return Transmit(session, cursor, kind, HandBack::Never) == Transmitted::Failed
+               ? SendResult::EndFalse
+               : SendResult::Continue;
+}
+
+// A job information block: a block with new page or part numbers starts a
+// new page (progress from zero and a status check). A fresh block also
+// decides whether a stop resets the printer; a resent one leaves that as the
+// page was first sent.
+bool TakeBlock(PortSession& session, const u8* block, bool decidesResetOnStop) {
+    JobInfoBlock& info = session.job.jobInfo;
+    u16 oldPart = info.partIndex;
+    u16 oldPage = info.pageNumber;
+    std::memcpy(&info, block, JOB_INFO_SIZE);
+    if (info.partCount == 0) {
+        info.partCount = 1;
+        info.partIndex = 1;
     }
     session.job.flags &= ~PSF_PAGE_ENDED;
-    if (session.job.jobInfo.pageNumber == oldPage && session.job.jobInfo.partIndex == oldPart) return true;
+    if (info.pageNumber == oldPage && info.partIndex == oldPart) return true;
 
     session.job.data.lastPercent = -1;
     session.job.data.pageBytesSent = 0;
@@ -253,8 +298,8 @@ bool TakeJobInfo(PortSession& session, const u8* block) {
         if (!SendMediaSettings(session)) return false;
         session.job.flags &= ~PSF_SEND_MEDIA;
     }
-    if (!(session.job.flags & PSF_RESENDING)) {
-        if (session.job.jobInfo.checkFlags & JIB_RESET_ON_STOP)
+    if (decidesResetOnStop) {
+        if (info.checkFlags & JIB_RESET_ON_STOP)
             session.job.flags |= PSF_RESET_ON_STOP;
         else
             session.job.flags &= ~PSF_RESET_ON_STOP;
@@ -264,35 +309,28 @@ bool TakeJobInfo(PortSession& session, const u8* block) {
     return SendNotify(session, NotifyPrinting);
 }
 
-void CheckStalledPort(PortSession& session) {
-    WaitForStatus(session, STATUS_ERROR, 0, 0, false);
-    if (session.stateClass == STATE_NONE || session.stateClass == STATE_READY)
-        SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
-}
+bool TakeJobInfo(void*, PortSession& session, const u8* block) { return TakeBlock(session, block, true); }
+bool RetakeJobInfo(void*, PortSession& session, const u8* block) { return TakeBlock(session, block, false); }
 
-namespace {
-
-SendResult RealSendSegment(void*, PortSession& session, ScanCursor& cursor, SegmentKind kind) {
-    return SendSegment(session, cursor, kind);
-}
-
-bool RealTakeJobInfo(void*, PortSession& session, const u8* block) {
-    return TakeJobInfo(session, block);
-}
-
-bool RealStoreSegment(void*, PortSession& session, const u8* data, u32 length) {
+bool StoreBlock(void*, PortSession& session, const u8* data, u32 length) {
     return StoreSegment(session, data, length);
 }
+bool StoreNothing(void*, PortSession&, const u8*, u32) { return true; }
 
-void RealStoreFailed(void*, PortSession& session) {
+void StoreFailed(void*, PortSession& session) {
     StopWithSystemError(session, "the page's segments cannot be kept");
 }
 
-constexpr ScanSender REAL_SENDER = {nullptr, RealSendSegment, RealTakeJobInfo, RealStoreSegment,
-                                    RealStoreFailed};
+// The stream as the spooler gives it, and the stream sent again.
+constexpr ScanSender SENDER = {nullptr, SendSegment, TakeJobInfo, StoreBlock, StoreFailed};
+constexpr ScanSender RESENDER = {nullptr, ResendSegment, RetakeJobInfo, StoreNothing, StoreFailed};
 
 }  // namespace
 
 bool ScanStream(PortSession& session, u8* buffer, u32 length, u32& consumed, ScanMode mode) {
-    return ScanStreamWith(session, buffer, length, consumed, REAL_SENDER, mode);
+    return ScanStreamWith(session, buffer, length, consumed, SENDER, mode);
+}
+
+bool RescanStream(PortSession& session, u8* buffer, u32 length, u32& consumed, ScanMode mode) {
+    return ScanStreamWith(session, buffer, length, consumed, RESENDER, mode);
 }

@@ -82,19 +82,6 @@ TEST(Scanner, JobInformationBlockCutAcrossTwoCallsIsTakenWhole) {
     }
 }
 
-TEST(Scanner, JobInformationBlockWhileResendingIsTakenButNotStored) {
-    PortSession session = NewJob();
-    session.job.flags |= PSF_RESENDING;
-    Recorder recorder;
-    Bytes data = JobInfo(2) + Z + FF;
-    Outcome out = Scan(session, data, recorder);
-    EXPECT_TRUE(out.result);
-    EXPECT_EQ(out.consumed, data.size());
-    EXPECT_EQ(recorder.jobInfos.size(), 1u);
-    EXPECT_TRUE(recorder.stored.empty());
-    EXPECT_EQ(recorder.sent(), Z + FF);
-}
-
 TEST(Scanner, JobInformationBlockThatCannotBeStoredStopsTheJob) {
     PortSession session = NewJob();
     Recorder recorder;

@@ -259,7 +259,7 @@ TEST(TraceCalls, LeaveTheLastErrorAsTheyFoundIt) {
     const Step steps[] = {
         {"a trace file that cannot be opened", 0xdeadbeef, [&] { StartTrace(session, settings); }},
         {"an error without a text", 0x2000ABCD, [&] { TraceIfFailed(session, "WritePort", FALSE); }},
-        {"a line", ERROR_DEV_NOT_EXIST, [&] { TraceSegment(session, SEG_PAGE_END, 10); }},
+        {"a line", ERROR_DEV_NOT_EXIST, [&] { TraceSegment(session, SEG_PAGE_END, 10, false); }},
         {"the last line", 0xdeadbeef, [&] { TracePortClosed(session); }},
     };
     for (const Step& step : steps) {
