@@ -106,87 +106,98 @@ Decision Judge(PortSession& session, u8* at, u32 available, ScanMode mode) {
     return Act(session, *command, at, length);
 }
 
+// One call's scan: its cursor and sender, and where the bytes not yet handed
+// over began. The raster count is kept as it stood when the bytes from base
+// on were first scanned: a segment handed back unwritten is scanned again
+// with the next call, so its lines must not count twice.
+struct Scan {
+    PortSession& session;
+    const ScanSender& sender;
+    ScanCursor cursor;
+    i32 rasterAtBase;
+    u32 consumedAtBase;
+    bool finished;
+    bool result;
+};
+
+void MarkBase(Scan& scan) {
+    scan.rasterAtBase = scan.session.job.data.rasterCount;
+    scan.consumedAtBase = scan.cursor.consumed;
+}
+
+// Hands the pos bytes at base to the sender; the scan finishes when the
+// sender ends the call.
+void SendPending(Scan& scan, SegmentKind kind) {
+    switch (scan.sender.sendSegment(scan.sender.context, scan.session, scan.cursor, kind)) {
+        case SendResult::Continue:
+            MarkBase(scan);
+            return;
+        case SendResult::EndTrue:
+            scan.result = true;
+            if (scan.cursor.consumed == scan.consumedAtBase)
+                scan.session.job.data.rasterCount = scan.rasterAtBase;
+            break;
+        case SendResult::EndFalse:
+            scan.result = false;
+            break;
+    }
+    scan.finished = true;
+}
+
+// A job information block at `at`: the bytes before it go first, then it is
+// taken out of the stream and kept. A block not yet whole waits.
+void TakeOutJobInfo(Scan& scan, u8* at, u32 available) {
+    if (scan.cursor.pos != 0) {
+        SendPending(scan, SEG_PLAIN);  // then the block is met again
+        return;
+    }
+    if (available < JOB_INFO_SIZE) {
+        scan.cursor.keepScanning = false;
+        return;
+    }
+    const ScanSender& sender = scan.sender;
+    sender.takeJobInfo(sender.context, scan.session, at);
+    if (!sender.storeSegment(sender.context, scan.session, at, JOB_INFO_SIZE)) {
+        sender.storeFailed(sender.context, scan.session);
+        scan.session.job.flags |= PSF_STOPPED;
+        scan.finished = true;
+        scan.result = true;
+        return;
+    }
+    scan.cursor.consumed += JOB_INFO_SIZE;  // taken out: never written to the port
+    MarkBase(scan);
+}
+
 }  // namespace
 
+// Each pass either moves pos forward, hands bytes to the sender (which moves
+// consumed, or holds them back after a handshake with the printer), or stops
+// scanning; the buffer's end bounds the scan.
 bool ScanStreamWith(PortSession& session, u8* buffer, u32 length, u32& consumed,
                     const ScanSender& sender, ScanMode mode) {
     SetState(session, STATE_READY, 0);
-    ScanCursor cursor{buffer, length, consumed, 0, true};
-
-    // The raster count as it stood when the bytes from base on were first
-    // scanned: a segment handed back unwritten is scanned again with the next
-    // call, so its lines must not count twice.
-    i32 rasterAtBase = session.job.data.rasterCount;
-    u32 consumedAtBase = cursor.consumed;
-    auto markBase = [&] {
-        rasterAtBase = session.job.data.rasterCount;
-        consumedAtBase = cursor.consumed;
-    };
-
-    // Hands the pos bytes at base to the sender; false when the call is over.
-    bool finished = false;
-    bool result = true;
-    auto handOver = [&](SegmentKind kind) {
-        switch (sender.sendSegment(sender.context, session, cursor, kind)) {
-            case SendResult::Continue:
-                markBase();
-                return;
-            case SendResult::EndTrue:
-                result = true;
-                if (cursor.consumed == consumedAtBase) session.job.data.rasterCount = rasterAtBase;
-                break;
-            case SendResult::EndFalse:
-                result = false;
-                break;
-        }
-        finished = true;
-    };
-
-    // Each pass either moves pos forward, hands bytes to the sender (which
-    // moves consumed, or holds them back after a handshake with the printer),
-    // or stops scanning; the buffer's end bounds the scan.
-    while (!finished) {
+    Scan scan{session, sender, {buffer, length, consumed, 0, true}, session.job.data.rasterCount,
+              consumed, false, true};
+    ScanCursor& cursor = scan.cursor;
+    while (!scan.finished) {
         u32 current = cursor.consumed + cursor.pos;
         if (current >= length || !cursor.keepScanning) {
             if (cursor.pos == 0) break;
-            handOver(SEG_PLAIN);
+            SendPending(scan, SEG_PLAIN);
             continue;
         }
         u8* at = buffer + current;
         Decision decision = Judge(session, at, length - current, mode);
         switch (decision.step) {
-            case ScanStep::Skip:
-                cursor.pos += decision.amount;
-                break;
-            case ScanStep::Wait:
-                cursor.keepScanning = false;
-                break;
+            case ScanStep::Skip: cursor.pos += decision.amount; break;
+            case ScanStep::Wait: cursor.keepScanning = false; break;
             case ScanStep::HandOver:
                 cursor.pos += decision.amount;
-                handOver(decision.kind);
+                SendPending(scan, decision.kind);
                 break;
-            case ScanStep::JobInfo:
-                if (cursor.pos != 0) {
-                    handOver(SEG_PLAIN);  // the bytes before the block, then the block again
-                    break;
-                }
-                if (length - current < JOB_INFO_SIZE) {
-                    cursor.keepScanning = false;
-                    break;
-                }
-                sender.takeJobInfo(sender.context, session, at);
-                if (!sender.storeSegment(sender.context, session, at, JOB_INFO_SIZE)) {
-                    sender.storeFailed(sender.context, session);
-                    session.job.flags |= PSF_STOPPED;
-                    finished = true;
-                    result = true;
-                    break;
-                }
-                cursor.consumed += JOB_INFO_SIZE;  // taken out: never written to the port
-                markBase();
-                break;
+            case ScanStep::JobInfo: TakeOutJobInfo(scan, at, length - current); break;
         }
     }
     consumed = cursor.consumed;
-    return result;
+    return scan.result;
 }
