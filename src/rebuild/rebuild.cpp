@@ -15,8 +15,9 @@ namespace {
 
 constexpr u8 FORM_FEED[1] = {CMD_FF};
 constexpr u8 END_OF_JOB = CMD_SUB;
-constexpr u16 CHECK_FLAGS_TYPE_9 = 0x0002;
-constexpr u16 CHECK_FLAGS_TYPE_8 = 0x000A;
+// The checks a rebuilt page asks for, by the spooled job's media type.
+constexpr u16 CHECKS_KIND_ONLY = JIB_CHECK_MEDIA_TYPE;
+constexpr u16 CHECKS_EXPLICIT_WIDTH = JIB_CHECK_MEDIA_TYPE | JIB_CHECK_MEDIA_EXTRA;
 
 // Holds back the last byte written so that the end of the job can put the
 // end-of-job byte in its place without seeking back in the destination.
@@ -185,11 +186,13 @@ JobInfoBlock MakeTemplate(const SpoolRecordHeader& last, u8 tapeWidth, u16 pageT
     memset(&block, 0, sizeof block);
     memcpy(block.introducer, JOB_INFO_INTRODUCER, sizeof block.introducer);
     block.mediaType = last.mediaType;
-    block.mediaWidth = last.mediaType == 8 ? last.explicitWidth : tapeWidth;
+    block.mediaWidth = last.mediaType == MEDIA_TYPE_EXPLICIT_WIDTH ? last.explicitWidth : tapeWidth;
     block.mediaExtra = last.mediaExtra;
     block.mediaSetting4 = last.settingFlag != 0 ? 1 : 0;
     block.partCount = 1;
-    block.checkFlags = last.mediaType == 9 ? CHECK_FLAGS_TYPE_9 : last.mediaType == 8 ? CHECK_FLAGS_TYPE_8 : 0;
+    block.checkFlags = last.mediaType == MEDIA_TYPE_KIND_ONLY           ? CHECKS_KIND_ONLY
+                       : last.mediaType == MEDIA_TYPE_EXPLICIT_WIDTH ? CHECKS_EXPLICIT_WIDTH
+                                                                     : 0;
     block.pageTotal = pageTotal;
     block.pageTotalShown = pageTotal;
     block.reserved22 = 1;

@@ -18,7 +18,7 @@ namespace {
 
 constexpr DWORD REQUEST_MUTEX_WAIT_MS = 500;
 
-enum class Step { Continue, Succeed, Fail };
+enum class PacketStep { Continue, Succeed, Fail };
 
 u32 DeadlineLength(const PortSession& session, u8 awaited) {
     if (awaited == STATUS_PRINTING_ENDED) return session.job.status.printTimeout;
@@ -40,7 +40,7 @@ bool ReadTimedOut(const PortSession& session) {
     return session.stateClass == STATE_ERROR && session.stateCode == CODE_TIMED_OUT;
 }
 
-Step Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited, u8 phaseType,
+PacketStep Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited, u8 phaseType,
               u16 phaseNumber) {
     TraceStatus(session, packet);
     switch (packet.statusType) {
@@ -48,34 +48,34 @@ Step Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited, u8 p
             bool good = DecodeStatus(session, packet);
             session.lastStatus = packet;
             if (good) ClearPortState(session);
-            return good ? Step::Succeed : Step::Fail;
+            return good ? PacketStep::Succeed : PacketStep::Fail;
         }
         case STATUS_PRINTING_ENDED:
-            return Step::Succeed;
+            return PacketStep::Succeed;
         case STATUS_ERROR:
             DecodeStatus(session, packet);
-            return awaited == STATUS_ERROR ? Step::Succeed : Step::Fail;
+            return awaited == STATUS_ERROR ? PacketStep::Succeed : PacketStep::Fail;
         case STATUS_GONE_A:
         case STATUS_GONE_B:
             SetState(session, STATE_GONE, 0);
-            return Step::Fail;
+            return PacketStep::Fail;
         case STATUS_NOTIFICATION:
             if (packet.notificationNumber == 1 && session.stateCode == 0) {
                 ShowPortState(session, STATE_NOTICE, CODE_PRINTER_NOTICE);
-                if (!SendNotify(session, NotifyPrinterNotice)) return Step::Fail;
+                if (!SendNotify(session, NotifyPrinterNotice)) return PacketStep::Fail;
             }
-            return Step::Continue;
+            return PacketStep::Continue;
         case STATUS_PHASE_CHANGE: {
             u16 number = static_cast<u16>(packet.phaseNumberHigh << 8 | packet.phaseNumberLow);
-            if ((packet.phaseType == 1 || packet.phaseType == 3) && number == 0 &&
+            if (IsPrintingPhase(packet.phaseType) && number == 0 &&
                 !SendNotify(session, NotifyWaiting))
-                return Step::Fail;
+                return PacketStep::Fail;
             if (awaited == STATUS_PHASE_CHANGE && packet.phaseType == phaseType && number == phaseNumber)
-                return Step::Succeed;
-            return Step::Continue;
+                return PacketStep::Succeed;
+            return PacketStep::Continue;
         }
         default:
-            return Step::Continue;
+            return PacketStep::Continue;
     }
 }
 
@@ -110,8 +110,8 @@ WaitEnd WaitLoop(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNum
             if (ReadPacket(session, packet, start)) {
                 gotPacket = true;
                 lastPacket = TickNow();
-                Step step = Dispatch(session, packet, statusType, phaseType, phaseNumber);
-                if (step != Step::Continue) return ended(step == Step::Succeed);
+                PacketStep step = Dispatch(session, packet, statusType, phaseType, phaseNumber);
+                if (step != PacketStep::Continue) return ended(step == PacketStep::Succeed);
             } else if (ReadTimedOut(session)) {
                 SetState(session, STATE_NONE, 0);
                 if (awaitingError) return WaitEnd::Succeeded;

@@ -147,10 +147,10 @@ bool PageEndHandshake(PortSession& session, SegmentKind kind) {
     if (!told) return false;
     SetPortValue(session, PORT_VALUE_STATUS);
     // A printer that answered as idle has printed: the waits left are skipped.
-    CycleWait wait = WaitForPrintCycle(session, STATUS_PHASE_CHANGE, 1, 0);
+    CycleWait wait = WaitForPrintCycle(session, STATUS_PHASE_CHANGE, PHASE_PRINTING, 0);
     if (wait == CycleWait::Came && kind != SEG_SPLIT)
         wait = WaitForPrintCycle(session, STATUS_PRINTING_ENDED, 0, 0);
-    if (wait == CycleWait::Came) wait = WaitForPrintCycle(session, STATUS_PHASE_CHANGE, 0, 0);
+    if (wait == CycleWait::Came) wait = WaitForPrintCycle(session, STATUS_PHASE_CHANGE, PHASE_RECEIVING, 0);
     if (wait == CycleWait::Failed) return false;
     // Back in its receiving phase after a whole page, the printer has said
     // all it had to say about it; after a part, or an answer to a status

@@ -13,12 +13,13 @@
 #include "rig/message_box_watcher.h"
 #include "rig/resources.h"
 #include "core/statmon_interface.h"
+#include "core/status_packet.h"
 
 namespace {
 
 MonitorTable* Dll() { return &ProgramDll().table; }
 
-constexpr u8 COVER_OPEN = 0x10;  // errorInfo2 bit 4: state (2, 20)
+constexpr u8 COVER_OPEN = ERROR2_COVER_OPEN;  // state (2, 20)
 
 std::shared_ptr<void> CoverOpenOnPage2(JobRun& run) {
     run.printer().errorPage = 2;

@@ -156,9 +156,9 @@ void EmulatedPrinter::answerStatusRequest() {
 }
 
 void EmulatedPrinter::queuePrintCycle(bool withPrintingEnded) {
-    queuePacket(PhasePacket(1, 0));
+    queuePacket(PhasePacket(PHASE_PRINTING, 0));
     if (withPrintingEnded) queuePacket(MakeStatusPacket({.statusType = STATUS_PRINTING_ENDED}));
-    queuePacket(PhasePacket(0, 0));
+    queuePacket(PhasePacket(PHASE_RECEIVING, 0));
 }
 
 // An error status while a page prints stops the printer: nothing more comes
@@ -172,7 +172,7 @@ void EmulatedPrinter::endPage() {
     if (gone || (silentFromPage != 0 && page >= silentFromPage)) return;
     if (errorStatusPage == page) {
         errorStatusPage = 0;
-        queuePacket(PhasePacket(1, 0));
+        queuePacket(PhasePacket(PHASE_PRINTING, 0));
         queuePacket(MakeStatusPacket({.statusType = STATUS_ERROR, .errorInfo1 = errorStatusInfo1,
                                       .errorInfo2 = errorStatusInfo2}));
         return;

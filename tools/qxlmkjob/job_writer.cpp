@@ -15,7 +15,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint8_t MEDIA_TYPE_EXPLICIT_WIDTH = 8;
 
 void Append(Bytes& out, std::initializer_list<std::uint8_t> bytes) { out.insert(out.end(), bytes); }
 
@@ -98,8 +97,13 @@ Bytes CommandStream(const std::vector<Picture>& pages, const JobLayout& layout) 
 }
 
 bool PaperIdFor(const JobLayout& layout, std::int16_t& paperId) {
-    static constexpr std::int16_t CANDIDATES[] = {257, 258, 259, 260, 261, 262, 267, 268, 307, 308};
-    for (std::int16_t candidate : CANDIDATES) {
+    // The one-piece run's ids, then those the two-width media tells apart.
+    std::vector<std::int16_t> candidates;
+    for (std::uint32_t i = 0; i < TAPE_WIDTH_COUNT; ++i)
+        candidates.push_back(static_cast<std::int16_t>(PAPER_RUNS[0].first + i));
+    candidates.insert(candidates.end(), std::begin(PAPER_IDS_12MM), std::end(PAPER_IDS_12MM));
+    candidates.insert(candidates.end(), std::begin(PAPER_IDS_18MM), std::end(PAPER_IDS_18MM));
+    for (std::int16_t candidate : candidates) {
         std::uint32_t pieces = 0;
         std::uint8_t width = LookupTapeWidth(layout.mediaType, candidate, &pieces);
         if (pieces == 1 &&

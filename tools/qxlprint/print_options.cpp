@@ -69,9 +69,9 @@ struct StopFault {
     i16 code;
 };
 constexpr StopFault STOP_FAULTS[] = {
-    {"cover-open", 0x00, 0x10, CODE_COVER_OPEN},
-    {"media-out", 0x02, 0x00, CODE_MEDIA_ENDED},  // the roll or the labels ran out
-    {"no-media", 0x01, 0x00, CODE_NO_MEDIA},
+    {"cover-open", 0, ERROR2_COVER_OPEN, CODE_COVER_OPEN},
+    {"media-out", ERROR1_END_OF_MEDIA, 0, CODE_MEDIA_ENDED},  // the roll or the labels ran out
+    {"no-media", ERROR1_NO_MEDIA, 0, CODE_NO_MEDIA},
 };
 
 // "NAME@PAGE", "error@PAGE:BITS" or "slow:MS".

@@ -85,7 +85,7 @@ std::string DescribePacket(const StatusPacket& packet, const PageChecks& page) {
         case STATUS_NOTIFICATION: return Format("notification %u", packet.notificationNumber);
         case STATUS_PHASE_CHANGE:
             return Format("phase change: %s (%u, %u)",
-                          packet.phaseType == 1 ? "printing" : "waiting", packet.phaseType, phase);
+                          packet.phaseType == PHASE_PRINTING ? "printing" : "waiting", packet.phaseType, phase);
         default: return Format("status type %u", packet.statusType);
     }
 }
