@@ -55,7 +55,7 @@ struct SegmentNode {
     SegmentNode* next;
 };
 
-// The diagnostic trace of a port (monitor/trace.h).
+// The diagnostic trace of a port (core/trace.h).
 struct TraceState {
     bool on;     // the port's last job start found the driver's "Trace" set
     Handle file; // null: lines go to the debug output

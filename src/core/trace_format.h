@@ -1,6 +1,6 @@
 // The text of trace lines: a bounded line buffer, the line's prefix, and the
 // names and layouts of what the trace shows. Platform-free, so that it is
-// tested natively; the writing is in trace.cpp.
+// tested natively; the writing is in trace_sink.cpp.
 #pragma once
 
 #include <cstdarg>

@@ -41,7 +41,7 @@ PortRead ReadPortOnce(PortSession& session, u8* buffer, u32 size) {
 // Hands over a packet already whole in the receive buffer before it reads
 // the port again (a port monitor whose ReadPort blocks for its read time-out
 // would otherwise hold each of a print cycle's packets that long), and reads
-// until one is whole. statusBufferCount is kept on every exit, so that bytes
+// until one is whole. The buffer's count is kept on every exit, so that bytes
 // already received are never lost between calls.
 bool ReadBlocks(PortSession& session, StatusPacket& out, u32 start, u32 timeout, u32 limit,
                 PacketStart packetStart) {
