@@ -12,14 +12,25 @@ constexpr u8 REBUILD_TOOLS = READ_BY_REBUILD | READ_BY_TOOLS;
 constexpr PrinterCommand Fixed(const char* name, std::array<u8, 4> lead, u8 leadLength, u16 length,
                                u8 readers, CommandRole role = CommandRole::Other,
                                CommandEdit edit = CommandEdit::None) {
-    return {name, {lead[0], lead[1], lead[2], lead[3]}, leadLength, LengthRule::Fixed, length, 0, 0,
-            role, edit, readers};
+    PrinterCommand command{};
+    command.name = name;
+    for (u32 i = 0; i < lead.size(); ++i) command.lead[i] = lead[i];
+    command.leadLength = leadLength;
+    command.rule = LengthRule::Fixed;
+    command.length = length;
+    command.role = role;
+    command.edit = edit;
+    command.readers = readers;
+    return command;
 }
 
 constexpr PrinterCommand Counted(const char* name, std::array<u8, 4> lead, u8 leadLength, u16 length,
                                  u8 countAt, u8 unit, u8 readers, CommandRole role) {
-    return {name,   {lead[0], lead[1], lead[2], lead[3]}, leadLength, LengthRule::Counted, length,
-            countAt, unit, role, CommandEdit::None, readers};
+    PrinterCommand command = Fixed(name, lead, leadLength, length, readers, role);
+    command.rule = LengthRule::Counted;
+    command.countAt = countAt;
+    command.unit = unit;
+    return command;
 }
 
 // Rows with the same first byte stand together, and a row stands before any
