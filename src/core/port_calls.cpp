@@ -56,10 +56,9 @@ bool LowerOpenPort(PortSession& session, char* portName) {
     return true;
 }
 
-bool LowerStartDocPort(PortSession& session, char* printerName, u32 jobId, u32 level,
-                          u8* docInfo) {
-    return session.lowerMonitor.StartDocPort(session.lowerPort, printerName, jobId, level, docInfo) !=
-           FALSE;
+bool LowerStartDocPort(PortSession& session, char* printerName, u32 jobId, u32 level, u8* docInfo) {
+    return session.lowerMonitor.StartDocPort(session.lowerPort, printerName, jobId, level,
+                                             docInfo) != FALSE;
 }
 
 bool LowerSetPortTimeOuts(PortSession& session, CommTimeouts* timeouts) {
@@ -74,12 +73,13 @@ bool LowerWritePort(PortSession& session, const u8* data, u32 size, u32* written
 }
 
 bool LowerReadPort(PortSession& session, u8* buffer, u32 size, u32* read) {
-    return TraceIfFailed(session, "ReadPort",
-                         session.lowerMonitor.ReadPort(session.lowerPort, buffer, size, read) != FALSE);
+    return TraceIfFailed(
+        session, "ReadPort",
+        session.lowerMonitor.ReadPort(session.lowerPort, buffer, size, read) != FALSE);
 }
 
 bool LowerGetPrinterData(PortSession& session, u32 controlId, char* valueName, const void* in,
-                            u32 inSize, void* out, u32 outSize, u32* returned) {
+                         u32 inSize, void* out, u32 outSize, u32* returned) {
     return TraceIfFailed(session, "GetPrinterDataFromPort",
                          session.lowerMonitor.GetPrinterDataFromPort(
                              session.lowerPort, controlId, valueName,
@@ -88,9 +88,11 @@ bool LowerGetPrinterData(PortSession& session, u32 controlId, char* valueName, c
 }
 
 bool LowerEndDocPort(PortSession& session) {
-    return TraceIfFailed(session, "EndDocPort", session.lowerMonitor.EndDocPort(session.lowerPort) != FALSE);
+    return TraceIfFailed(session, "EndDocPort",
+                         session.lowerMonitor.EndDocPort(session.lowerPort) != FALSE);
 }
 
 bool LowerClosePort(PortSession& session) {
-    return TraceIfFailed(session, "ClosePort", session.lowerMonitor.ClosePort(session.lowerPort) != FALSE);
+    return TraceIfFailed(session, "ClosePort",
+                         session.lowerMonitor.ClosePort(session.lowerPort) != FALSE);
 }

@@ -22,13 +22,12 @@ bool LowerTableCanRunJobs(const MonitorTable& arrived, i16 portType);
 // monitor's own handle.
 bool LowerOpenPort(PortSession& session, char* portName);
 // The job start's two calls; their failures are the job start's to trace.
-bool LowerStartDocPort(PortSession& session, char* printerName, u32 jobId, u32 level,
-                          u8* docInfo);
+bool LowerStartDocPort(PortSession& session, char* printerName, u32 jobId, u32 level, u8* docInfo);
 bool LowerSetPortTimeOuts(PortSession& session, CommTimeouts* timeouts);
 
 bool LowerWritePort(PortSession& session, const u8* data, u32 size, u32* written);
 bool LowerReadPort(PortSession& session, u8* buffer, u32 size, u32* read);
 bool LowerGetPrinterData(PortSession& session, u32 controlId, char* valueName, const void* in,
-                            u32 inSize, void* out, u32 outSize, u32* returned);
+                         u32 inSize, void* out, u32 outSize, u32* returned);
 bool LowerEndDocPort(PortSession& session);
 bool LowerClosePort(PortSession& session);

@@ -57,9 +57,9 @@ struct SegmentNode {
 
 // The diagnostic trace of a port (core/trace.h).
 struct TraceState {
-    bool on;     // the port's last job start found the driver's "Trace" set
-    Handle file; // null: lines go to the debug output
-    u32 jobEnd;  // how the job ended, for its last line
+    bool on;                    // the port's last job start found the driver's "Trace" set
+    Handle file;                // null: lines go to the debug output
+    u32 jobEnd;                 // how the job ended, for its last line
     i16 shownClass, shownCode;  // the state pair the trace showed last
     // A port monitor call that failed, with its error: the same failure again,
     // with no other line between, is counted rather than written.
@@ -95,7 +95,7 @@ struct ApplicationLink {
 struct StatusReader {
     u8 buffer[STATUS_BUFFER_SIZE];  // bytes received and not yet a whole packet
     u16 bufferCount;
-    i16 portReady;  // PORT_*, as last polled
+    i16 portReady;      // PORT_*, as last polled
     u32 statusTimeout;  // ms, "Status Timeout"
     u32 printTimeout;   // ms, "Print Timeout"
     i32 pollTimeout;    // ms

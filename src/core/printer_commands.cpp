@@ -24,8 +24,8 @@ constexpr PrinterCommand Fixed(const char* name, std::array<u8, 4> lead, u8 lead
     return command;
 }
 
-constexpr PrinterCommand Counted(const char* name, std::array<u8, 4> lead, u8 leadLength, u16 length,
-                                 u8 countAt, u8 unit, u8 readers, CommandRole role) {
+constexpr PrinterCommand Counted(const char* name, std::array<u8, 4> lead, u8 leadLength,
+                                 u16 length, u8 countAt, u8 unit, u8 readers, CommandRole role) {
     PrinterCommand command = Fixed(name, lead, leadLength, length, readers, role);
     command.rule = LengthRule::Counted;
     command.countAt = countAt;
@@ -60,7 +60,8 @@ constexpr PrinterCommand COMMANDS[] = {
     Fixed("ESC i a", {CMD_ESC, 'i', 'a'}, 3, 4, ALL),
     Fixed("ESC i d", {CMD_ESC, 'i', 'd'}, 3, 5, ALL),
     Fixed("ESC i B", {CMD_ESC, 'i', 'B'}, 3, 5, REBUILD_TOOLS),
-    Fixed("ESC i c", {CMD_ESC, 'i', 'c'}, 3, 8, ALL, CommandRole::Other, CommandEdit::ClearParameter),
+    Fixed("ESC i c", {CMD_ESC, 'i', 'c'}, 3, 8, ALL, CommandRole::Other,
+          CommandEdit::ClearParameter),
     Fixed("ESC i P", {CMD_ESC, 'i', 'P'}, 3, 3, READ_BY_TOOLS),
     Fixed("ESC i L", {CMD_ESC, 'i', 'L'}, 3, 5, READ_BY_TOOLS),
     Fixed("ESC i A", {CMD_ESC, 'i', 'A'}, 3, 19, READ_BY_TOOLS),
@@ -100,7 +101,8 @@ constexpr bool WellOrdered() {
     for (u32 i = 0; i < COMMAND_COUNT; ++i) {
         if (Words(COMMANDS[i].name) != COMMANDS[i].leadLength) return false;
         for (u32 j = i + 1; j < COMMAND_COUNT; ++j) {
-            if ((COMMANDS[i].readers & COMMANDS[j].readers) != 0 && LeadBegins(COMMANDS[i], COMMANDS[j]))
+            if ((COMMANDS[i].readers & COMMANDS[j].readers) != 0 &&
+                LeadBegins(COMMANDS[i], COMMANDS[j]))
                 return false;
             if (j > i + 1 && COMMANDS[j].lead[0] == COMMANDS[i].lead[0] &&
                 COMMANDS[j - 1].lead[0] != COMMANDS[i].lead[0])
@@ -167,6 +169,7 @@ u32 MeasurableAt(const PrinterCommand& command) {
 
 u32 CommandLength(const PrinterCommand& command, const u8* at) {
     if (command.rule == LengthRule::Fixed) return command.length;
-    u32 count = static_cast<u32>(at[command.countAt]) | (static_cast<u32>(at[command.countAt + 1]) << 8);
+    u32 count =
+        static_cast<u32>(at[command.countAt]) | (static_cast<u32>(at[command.countAt + 1]) << 8);
     return command.length + command.unit * count;
 }

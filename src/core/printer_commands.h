@@ -61,9 +61,9 @@ struct PrinterCommand {
     u8 lead[4];
     u8 leadLength;
     LengthRule rule;
-    u16 length;   // Fixed: the whole command; Counted: the command with a count of 0
-    u8 countAt;   // Counted: where the count is
-    u8 unit;      // Counted: bytes per count
+    u16 length;  // Fixed: the whole command; Counted: the command with a count of 0
+    u8 countAt;  // Counted: where the count is
+    u8 unit;     // Counted: bytes per count
     CommandRole role;
     CommandEdit edit;
     u8 readers;

@@ -52,8 +52,10 @@ void TraceJobStartLine(PortSession& session) {
              "LanSleep %u ms",
              static_cast<unsigned>(session.job.jobId),
              session.job.printerName != nullptr ? session.job.printerName : "",
-             OrNumber(PortTypeName(session.portType)), static_cast<unsigned>(session.job.status.statusTimeout),
-             static_cast<unsigned>(session.job.status.printTimeout), static_cast<unsigned>(session.job.data.lanSleep));
+             OrNumber(PortTypeName(session.portType)),
+             static_cast<unsigned>(session.job.status.statusTimeout),
+             static_cast<unsigned>(session.job.status.printTimeout),
+             static_cast<unsigned>(session.job.data.lanSleep));
 }
 
 void TraceJobStoppedLine(PortSession& session, const char* reason) {
@@ -149,7 +151,8 @@ void TracePortStatusLine(PortSession& session, u32 status, const char* text, u32
     if (name != nullptr)
         TraceSay(session, "port status: %s, %s", name, weight != nullptr ? weight : "?");
     else
-        TraceSay(session, "port status: \"%s\", %s", text != nullptr ? text : "", weight != nullptr ? weight : "?");
+        TraceSay(session, "port status: \"%s\", %s", text != nullptr ? text : "",
+                 weight != nullptr ? weight : "?");
 }
 
 void TracePortStatusFailedLine(PortSession& session, u32 error) {

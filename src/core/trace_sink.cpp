@@ -159,8 +159,8 @@ void InheritTrace(PortSession& session) {
 void TraceStartLine(TraceLine& line, const PortSession& session) {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    TraceTime time{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                   now.wMilliseconds};
+    TraceTime time{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                   now.wMinute, now.wSecond, now.wMilliseconds};
     TraceBegin(line, time, GetCurrentThreadId(), session.portName);
 }
 
@@ -236,9 +236,9 @@ void TraceAppendError(TraceLine& line, u32 error) {
     else
         TraceAppend(line, "error %u", static_cast<unsigned>(error));
     char text[128] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                      FORMAT_MESSAGE_MAX_WIDTH_MASK,
-                                  nullptr, error, 0, text, sizeof text, nullptr);
+    DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+        nullptr, error, 0, text, sizeof text, nullptr);
     while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '.' ||
                           text[length - 1] == '\r' || text[length - 1] == '\n'))
         text[--length] = '\0';

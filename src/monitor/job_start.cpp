@@ -112,8 +112,8 @@ void ApplySettings(JobRecord& job, const JobSettings& settings) {
 
 // A job start the port monitor refused: the port is free again, and the
 // port monitor's reason stays for the spooler.
-WinBool Refuse(PortSession& session, const char* printerName, const char* reason,
-               bool startedBelow, bool ownsOpenPortMutex) {
+WinBool Refuse(PortSession& session, const char* printerName, const char* reason, bool startedBelow,
+               bool ownsOpenPortMutex) {
     KeepLastError keep;
     TraceJobRefused(session, ReadJobSettings(printerName).trace, reason, keep.error);
     if (startedBelow) LowerEndDocPort(session);
@@ -126,8 +126,7 @@ WinBool Refuse(PortSession& session, const char* printerName, const char* reason
 
 // The job's record starts afresh as a whole; the port claimed, the job is
 // started on the port monitor and then given what it holds.
-WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 level,
-                                u8* docInfo) {
+WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 level, u8* docInfo) {
     auto* session = static_cast<PortSession*>(port);
     if (session->job.flags & PSF_BUSY) {
         SetLastError(ERROR_BUSY);

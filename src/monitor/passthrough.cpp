@@ -35,8 +35,8 @@ HeldMutex HoldUsbPort(PortSession& session) {
         HANDLE process = GetCurrentProcess();
         HANDLE duplicate = nullptr;
         if (session.job.portMutex == nullptr ||
-            !DuplicateHandle(process, static_cast<HANDLE>(session.job.portMutex), process, &duplicate, 0,
-                             FALSE, DUPLICATE_SAME_ACCESS))
+            !DuplicateHandle(process, static_cast<HANDLE>(session.job.portMutex), process,
+                             &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS))
             return HeldMutex();
         own.reset(duplicate);
     }
@@ -59,8 +59,8 @@ WinBool QXL_WINAPI ReadPort(Handle port, u8* buffer, u32 size, u32* read) {
 
 // Requests by value name (control id 0) are never served.
 WinBool QXL_WINAPI GetPrinterDataFromPort(Handle port, u32 controlId, char* valueName,
-                                          char* inBuffer, u32 inSize, char* outBuffer,
-                                          u32 outSize, u32* returned) {
+                                          char* inBuffer, u32 inSize, char* outBuffer, u32 outSize,
+                                          u32* returned) {
     auto& session = *static_cast<PortSession*>(port);
     if (!(session.job.flags & PSF_STARTED) || controlId == 0 || !session.lowerAnswersControls)
         return FALSE;

@@ -100,7 +100,8 @@ bool OpenWideLowerPort(void* context, PortSession& record, char* /*portName*/) {
         SetLastError(ERROR_NOT_SUPPORTED);
         return false;
     }
-    UniqueBlock<WideLowerPort> below(static_cast<WideLowerPort*>(AllocZeroed(sizeof(WideLowerPort))));
+    UniqueBlock<WideLowerPort> below(
+        static_cast<WideLowerPort*>(AllocZeroed(sizeof(WideLowerPort))));
     if (!below) return false;
     below->lower = *open.lower;
     if (!openPort(open.lowerMonitorHandle, open.portName, &below->port)) return false;

@@ -69,6 +69,6 @@ WinBool QXL_WINAPI GetPrinterDataFromPortW(Handle port, u32 controlId, WideChar*
         SetLastError(ERROR_INVALID_NAME);
         return FALSE;
     }
-    return GetPrinterDataFromPort(port, controlId, name.get(), reinterpret_cast<char*>(inBuffer), inSize,
-                                  reinterpret_cast<char*>(outBuffer), outSize, returned);
+    return GetPrinterDataFromPort(port, controlId, name.get(), reinterpret_cast<char*>(inBuffer),
+                                  inSize, reinterpret_cast<char*>(outBuffer), outSize, returned);
 }

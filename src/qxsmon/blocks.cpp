@@ -7,10 +7,10 @@
 
 namespace {
 
-
 std::string FieldText(const u8* field, size_t size) {
     const void* end = std::memchr(field, 0, size);
-    size_t length = end != nullptr ? static_cast<size_t>(static_cast<const u8*>(end) - field) : size;
+    size_t length =
+        end != nullptr ? static_cast<size_t>(static_cast<const u8*>(end) - field) : size;
     return std::string(reinterpret_cast<const char*>(field), length);
 }
 

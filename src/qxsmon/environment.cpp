@@ -42,19 +42,21 @@ bool ReadText(HKEY key, const char* name, std::string& value) {
 std::string FullPrinterName(const std::string& name) {
     if (name.size() < JOB_START_NAME_SIZE - 1) return name;
     UniqueKey printers;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRINTERS_KEY, 0, KEY_READ, printers.receive()) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRINTERS_KEY, 0, KEY_READ, printers.receive()) !=
+        ERROR_SUCCESS)
         return name;
     std::string found;
     int matches = 0;
     for (DWORD i = 0;; ++i) {
         char subkey[256];  // the longest registry key name, and its terminator
         DWORD size = sizeof subkey;
-        LONG rc = RegEnumKeyExA(printers.get(), i, subkey, &size, nullptr, nullptr, nullptr, nullptr);
+        LONG rc =
+            RegEnumKeyExA(printers.get(), i, subkey, &size, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         int length = static_cast<int>(name.size());
         if (rc == ERROR_SUCCESS && size >= name.size() &&
-            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, subkey, length, name.c_str(), length) ==
-                CSTR_EQUAL) {
+            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, subkey, length, name.c_str(),
+                           length) == CSTR_EQUAL) {
             found = subkey;
             ++matches;
         }
@@ -69,7 +71,8 @@ AppSettings ReadAppSettings(const std::string& cutPrinterName) {
     AppSettings settings;
     std::string printerName = FullPrinterName(cutPrinterName);
     UniqueKey printerKey;
-    if (printerName.empty() || !OpenKey(PRINTERS_KEY_FORMAT, printerName, printerKey)) return settings;
+    if (printerName.empty() || !OpenKey(PRINTERS_KEY_FORMAT, printerName, printerKey))
+        return settings;
     std::string driver;
     if (!ReadText(printerKey.get(), "Printer Driver", driver)) return settings;
     UniqueKey settingsKey;

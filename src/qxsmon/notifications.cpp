@@ -43,11 +43,12 @@ void TakeJobStart(App& app, const JobStartBlock& block) {
     app.settings = ReadAppSettings(block.printer);
     app.answerByPolicy = app.invisibleSession || app.settings.headless;
     StartTrace(app.settings);
-    HWND named = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<i32>(block.connectWindow)));
+    HWND named =
+        reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<i32>(block.connectWindow)));
     app.connectWindow = IsConnectWindow(named) ? named : nullptr;
     // Never the document's name: the trace may be read by others than its owner.
-    Trace("job %u printer \"%s\" connect window 0x%08x%s; answers by %s",
-          block.jobId, block.printer.c_str(), block.connectWindow,
+    Trace("job %u printer \"%s\" connect window 0x%08x%s; answers by %s", block.jobId,
+          block.printer.c_str(), block.connectWindow,
           app.connectWindow != nullptr ? "" : " (not a connect window)",
           app.answerByPolicy ? "policy" : "user");
     ShowJob(app);
@@ -78,8 +79,7 @@ void TakeBlock(App& app, u32 code, LPARAM lParam) {
 
 void TakePhase(App& app, u32 code) {
     switch (code) {
-        case NotifyConnect:
-            return;
+        case NotifyConnect: return;
         case NotifyPrinting:
         case NotifyWaiting:
             // A paused job finishes its page first; a stopped one has nothing to show.
@@ -91,8 +91,7 @@ void TakePhase(App& app, u32 code) {
             app.noticeShown = true;
             ShowPhase(app);
             return;
-        default:
-            Trace("notification 0x%08x ignored", code);
+        default: Trace("notification 0x%08x ignored", code);
     }
 }
 

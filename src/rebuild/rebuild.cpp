@@ -98,7 +98,8 @@ u32 PieceEntry(const Job& job, u32 r, u32 p) { return r * job.index->piecesPerRe
 bool FillControlBuffer(const Record& record, const IoBlock& buffer) {
     if (record.controlBytes == 0) return true;
     if (buffer == nullptr) return false;
-    ExtractControlCommands(record.data, record.dataLength, Bytes(buffer), record.controlBytes, true);
+    ExtractControlCommands(record.data, record.dataLength, Bytes(buffer), record.controlBytes,
+                           true);
     return true;
 }
 
@@ -190,7 +191,7 @@ JobInfoBlock MakeTemplate(const SpoolRecordHeader& last, u8 tapeWidth, u16 pageT
     block.mediaExtra = last.mediaExtra;
     block.mediaSetting4 = last.settingFlag != 0 ? 1 : 0;
     block.partCount = 1;
-    block.checkFlags = last.mediaType == MEDIA_TYPE_KIND_ONLY           ? CHECKS_KIND_ONLY
+    block.checkFlags = last.mediaType == MEDIA_TYPE_KIND_ONLY        ? CHECKS_KIND_ONLY
                        : last.mediaType == MEDIA_TYPE_EXPLICIT_WIDTH ? CHECKS_EXPLICIT_WIDTH
                                                                      : 0;
     block.pageTotal = pageTotal;
@@ -227,8 +228,13 @@ bool RebuildJobImage(u8* image, u32 size, const RebuildIo* io) {
     const u32 copiesBits = static_cast<u32>(static_cast<i32>(first.copies));
     const u16 pageTotal = static_cast<u16>(index.pieceCount * recordCount * copiesBits);
 
-    Job job{image, &index, first.copies, first.reverseOrder != 0, MakeTemplate(last, tapeWidth, pageTotal),
-            1, Output{io, false, false, 0}};
+    Job job{image,
+            &index,
+            first.copies,
+            first.reverseOrder != 0,
+            MakeTemplate(last, tapeWidth, pageTotal),
+            1,
+            Output{io, false, false, 0}};
 
     bool written = true;
     if (index.pieceCount == 0 || job.copies <= 0) {

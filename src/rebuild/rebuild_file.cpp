@@ -14,7 +14,9 @@ namespace {
 // rebuilt job goes out in few large writes. A fixed amount, whatever the job.
 constexpr u32 STAGING_SIZE = 1024 * 1024;
 
-UniqueBlock<u8> AllocateBytes(SIZE_T size) { return UniqueBlock<u8>(static_cast<u8*>(AllocZeroed(size))); }
+UniqueBlock<u8> AllocateBytes(SIZE_T size) {
+    return UniqueBlock<u8>(static_cast<u8*>(AllocZeroed(size)));
+}
 
 bool ReadWhole(HANDLE file, u8* buffer, u32 size) {
     u32 got = 0;
@@ -31,7 +33,8 @@ bool WriteWhole(HANDLE file, const u8* data, u32 length) {
     u32 done = 0;
     while (done < length) {
         DWORD written = 0;
-        if (!WriteFile(file, data + done, length - done, &written, nullptr) || written == 0) return false;
+        if (!WriteFile(file, data + done, length - done, &written, nullptr) || written == 0)
+            return false;
         done += written;
     }
     return true;

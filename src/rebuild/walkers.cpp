@@ -37,7 +37,8 @@ WalkStep NextStep(const u8* data, u32 length, u32 pos) {
     const u32 left = length - pos;
     const u8* at = data + pos;
     const PrinterCommand* command = FindCommand(at, left, READ_BY_REBUILD);
-    if (command == nullptr || left < MeasurableAt(*command)) return {STEP_STOP, CommandEdit::None, 0, 0};
+    if (command == nullptr || left < MeasurableAt(*command))
+        return {STEP_STOP, CommandEdit::None, 0, 0};
     const u32 nominal = CommandLength(*command, at);
     WalkStep step{KindOf(command->role), command->edit, nominal < left ? nominal : left, 0};
     if (command->role == CommandRole::ZeroRaster) step.raster = ZERO_RASTER_BYTES;

@@ -53,8 +53,8 @@ bool SendMediaStatus(PortSession& session, const StatusPacket& packet) {
 }
 
 bool SendProgress(PortSession& session, i16 kind) {
-    ProgressReport report =
-        ComputeProgress(session.job.jobInfo, session.job.data.pageBytesSent, session.job.data.lastPercent, kind);
+    ProgressReport report = ComputeProgress(session.job.jobInfo, session.job.data.pageBytesSent,
+                                            session.job.data.lastPercent, kind);
     if (!report.send) return true;
     u8 block[PROGRESS_BLOCK_SIZE] = {};
     PutU16(block + PROGRESS_PAGE_OFFSET, report.page);

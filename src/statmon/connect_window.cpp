@@ -12,7 +12,8 @@ namespace {
 
 // The DLL keeps its instance at load; a program with the monitor linked in has none.
 HINSTANCE ConnectInstance() {
-    return g_process.moduleInstance != nullptr ? g_process.moduleInstance : GetModuleHandleA(nullptr);
+    return g_process.moduleInstance != nullptr ? g_process.moduleInstance
+                                               : GetModuleHandleA(nullptr);
 }
 
 // Once per process is enough; a second registration fails and that is harmless.
@@ -80,9 +81,8 @@ unsigned long QXL_WINAPI ConnectThreadMain(void* parameter) {
     HINSTANCE instance = ConnectInstance();
     RegisterConnectClass(instance);
     HWND window = CreateWindowExA(0, CONNECT_WINDOW_CLASS, session.job.link.windowTitle,
-                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
-                                  &session);
+                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, nullptr, nullptr, instance, &session);
     session.job.link.connectWindow = window;
     if (window == nullptr) {
         // Without a window no quit message would ever end the loop below; the
@@ -112,19 +112,16 @@ extern "C" LRESULT CALLBACK ConnectThreadProc(HWND window, UINT message, WPARAM 
                                               LPARAM lParam) {
     switch (message) {
         case WM_CREATE: {
-            auto* session = static_cast<PortSession*>(
-                reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+            auto* session =
+                static_cast<PortSession*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
             SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(session));
             return 0;
         }
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
+        case WM_DESTROY: PostQuitMessage(0); return 0;
         case WM_STATMON:
             // Only the high 16 bits of the 32-bit wParam carry the reply state.
             TakeReply(window, static_cast<u32>(wParam) >> 16);
             return 0;
-        default:
-            return DefWindowProcA(window, message, wParam, lParam);
+        default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

@@ -10,15 +10,17 @@ namespace {
 // would be lost.
 bool IsInputMethodWindow(HWND window) {
     char className[8] = {};
-    return GetClassNameA(window, className, sizeof className) > 0 && lstrcmpiA(className, "IME") == 0;
+    return GetClassNameA(window, className, sizeof className) > 0 &&
+           lstrcmpiA(className, "IME") == 0;
 }
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
     auto* session = reinterpret_cast<PortSession*>(context);
     DWORD processId = 0;
     DWORD threadId = GetWindowThreadProcessId(window, &processId);
-    if (processId == session->job.link.monitorProcessId && threadId == session->job.link.monitorThreadId &&
-        GetParent(window) == nullptr && !IsInputMethodWindow(window)) {
+    if (processId == session->job.link.monitorProcessId &&
+        threadId == session->job.link.monitorThreadId && GetParent(window) == nullptr &&
+        !IsInputMethodWindow(window)) {
         session->job.link.monitorWindow = window;
         return FALSE;
     }

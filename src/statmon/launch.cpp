@@ -77,7 +77,8 @@ bool StartApplication(PortSession& session) {
 }  // namespace
 
 LaunchResult LaunchStatusMonitor(PortSession& session) {
-    session.job.link.connectThread = CreateThread(nullptr, 0, ConnectThreadMain, &session, 0, nullptr);
+    session.job.link.connectThread =
+        CreateThread(nullptr, 0, ConnectThreadMain, &session, 0, nullptr);
     if (session.job.link.connectThread == nullptr) {
         session.job.flags |= PSF_STOPPED;
         return LAUNCH_NO_THREAD;
@@ -99,7 +100,8 @@ LaunchResult LaunchStatusMonitor(PortSession& session) {
     for (;;) {
         Sleep(SEARCH_INTERVAL_MS);
         if (FindMonitorWindow(session) != nullptr) break;
-        if (DeadlinePassed(searchStart, g_waitBounds.windowSearchMs)) return StopWithMessage(session);
+        if (DeadlinePassed(searchStart, g_waitBounds.windowSearchMs))
+            return StopWithMessage(session);
     }
     Sleep(SEARCH_INTERVAL_MS);
 

@@ -32,7 +32,8 @@ HANDLE MakeBlock(const PortSession& session, const void* data, u32 size, u32& nu
         FormatBlockName(number, name);
         mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
         if (mapping == nullptr) return nullptr;
-        if (GetLastError() == ERROR_ALREADY_EXISTS) {  // another job's block: its data must stay its own
+        if (GetLastError() ==
+            ERROR_ALREADY_EXISTS) {  // another job's block: its data must stay its own
             CloseHandle(mapping);
             mapping = nullptr;
         }
@@ -52,11 +53,14 @@ HANDLE MakeBlock(const PortSession& session, const void* data, u32 size, u32& nu
 
 bool SendToApplication(WindowHandle window, u32 code, u32 lParam) {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(static_cast<HWND>(window), WM_STATMON, code, static_cast<LPARAM>(lParam),
-                               SMTO_NORMAL | SMTO_ABORTIFHUNG, g_waitBounds.notifyMs, &result) != 0;
+    return SendMessageTimeoutA(static_cast<HWND>(window), WM_STATMON, code,
+                               static_cast<LPARAM>(lParam), SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                               g_waitBounds.notifyMs, &result) != 0;
 }
 
-u32 NextBlockNumber(const PortSession& session) { return session.job.ownerThreadId + NextBlockCounter(); }
+u32 NextBlockNumber(const PortSession& session) {
+    return session.job.ownerThreadId + NextBlockCounter();
+}
 
 void FormatBlockName(u32 blockNumber, char name[16]) {
     std::snprintf(name, 16, BLOCK_NAME_FORMAT, static_cast<unsigned>(blockNumber));

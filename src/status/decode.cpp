@@ -35,7 +35,8 @@ bool DecodeStatus(PortSession& session, const StatusPacket& packet) {
         return BadStatus(session, STATE_ERROR, CODE_WRONG_PRINTER);
 
     for (const BitState& entry : ERROR_INFO1) {
-        if ((packet.errorInfo1 & entry.bit) != 0) return BadStatus(session, entry.stateClass, entry.stateCode);
+        if ((packet.errorInfo1 & entry.bit) != 0)
+            return BadStatus(session, entry.stateClass, entry.stateCode);
     }
 
     // Two values of errorInfo2 are compared whole (a communication error, the
@@ -43,21 +44,24 @@ bool DecodeStatus(PortSession& session, const StatusPacket& packet) {
     // through to the bits above.
     u8 info2 = packet.errorInfo2;
     if (info2 & ERROR2_REPLACE_MEDIA) return BadStatus(session, STATE_ERROR, CODE_REPLACE_MEDIA);
-    if (info2 & ERROR2_EXPANSION_BUFFER_FULL) return BadStatus(session, STATE_ERROR, CODE_BUFFER_FULL);
+    if (info2 & ERROR2_EXPANSION_BUFFER_FULL)
+        return BadStatus(session, STATE_ERROR, CODE_BUFFER_FULL);
     if (info2 == ERROR2_COMM_ERROR) return BadStatus(session, STATE_FATAL, CODE_COMM_ERROR);
     if (info2 == ERROR2_BUFFER_FULL) return BadStatus(session, STATE_ERROR, CODE_BUFFER_FULL);
     if (info2 & ERROR2_COVER_OPEN) return BadStatus(session, STATE_ERROR, CODE_COVER_OPEN);
     if (info2 & ERROR2_SWITCHED_OFF) return BadStatus(session, STATE_GONE, 0);
     if (info2 & ERROR2_MEDIA_NOT_FED) return BadStatus(session, STATE_ERROR, CODE_MEDIA_NOT_FED);
 
-    if (packet.statusType == STATUS_ERROR) return BadStatus(session, STATE_FATAL, CODE_ERROR_STATUS);
+    if (packet.statusType == STATUS_ERROR)
+        return BadStatus(session, STATE_FATAL, CODE_ERROR_STATUS);
     if (packet.mediaWidth == 0) return BadStatus(session, STATE_ERROR, CODE_NO_MEDIA);
 
     const JobInfoBlock& job = session.job.jobInfo;
     u8 checks = static_cast<u8>(job.checkFlags & 0xFF);
     if ((checks & JIB_CHECK_MEDIA_TYPE) && packet.mediaType != job.mediaType)
-        return BadStatus(session, STATE_ERROR,
-                         job.mediaType == MEDIA_TYPE_KIND_ONLY ? CODE_MEDIA_TYPE_9 : CODE_MEDIA_MISMATCH);
+        return BadStatus(
+            session, STATE_ERROR,
+            job.mediaType == MEDIA_TYPE_KIND_ONLY ? CODE_MEDIA_TYPE_9 : CODE_MEDIA_MISMATCH);
     if ((checks & JIB_CHECK_MEDIA_WIDTH) && packet.mediaWidth != job.mediaWidth)
         return BadStatus(session, STATE_ERROR, CODE_MEDIA_MISMATCH);
     if ((checks & JIB_CHECK_MEDIA_EXTRA) && packet.mediaExtra != job.mediaExtra)

@@ -40,8 +40,10 @@ PollResult SerialFailure(PortSession& session, PollResult result) {
 PollResult PollNetworkPort(PortSession& session) {
     u32 waiting = 0;
     u32 returned = 0;
-    bool ok = Request(session, CONTROL_NETWORK_QUEUED, nullptr, 0, &waiting, sizeof waiting, &returned);
-    return ok && returned == sizeof waiting && waiting >= STATUS_PACKET_SIZE ? POLL_READ : POLL_NOTHING;
+    bool ok =
+        Request(session, CONTROL_NETWORK_QUEUED, nullptr, 0, &waiting, sizeof waiting, &returned);
+    return ok && returned == sizeof waiting && waiting >= STATUS_PACKET_SIZE ? POLL_READ
+                                                                             : POLL_NOTHING;
 }
 
 PollResult PollSerialPort(PortSession& session) {
@@ -49,7 +51,8 @@ PollResult PollSerialPort(PortSession& session) {
     u32 word = 0;
     if (!Request(session, CONTROL_SERIAL_STATUS, nullptr, 0, nullptr, 0, &word))
         return SerialFailure(session, POLL_STOP);
-    if ((word & SERIAL_READY) == 0) return SerialFailure(session, (word & SERIAL_DATA) ? POLL_READ : POLL_STOP);
+    if ((word & SERIAL_READY) == 0)
+        return SerialFailure(session, (word & SERIAL_DATA) ? POLL_READ : POLL_STOP);
     if (word & SERIAL_FAULTS) return SerialFailure(session, POLL_STOP);
     session.job.status.portReady = (word & SERIAL_BUSY) ? PORT_BUSY : PORT_READY;
     if ((word & SERIAL_DATA) == 0) {
@@ -78,8 +81,7 @@ i16 ClassifyParallelStatus(u8 status) {
 
 PollResult PollPortReady(PortSession& session) {
     switch (session.portType) {
-        case PORTTYPE_NETWORK:
-            return PollNetworkPort(session);
+        case PORTTYPE_NETWORK: return PollNetworkPort(session);
         case PORTTYPE_USB:
             PollUsbPort(session);
             if (session.job.status.portReady == PORT_OFF) {
@@ -87,13 +89,9 @@ PollResult PollPortReady(PortSession& session) {
                 return POLL_STOP;
             }
             return POLL_USB_PRESENT;
-        case PORTTYPE_SERIAL:
-            return PollSerialPort(session);
-        case PORTTYPE_PARALLEL:
-            PollParallelPort(session);
-            return POLL_READ;
-        default:
-            return POLL_READ;
+        case PORTTYPE_SERIAL: return PollSerialPort(session);
+        case PORTTYPE_PARALLEL: PollParallelPort(session); return POLL_READ;
+        default: return POLL_READ;
     }
 }
 
@@ -108,7 +106,8 @@ bool PollParallelPort(PortSession& session) {
     }
     u32 info = 0;
     u32 returned = 0;
-    if (!Request(session, CONTROL_PAR_QUERY, nullptr, 0, &info, sizeof info, &returned)) return false;
+    if (!Request(session, CONTROL_PAR_QUERY, nullptr, 0, &info, sizeof info, &returned))
+        return false;
     session.job.status.portReady = ClassifyParallelStatus(static_cast<u8>(info & 0xFF));
     return true;
 }
@@ -117,21 +116,21 @@ bool PollUsbPort(PortSession& session) {
     session.job.status.portReady = PORT_READY;
     switch (TakePortMutex(session, CONTROL_MUTEX_WAIT_MS)) {
         case MutexWait::Owned: break;
-        case MutexWait::TimedOut:
-            SetState(session, STATE_ERROR, CODE_TIMED_OUT);
-            return false;
+        case MutexWait::TimedOut: SetState(session, STATE_ERROR, CODE_TIMED_OUT); return false;
         case MutexWait::Failed: return false;
     }
     auto release = ReleaseOnExit(session.job.portMutex);
     u32 status = 0;
     u32 returned = 0;
-    if (!Request(session, CONTROL_USB_STATUS, nullptr, 0, &status, sizeof status, &returned)) return false;
+    if (!Request(session, CONTROL_USB_STATUS, nullptr, 0, &status, sizeof status, &returned))
+        return false;
     if ((status & USB_PRESENT) != USB_PRESENT) session.job.status.portReady = PORT_OFF;
     return true;
 }
 
 bool SetPortValue(PortSession& session, u32 value) {
-    u32 controlId = session.portType == PORTTYPE_NETWORK ? CONTROL_NETWORK_VALUE : CONTROL_PORT_VALUE;
+    u32 controlId =
+        session.portType == PORTTYPE_NETWORK ? CONTROL_NETWORK_VALUE : CONTROL_PORT_VALUE;
     if (TakePortMutex(session, CONTROL_MUTEX_WAIT_MS) != MutexWait::Owned) return false;
     auto release = ReleaseOnExit(session.job.portMutex);
     u32 returned = 0;

@@ -61,7 +61,8 @@ bool ReadBlocks(PortSession& session, StatusPacket& out, u32 start, u32 timeout,
             if (read.count == 0) PauseAfterEmptyRead();
         }
         read = {true, 0, 0};
-        if (u32 room = ReadRoom(count, limit)) read = ReadPortOnce(session, session.job.status.buffer + count, room);
+        if (u32 room = ReadRoom(count, limit))
+            read = ReadPortOnce(session, session.job.status.buffer + count, room);
         count += read.count;
         if (!read.ok && read.count == 0 && read.error != ERROR_COUNTER_TIMEOUT_CODE)
             return PortFailure(session, read.error, FailedCall::StatusRead);
@@ -108,10 +109,12 @@ bool ReadStatusSerial(PortSession& session, StatusPacket& out, u32 start, u32 ti
 // in pieces after the deadline is finished by the next call, not lost.
 bool ReadStatusBytewise(PortSession& session, StatusPacket& out, u32 start, u32 timeout) {
     u8* packet = session.job.status.buffer;
-    u32 count = session.job.status.bufferCount < STATUS_PACKET_SIZE ? session.job.status.bufferCount : 0;
+    u32 count =
+        session.job.status.bufferCount < STATUS_PACKET_SIZE ? session.job.status.bufferCount : 0;
     for (;;) {
         bool inHeader = count < HEADER_SIZE;
-        PortRead read = ReadPortOnce(session, packet + count, inHeader ? 1 : STATUS_PACKET_SIZE - count);
+        PortRead read =
+            ReadPortOnce(session, packet + count, inHeader ? 1 : STATUS_PACKET_SIZE - count);
         if (!read.ok && read.error != ERROR_COUNTER_TIMEOUT_CODE) {
             session.job.status.bufferCount = 0;
             return PortFailure(session, read.error, FailedCall::StatusRead);

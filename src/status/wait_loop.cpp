@@ -29,10 +29,15 @@ u32 DeadlineLength(const PortSession& session, u8 awaited) {
 // The reader of the port type, with its own timeout from the same start.
 bool ReadPacket(PortSession& session, StatusPacket& packet, u32 start) {
     switch (session.portType) {
-        case PORTTYPE_NETWORK: return ReadStatusNetwork(session, packet, start, session.job.status.statusTimeout);
-        case PORTTYPE_USB: return ReadStatusUsb(session, packet, start, session.job.status.statusTimeout);
-        case PORTTYPE_SERIAL: return ReadStatusSerial(session, packet, start, session.job.status.statusTimeout);
-        default: return ReadStatusBytewise(session, packet, start, static_cast<u32>(session.job.status.pollTimeout));
+        case PORTTYPE_NETWORK:
+            return ReadStatusNetwork(session, packet, start, session.job.status.statusTimeout);
+        case PORTTYPE_USB:
+            return ReadStatusUsb(session, packet, start, session.job.status.statusTimeout);
+        case PORTTYPE_SERIAL:
+            return ReadStatusSerial(session, packet, start, session.job.status.statusTimeout);
+        default:
+            return ReadStatusBytewise(session, packet, start,
+                                      static_cast<u32>(session.job.status.pollTimeout));
     }
 }
 
@@ -41,7 +46,7 @@ bool ReadTimedOut(const PortSession& session) {
 }
 
 PacketStep Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited, u8 phaseType,
-              u16 phaseNumber) {
+                    u16 phaseNumber) {
     TraceStatus(session, packet);
     switch (packet.statusType) {
         case STATUS_REPLY: {
@@ -50,15 +55,12 @@ PacketStep Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited
             if (good) ClearPortState(session);
             return good ? PacketStep::Succeed : PacketStep::Fail;
         }
-        case STATUS_PRINTING_ENDED:
-            return PacketStep::Succeed;
+        case STATUS_PRINTING_ENDED: return PacketStep::Succeed;
         case STATUS_ERROR:
             DecodeStatus(session, packet);
             return awaited == STATUS_ERROR ? PacketStep::Succeed : PacketStep::Fail;
         case STATUS_GONE_A:
-        case STATUS_GONE_B:
-            SetState(session, STATE_GONE, 0);
-            return PacketStep::Fail;
+        case STATUS_GONE_B: SetState(session, STATE_GONE, 0); return PacketStep::Fail;
         case STATUS_NOTIFICATION:
             if (packet.notificationNumber == 1 && session.stateCode == 0) {
                 ShowPortState(session, STATE_NOTICE, CODE_PRINTER_NOTICE);
@@ -70,12 +72,12 @@ PacketStep Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited
             if (IsPrintingPhase(packet.phaseType) && number == 0 &&
                 !SendNotify(session, NotifyWaiting))
                 return PacketStep::Fail;
-            if (awaited == STATUS_PHASE_CHANGE && packet.phaseType == phaseType && number == phaseNumber)
+            if (awaited == STATUS_PHASE_CHANGE && packet.phaseType == phaseType &&
+                number == phaseNumber)
                 return PacketStep::Succeed;
             return PacketStep::Continue;
         }
-        default:
-            return PacketStep::Continue;
+        default: return PacketStep::Continue;
     }
 }
 
@@ -146,7 +148,8 @@ bool WaitForStatus(PortSession& session, u8 statusType, u8 phaseType, u16 phaseN
 // error reply is recovered from as any other, and no reply is a
 // communication failure.
 CycleWait WaitForPrintCycle(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNumber) {
-    switch (WaitLoop(session, statusType, phaseType, phaseNumber, true, session.job.status.printTimeout)) {
+    switch (WaitLoop(session, statusType, phaseType, phaseNumber, true,
+                     session.job.status.printTimeout)) {
         case WaitEnd::Succeeded: return CycleWait::Came;
         case WaitEnd::Failed: return CycleWait::Failed;
         case WaitEnd::Silent: break;
@@ -190,7 +193,8 @@ bool RequestStatus(PortSession& session) {
     // Released before the reply is awaited: the USB reader takes it again.
     if (usb) ReleaseMutex(static_cast<HANDLE>(session.job.portMutex));
 
-    if (ok && written == sizeof STATUS_REQUEST) return WaitForStatus(session, STATUS_REPLY, 0, 0, false);
+    if (ok && written == sizeof STATUS_REQUEST)
+        return WaitForStatus(session, STATUS_REPLY, 0, 0, false);
     return PortFailure(session, error, FailedCall::StatusRequest);
 }
 

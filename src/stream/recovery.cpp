@@ -143,7 +143,8 @@ bool ResendPage(PortSession& session) {
         // number is cleared so that the page counts as new.
         if (copy->length >= JOB_INFO_PAGE_NUMBER_OFFSET + 2 &&
             std::memcmp(copy->data, JOB_INFO_INTRODUCER, 4) == 0)
-            std::memcpy(copy->data + JOB_INFO_PAGE_NUMBER_OFFSET, &session.job.jobInfo.pageNumber, 2);
+            std::memcpy(copy->data + JOB_INFO_PAGE_NUMBER_OFFSET, &session.job.jobInfo.pageNumber,
+                        2);
         resent = ResendNode(session, copy->data, copy->length);
     }
     TraceResend(session, "segment list", resendLimit);

@@ -15,7 +15,8 @@ void SendResetSequence(PortSession& session) {
     u32 written = 0;
     LowerWritePort(session, zeros, sizeof zeros, &written);
     LowerWritePort(session, RESET_COMMAND, sizeof RESET_COMMAND, &written);
-    session.job.status.staleStatusPossible = true;  // what the printer said before it is of no use now
+    session.job.status.staleStatusPossible =
+        true;  // what the printer said before it is of no use now
     TraceReset(session);
 }
 

@@ -15,7 +15,8 @@ constexpr u32 UNKNOWN_BYTE_REACH = 19;
 // Adds a raster line to the count; true when the count is now over its limit.
 // The sum wraps like the signed 32-bit count it is rather than overflowing.
 bool CountRaster(PortSession& session, u32 amount) {
-    session.job.data.rasterCount = static_cast<i32>(static_cast<u32>(session.job.data.rasterCount) + amount);
+    session.job.data.rasterCount =
+        static_cast<i32>(static_cast<u32>(session.job.data.rasterCount) + amount);
     i32 limit = (session.job.flags & PSF_COMPRESSED) ? RASTER_BYTE_LIMIT : RASTER_LINE_LIMIT;
     return session.job.data.rasterCount > limit;
 }
@@ -52,7 +53,8 @@ Decision HandOver(u32 amount, SegmentKind kind) { return {ScanStep::HandOver, am
 // over: normally they wait for more; at the end of the stream only a command
 // cut short waits.
 Decision ShortOf(const u8* at, u32 available, ScanMode mode) {
-    if (mode == ScanMode::EndOfStream && FindCutShortCommand(at, available, READ_BY_SCANNER) == nullptr)
+    if (mode == ScanMode::EndOfStream &&
+        FindCutShortCommand(at, available, READ_BY_SCANNER) == nullptr)
         return Skip(1);
     return Wait();
 }
@@ -64,7 +66,8 @@ Decision Act(PortSession& session, const PrinterCommand& command, u8* at, u32 le
     bool compressed = (session.job.flags & PSF_COMPRESSED) != 0;
     switch (command.role) {
         case CommandRole::ZeroRaster:
-            return CountRaster(session, compressed ? 2 : 1) ? HandOver(length, SEG_SPLIT) : Skip(length);
+            return CountRaster(session, compressed ? 2 : 1) ? HandOver(length, SEG_SPLIT)
+                                                            : Skip(length);
         case CommandRole::Raster: {
             u32 dataBytes = length - command.length;
             return CountRaster(session, compressed ? dataBytes : 1) ? HandOver(length, SEG_SPLIT)
@@ -85,8 +88,7 @@ Decision Act(PortSession& session, const PrinterCommand& command, u8* at, u32 le
         case CommandRole::Compression:  // stays on once switched on
             if (at[1] != 0) session.job.flags |= PSF_COMPRESSED;
             return Skip(length);
-        default:
-            break;
+        default: break;
     }
     if (command.edit == CommandEdit::CutParameter) TakeCutParam(session, at[3]);
     if (command.edit == CommandEdit::ClearParameter) at[3] = 0;
@@ -98,7 +100,8 @@ Decision Act(PortSession& session, const PrinterCommand& command, u8* at, u32 le
 // command in place.
 Decision Judge(PortSession& session, u8* at, u32 available, ScanMode mode) {
     const PrinterCommand* command = FindCommand(at, available, READ_BY_SCANNER);
-    if (command == nullptr) return available < UNKNOWN_BYTE_REACH ? ShortOf(at, available, mode) : Skip(1);
+    if (command == nullptr)
+        return available < UNKNOWN_BYTE_REACH ? ShortOf(at, available, mode) : Skip(1);
     if (command->role == CommandRole::JobInfo) return {ScanStep::JobInfo, 0, SEG_PLAIN};
     if (available < command->length) return Wait();
     u32 length = CommandLength(*command, at);
@@ -129,17 +132,13 @@ void MarkBase(Scan& scan) {
 // sender ends the call.
 void SendPending(Scan& scan, SegmentKind kind) {
     switch (scan.sender.sendSegment(scan.sender.context, scan.session, scan.cursor, kind)) {
-        case SendResult::Continue:
-            MarkBase(scan);
-            return;
+        case SendResult::Continue: MarkBase(scan); return;
         case SendResult::EndTrue:
             scan.result = true;
             if (scan.cursor.consumed == scan.consumedAtBase)
                 scan.session.job.data.rasterCount = scan.rasterAtBase;
             break;
-        case SendResult::EndFalse:
-            scan.result = false;
-            break;
+        case SendResult::EndFalse: scan.result = false; break;
     }
     scan.finished = true;
 }
@@ -176,8 +175,13 @@ void TakeOutJobInfo(Scan& scan, u8* at, u32 available) {
 bool ScanStreamWith(PortSession& session, u8* buffer, u32 length, u32& consumed,
                     const ScanSender& sender, ScanMode mode) {
     SetState(session, STATE_READY, 0);
-    Scan scan{session, sender, {buffer, length, consumed, 0, true}, session.job.data.rasterCount,
-              consumed, false, true};
+    Scan scan{session,
+              sender,
+              {buffer, length, consumed, 0, true},
+              session.job.data.rasterCount,
+              consumed,
+              false,
+              true};
     ScanCursor& cursor = scan.cursor;
     while (!scan.finished) {
         u32 current = cursor.consumed + cursor.pos;

@@ -88,7 +88,8 @@ u32 WritePass(PortSession& session, const u8* data, u32 remaining, bool& cancell
                 written += count;
                 remaining -= count;
             } else {
-                PauseAfterEmptyRead();  // a print server with a full buffer takes nothing for a while
+                PauseAfterEmptyRead();  // a print server with a full buffer takes nothing for a
+                                        // while
             }
         }
     } else {
@@ -150,7 +151,8 @@ bool PageEndHandshake(PortSession& session, SegmentKind kind) {
     CycleWait wait = WaitForPrintCycle(session, STATUS_PHASE_CHANGE, PHASE_PRINTING, 0);
     if (wait == CycleWait::Came && kind != SEG_SPLIT)
         wait = WaitForPrintCycle(session, STATUS_PRINTING_ENDED, 0, 0);
-    if (wait == CycleWait::Came) wait = WaitForPrintCycle(session, STATUS_PHASE_CHANGE, PHASE_RECEIVING, 0);
+    if (wait == CycleWait::Came)
+        wait = WaitForPrintCycle(session, STATUS_PHASE_CHANGE, PHASE_RECEIVING, 0);
     if (wait == CycleWait::Failed) return false;
     // Back in its receiving phase after a whole page, the printer has said
     // all it had to say about it; after a part, or an answer to a status
@@ -194,7 +196,8 @@ enum class Transmitted {
 // status check of a new page, the write and its progress (or, on a busy
 // port, the hold-back), the page-end handshake, the reply check, and at a
 // page end or the last page what the job then is.
-Transmitted Transmit(PortSession& session, ScanCursor& cursor, SegmentKind kind, HandBack handBack) {
+Transmitted Transmit(PortSession& session, ScanCursor& cursor, SegmentKind kind,
+                     HandBack handBack) {
     if (!CheckNewPage(session)) return Transmitted::Failed;
     bool heldBack = session.job.status.portReady == PORT_BUSY;
     if (!heldBack) {
@@ -309,8 +312,12 @@ bool TakeBlock(PortSession& session, const u8* block, bool decidesResetOnStop) {
     return SendNotify(session, NotifyPrinting);
 }
 
-bool TakeJobInfo(void*, PortSession& session, const u8* block) { return TakeBlock(session, block, true); }
-bool RetakeJobInfo(void*, PortSession& session, const u8* block) { return TakeBlock(session, block, false); }
+bool TakeJobInfo(void*, PortSession& session, const u8* block) {
+    return TakeBlock(session, block, true);
+}
+bool RetakeJobInfo(void*, PortSession& session, const u8* block) {
+    return TakeBlock(session, block, false);
+}
 
 bool StoreBlock(void*, PortSession& session, const u8* data, u32 length) {
     return StoreSegment(session, data, length);

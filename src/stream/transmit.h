@@ -12,4 +12,3 @@ void SendResetSequence(PortSession& session);
 // taken): the user is told with NotifySystemError, the printer is reset and
 // the job stopped.
 void StopWithSystemError(PortSession& session, const char* why);
-

@@ -101,7 +101,8 @@ bool WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool 
 
     for (;;) {
         u32 consumed = 0;
-        if (divertAllowed && !session.job.spool.firstWriteSeen && n > 0 && data[0] == MULTI_COPY_MARK) {
+        if (divertAllowed && !session.job.spool.firstWriteSeen && n > 0 &&
+            data[0] == MULTI_COPY_MARK) {
             if (!DivertToSpoolFile(session)) {
                 written = 0;  // nothing was taken: the spooler offers it again
                 return false;
@@ -175,8 +176,8 @@ void FlushCarry(PortSession& session) {
     while (session.job.data.carryCount > 0 && (session.job.flags & PSF_STARTED) &&
            !(session.job.flags & PSF_STOPPED)) {
         u32 consumed = 0;
-        if (!ScanStream(session, session.job.data.carryBuffer, session.job.data.carryCount, consumed,
-                        ScanMode::EndOfStream)) {
+        if (!ScanStream(session, session.job.data.carryBuffer, session.job.data.carryCount,
+                        consumed, ScanMode::EndOfStream)) {
             if (ResumeAfterError(session) == Recovery::Stopped) break;
         } else if (consumed == 0 && session.job.data.storedAhead == 0) {
             break;

@@ -47,7 +47,8 @@ TEST(Rebuild, UnsteppableBytesEndTheWalkNotTheJob) {
     // the second is empty; MeasureCommands counts only the ESC i K before it.
     const Buf data{ESC, 'i', 'K', 0x88, 0x01, FF, 'Z', FF};
     const Buf out = Rebuild({Record(data, 1, 1, 0, TWO_PIECES)});
-    const Buf expected = Block({1, 2, 0x0004, 8 + 2}) + RESET + data + Block({2, 2, 0x0004, 8 + 2}) + Buf{ESC, 'i', 'K', SUB};
+    const Buf expected = Block({1, 2, 0x0004, 8 + 2}) + RESET + data +
+                         Block({2, 2, 0x0004, 8 + 2}) + Buf{ESC, 'i', 'K', SUB};
     EXPECT_EQ(out, expected);
 }
 
@@ -84,7 +85,8 @@ TEST(Rebuild, InvalidFilesAreRefusedWithoutOutput) {
 }
 
 TEST(Rebuild, AllocationAndWriteFailuresFailTheRebuild) {
-    const Buf image = SpoolFileBytes({Record(PageData(0x08, 0x55, 'a'), 2), Record(PageData(0x08, 0x55, 'b'), 2)});
+    const Buf image = SpoolFileBytes(
+        {Record(PageData(0x08, 0x55, 'a'), 2), Record(PageData(0x08, 0x55, 'b'), 2)});
     Harness whole;
     ASSERT_TRUE(whole.run(image));
     ASSERT_GE(whole.allocations, 5) << "three index arrays and two control buffers";

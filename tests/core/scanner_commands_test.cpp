@@ -55,8 +55,8 @@ TEST(Scanner, SkippedCommandsAndFillerBytesTravelToThePort) {
     Recorder recorder;
     Bytes data = Bytes{0x00, 0x03, 0x00} + RESET + Bytes{0x1B, 0x5C, 0x0C, 0x0C} +
                  Bytes{0x1B, 0x69, 0x4D, 0x0C} + Bytes{0x1B, 0x69, 0x61, 0x0C} +
-                 Bytes{0x1B, 0x69, 0x64, 0x0C, 0x0C} + Bytes{0x1B, 0x2A, 0x01, 0x00, 0x0C, 0x0C,
-                                                              0x0C, 0x1A} +
+                 Bytes{0x1B, 0x69, 0x64, 0x0C, 0x0C} +
+                 Bytes{0x1B, 0x2A, 0x01, 0x00, 0x0C, 0x0C, 0x0C, 0x1A} +
                  Bytes{0x1B, 0x69, 0x49, 0x02, 0x0C, 0x1A} + Bytes{0x03} + FF;
     Outcome out = Scan(session, data, recorder);
     EXPECT_EQ(out.consumed, data.size());
@@ -113,8 +113,8 @@ TEST(Scanner, ResumedPageGetsTheJobEndAndTheSavedCutParameter) {
         const char* name;
         u8 lastPageEnd;
         i32 cutParamSeen;
-        SegmentKind kind;     // of the resent FF
-        u8 pageEndByte;       // as it reaches the port
+        SegmentKind kind;                  // of the resent FF
+        u8 pageEndByte;                    // as it reaches the port
         u8 firstCutParam, secondCutParam;  // as the two ESC i K reach the port
         i32 resumeAfter;
     };
@@ -208,7 +208,6 @@ TEST(Scanner, SenderEndsTheCall) {
         EXPECT_EQ(out.result, ending == SendResult::EndTrue);
         EXPECT_EQ(out.consumed, 2u);
         EXPECT_EQ(recorder.segments.size(), 1u);
-
     }
 }
 

@@ -98,8 +98,8 @@ TEST(Scanner, JobInformationBlockThatCannotBeStoredStopsTheJob) {
 
 struct SplitCase {
     const char* name;
-    Bytes page;           // after a page start, ending with FF
-    size_t splitAt;       // bytes of the page in the split segment; 0: no split
+    Bytes page;      // after a page start, ending with FF
+    size_t splitAt;  // bytes of the page in the split segment; 0: no split
     i32 countAtSplit;
 };
 

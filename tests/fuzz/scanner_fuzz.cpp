@@ -59,17 +59,32 @@ Bytes BuildStream(Reader& in, bool tokens) {
             case 3: out.insert(out.end(), 1 + op / 16, 0x5A); break;
             case 4: out.push_back(0x0C); break;
             case 5: out.push_back(0x1A); break;
-            case 6: out.insert(out.end(), {0x1B, 0x69, 0x63}); raw(5); break;
-            case 7: out.insert(out.end(), {0x1B, 0x69, 0x4B}); raw(1); break;
-            case 8: out.push_back(0x4D); raw(1); break;
+            case 6:
+                out.insert(out.end(), {0x1B, 0x69, 0x63});
+                raw(5);
+                break;
+            case 7:
+                out.insert(out.end(), {0x1B, 0x69, 0x4B});
+                raw(1);
+                break;
+            case 8:
+                out.push_back(0x4D);
+                raw(1);
+                break;
             case 9: {
                 u8 count = in.next() % 8;
                 out.insert(out.end(), {0x1B, 0x2A, count, 0});
                 raw(1 + 3 * count);
                 break;
             }
-            case 10: out.insert(out.end(), {0x1B, 0x69, 0x49, 0x02}); raw(2); break;
-            case 11: out.insert(out.end(), {0x1B, 0x69, 0x49}); raw(1); break;
+            case 10:
+                out.insert(out.end(), {0x1B, 0x69, 0x49, 0x02});
+                raw(2);
+                break;
+            case 11:
+                out.insert(out.end(), {0x1B, 0x69, 0x49});
+                raw(1);
+                break;
             case 12: out.insert(out.end(), {0x1B, 0x40}); break;
             case 13: out.insert(out.end(), 64 * (1 + op / 16), 0x5A); break;
             case 14: {
@@ -78,7 +93,10 @@ Bytes BuildStream(Reader& in, bool tokens) {
                 out.insert(out.end(), n, in.next());
                 break;
             }
-            case 15: out.insert(out.end(), {0x1B, 0x69, 0x41}); raw(16); break;
+            case 15:
+                out.insert(out.end(), {0x1B, 0x69, 0x41});
+                raw(16);
+                break;
         }
     }
     return out;

@@ -20,7 +20,8 @@ bool EndsWithReset(const std::vector<u8>& bytes) {
     constexpr size_t ESC_AT = sizeof RESET_COMMAND;
     if (n < RESET_ZEROS + ESC_AT || !std::equal(bytes.end() - ESC_AT, bytes.end(), RESET_COMMAND))
         return false;
-    return std::all_of(bytes.end() - ESC_AT - RESET_ZEROS, bytes.end() - ESC_AT, [](u8 b) { return b == 0; });
+    return std::all_of(bytes.end() - ESC_AT - RESET_ZEROS, bytes.end() - ESC_AT,
+                       [](u8 b) { return b == 0; });
 }
 
 }  // namespace
@@ -99,7 +100,8 @@ void EmulatedPrinter::printSplitPart() {
 // A slow printer's page: what the page end queued comes only pageMs later.
 void EmulatedPrinter::holdWhilePrinting(size_t queuedBefore) {
     if (pageMs == 0 || toHost.size() <= queuedBefore) return;
-    printing_.insert(printing_.end(), toHost.begin() + static_cast<long>(queuedBefore), toHost.end());
+    printing_.insert(printing_.end(), toHost.begin() + static_cast<long>(queuedBefore),
+                     toHost.end());
     toHost.resize(queuedBefore);
     printedTick_ = GetTickCount() + pageMs;
 }
@@ -110,7 +112,9 @@ void EmulatedPrinter::releasePrinted() {
     printing_.clear();
 }
 
-void EmulatedPrinter::queue(const u8* data, u32 size) { toHost.insert(toHost.end(), data, data + size); }
+void EmulatedPrinter::queue(const u8* data, u32 size) {
+    toHost.insert(toHost.end(), data, data + size);
+}
 
 void EmulatedPrinter::queuePacket(const StatusPacket& packet) {
     toHost.insert(toHost.end(), noise.begin(), noise.end());
@@ -119,9 +123,12 @@ void EmulatedPrinter::queuePacket(const StatusPacket& packet) {
 }
 
 StatusPacket EmulatedPrinter::statusReply() const {
-    return MakeStatusPacket({.statusType = STATUS_REPLY, .errorInfo1 = errorInfo1,
-                             .errorInfo2 = errorInfo2, .mediaWidth = mediaWidth,
-                             .mediaType = mediaType, .mediaExtra = mediaExtra});
+    return MakeStatusPacket({.statusType = STATUS_REPLY,
+                             .errorInfo1 = errorInfo1,
+                             .errorInfo2 = errorInfo2,
+                             .mediaWidth = mediaWidth,
+                             .mediaType = mediaType,
+                             .mediaExtra = mediaExtra});
 }
 
 void EmulatedPrinter::clearErrors() {
@@ -173,7 +180,8 @@ void EmulatedPrinter::endPage() {
     if (errorStatusPage == page) {
         errorStatusPage = 0;
         queuePacket(PhasePacket(PHASE_PRINTING, 0));
-        queuePacket(MakeStatusPacket({.statusType = STATUS_ERROR, .errorInfo1 = errorStatusInfo1,
+        queuePacket(MakeStatusPacket({.statusType = STATUS_ERROR,
+                                      .errorInfo1 = errorStatusInfo1,
                                       .errorInfo2 = errorStatusInfo2}));
         return;
     }
@@ -236,8 +244,7 @@ ControlAnswer EmulatedPrinter::control(u32 controlId, const char* in, u32 inSize
         return {TRUE, 0};
     };
     switch (controlId) {
-        case CONTROL_USB_STATUS:
-            return answer(gone ? 0 : usbStatus, sizeof(u32));
+        case CONTROL_USB_STATUS: return answer(gone ? 0 : usbStatus, sizeof(u32));
         case CONTROL_NETWORK_QUEUED:
             return answer(static_cast<u32>(toHost.size()), std::min<u32>(networkAnswerSize, 4));
         case CONTROL_SERIAL_STATUS:
@@ -253,9 +260,7 @@ ControlAnswer EmulatedPrinter::control(u32 controlId, const char* in, u32 inSize
             }
             return answer(parallelStatus, sizeof(u32));
         case CONTROL_PORT_VALUE:
-        case CONTROL_NETWORK_VALUE:
-            return takeValue();
-        default:
-            return {};
+        case CONTROL_NETWORK_VALUE: return takeValue();
+        default: return {};
     }
 }

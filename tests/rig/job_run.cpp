@@ -27,7 +27,8 @@ std::vector<u8> WithoutStatusRequests(const std::vector<u8>& bytes) {
 }
 
 bool EndsWith(const std::vector<u8>& bytes, const std::vector<u8>& tail) {
-    return bytes.size() >= tail.size() && std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
+    return bytes.size() >= tail.size() &&
+           std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
 }
 
 PrinterPort PrinterPortFor(const std::string& portName) {

@@ -34,8 +34,8 @@ Receiver::Receiver() {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "qxl test receiver";
     RegisterClassA(&windowClass);
-    window = CreateWindowExA(0, "qxl test receiver", "receiver", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    window = CreateWindowExA(0, "qxl test receiver", "receiver", WS_OVERLAPPEDWINDOW, 0, 0, 100,
+                             100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ReceivedNotifications().clear();
 }
 
@@ -56,7 +56,8 @@ LinkSession::LinkSession() {
 }
 
 LinkSession::~LinkSession() {
-    if (s.job.link.connectWindow != nullptr) PostMessageA(static_cast<HWND>(s.job.link.connectWindow), WM_CLOSE, 0, 0);
+    if (s.job.link.connectWindow != nullptr)
+        PostMessageA(static_cast<HWND>(s.job.link.connectWindow), WM_CLOSE, 0, 0);
     if (s.job.link.connectThread != nullptr) {
         WaitForSingleObject(s.job.link.connectThread, 10000);
         CloseHandle(s.job.link.connectThread);
@@ -75,7 +76,9 @@ bool LinkSession::connect() {
     return s.job.link.connectWindow != nullptr;
 }
 
-bool LinkSession::eventSet() const { return WaitForSingleObject(s.job.link.replyEvent, 0) == WAIT_OBJECT_0; }
+bool LinkSession::eventSet() const {
+    return WaitForSingleObject(s.job.link.replyEvent, 0) == WAIT_OBJECT_0;
+}
 
 void LinkSession::reply(WPARAM wParam) {
     MSG message;

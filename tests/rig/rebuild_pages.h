@@ -105,20 +105,39 @@ inline Buf EndJob(Buf stream) {
 
 // A one-page record: control commands (14 bytes), two raster bytes, form feed.
 inline Buf PageData(u8 cut, u8 cParam, u8 marker) {
-    return {ESC, '@', ESC, 'i', 'K', cut, ESC, 'i', 'c', cParam, 1, 2, 3, 4, 'G', 2, 0, marker, marker, FF};
+    return {ESC, '@', ESC, 'i', 'K', cut, ESC, 'i',    'c',    cParam,
+            1,   2,   3,   4,   'G', 2,   0,   marker, marker, FF};
 }
-inline Buf PageControls(u8 cut) { return {ESC, '@', ESC, 'i', 'K', cut, ESC, 'i', 'c', 0, 1, 2, 3, 4}; }
+inline Buf PageControls(u8 cut) {
+    return {ESC, '@', ESC, 'i', 'K', cut, ESC, 'i', 'c', 0, 1, 2, 3, 4};
+}
 
 // The same control commands in front of a chosen amount of raster data.
 inline Buf LargePage(u8 cut, u8 cParam, u32 raster) {
-    Buf data{ESC, '@', ESC, 'i', 'K', cut, ESC, 'i', 'c', cParam, 1, 2, 3, 4, 'G',
-             static_cast<u8>(raster), static_cast<u8>(raster >> 8)};
+    Buf data{ESC,
+             '@',
+             ESC,
+             'i',
+             'K',
+             cut,
+             ESC,
+             'i',
+             'c',
+             cParam,
+             1,
+             2,
+             3,
+             4,
+             'G',
+             static_cast<u8>(raster),
+             static_cast<u8>(raster >> 8)};
     data.resize(data.size() + raster, 0x77);
     data.push_back(FF);
     return data;
 }
 
-inline SpoolRecordFields Record(Buf data, i16 copies = 1, u8 collate = 0, u8 reverse = 0, i16 paperId = 260) {
+inline SpoolRecordFields Record(Buf data, i16 copies = 1, u8 collate = 0, u8 reverse = 0,
+                                i16 paperId = 260) {
     SpoolRecordFields record;
     record.data = std::move(data);
     record.copies = copies;

@@ -55,9 +55,9 @@ struct Recorder {
     int storeFailedCalls = 0;
     bool failStore = false;
     bool handshakeResets = true;
-    int holdBack = 0;                     // hold back this many segments whole
-    int handBack = 0;                     // end the call on this many segments, unwritten
-    int endAfter = -1;                    // end the call after this many segments
+    int holdBack = 0;   // hold back this many segments whole
+    int handBack = 0;   // end the call on this many segments, unwritten
+    int endAfter = -1;  // end the call after this many segments
     SendResult ending = SendResult::EndTrue;
 
     Bytes sent() const {
@@ -120,7 +120,7 @@ struct Outcome {
 };
 
 inline Outcome Scan(PortSession& session, Bytes& data, Recorder& recorder,
-             ScanMode mode = ScanMode::Normal) {
+                    ScanMode mode = ScanMode::Normal) {
     u32 consumed = 0;
     bool result = ScanStreamWith(session, data.data(), static_cast<u32>(data.size()), consumed,
                                  recorder.sender(), mode);

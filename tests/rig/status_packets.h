@@ -39,8 +39,8 @@ inline StatusPacket MakeStatusPacket(const StatusFields& fields = {}) {
 }
 
 inline StatusPacket PhasePacket(u8 phaseType, u16 phaseNumber) {
-    return MakeStatusPacket({.statusType = STATUS_PHASE_CHANGE, .phaseType = phaseType,
-                             .phaseNumber = phaseNumber});
+    return MakeStatusPacket(
+        {.statusType = STATUS_PHASE_CHANGE, .phaseType = phaseType, .phaseNumber = phaseNumber});
 }
 
 inline std::vector<u8> PacketBytes(const StatusPacket& packet) {

@@ -20,7 +20,9 @@ u32 OffsetTicks() { return GetTickCount() + g_tickOffset; }
 
 TicksNearWrap::TicksNearWrap() : old(SetTickSource(OffsetTicks)) {}
 TicksNearWrap::~TicksNearWrap() { SetTickSource(old); }
-void TicksNearWrap::wrapIn(u32 milliseconds) { g_tickOffset = 0xFFFFFFFFu - milliseconds - GetTickCount(); }
+void TicksNearWrap::wrapIn(u32 milliseconds) {
+    g_tickOffset = 0xFFFFFFFFu - milliseconds - GetTickCount();
+}
 
 std::vector<u32>& RecordedNotifications() {
     static std::vector<u32> codes;
@@ -51,8 +53,9 @@ StatusPort::StatusPort(const std::string& name, i16 portType, u32 timeout) : por
     window = MakeRecorderWindow();
     session->job.link.monitorWindow = window;
     RecordedNotifications().clear();
-    static const PrinterPort kinds[] = {PrinterPort::Other, PrinterPort::Serial, PrinterPort::Other,
-                                        PrinterPort::Parallel, PrinterPort::Usb, PrinterPort::Network};
+    static const PrinterPort kinds[] = {PrinterPort::Other, PrinterPort::Serial,
+                                        PrinterPort::Other, PrinterPort::Parallel,
+                                        PrinterPort::Usb,   PrinterPort::Network};
     if (portType >= 0 && portType <= PORTTYPE_NETWORK) printer().portKind = kinds[portType];
 }
 
@@ -68,4 +71,3 @@ void StatusPort::write(const std::vector<u8>& bytes) {
     session->lowerMonitor.WritePort(session->lowerPort, const_cast<u8*>(bytes.data()),
                                     static_cast<u32>(bytes.size()), &written);
 }
-

@@ -86,8 +86,9 @@ TEST(JobFlow, BufferEndingInsideARasterLineTakesItAll) {
     ASSERT_TRUE(run.start());
     PortSession* session = Session(run.spooler.handle);
     // Up to the middle of the first raster line: block, prologue, then part of a G.
-    size_t firstG = std::find(job.stream.begin() + 92 + 10 + 4 + 13 + 4 + 2, job.stream.end(), 0x47) -
-                    job.stream.begin();
+    size_t firstG =
+        std::find(job.stream.begin() + 92 + 10 + 4 + 13 + 4 + 2, job.stream.end(), 0x47) -
+        job.stream.begin();
     std::vector<u8> head(job.stream.begin(), job.stream.begin() + firstG + 5);
     u32 written = 0;
     ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, head.data(), head.size(), &written));
@@ -121,7 +122,8 @@ TEST(JobFlow, JobWithoutItsLastPageEndsWithJobEndAndReset) {
     JobRun run(LinkedTable(), "QXUSB35");
     BuiltJob job = BuildSimpleJob(2);
     ASSERT_TRUE(run.start());
-    std::vector<u8> firstPageOnly(job.stream.begin(), job.stream.begin() + 92 + job.pages[0].size());
+    std::vector<u8> firstPageOnly(job.stream.begin(),
+                                  job.stream.begin() + 92 + job.pages[0].size());
     ASSERT_TRUE(run.write(firstPageOnly, 4096));
     ASSERT_TRUE(run.end());
     std::vector<u8> received = run.received();

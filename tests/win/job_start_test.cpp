@@ -30,18 +30,30 @@ TEST(StartDocPort, SettingsComeFromTheDriversKey) {
     };
     const std::string qword = Dword(10) + Dword(0);
     const Case cases[] = {
-        {"no Printer Driver value", false, {{"Status Timeout", REG_DWORD, Dword(10)}}, 5000,
-         60000, 0},
+        {"no Printer Driver value",
+         false,
+         {{"Status Timeout", REG_DWORD, Dword(10)}},
+         5000,
+         60000,
+         0},
         {"no settings key", true, {}, 5000, 60000, 0},
-        {"all three", true,
-         {{"Status Timeout", REG_DWORD, Dword(10)}, {"Print Timeout", REG_DWORD, Dword(0)},
+        {"all three",
+         true,
+         {{"Status Timeout", REG_DWORD, Dword(10)},
+          {"Print Timeout", REG_DWORD, Dword(0)},
           {"LanSleep", REG_DWORD, Dword(25)}},
-         10000, 0, 25},
+         10000,
+         0,
+         25},
         {"type not examined", true, {{"Status Timeout", REG_BINARY, Dword(7)}}, 7000, 60000, 0},
         {"8-byte QWORD ignored", true, {{"Status Timeout", REG_QWORD, qword}}, 5000, 60000, 0},
         {"8-byte binary ignored", true, {{"Status Timeout", REG_BINARY, qword}}, 5000, 60000, 0},
-        {"2-byte binary ignored", true, {{"Print Timeout", REG_BINARY, std::string("\x02\x00", 2)}},
-         5000, 60000, 0},
+        {"2-byte binary ignored",
+         true,
+         {{"Print Timeout", REG_BINARY, std::string("\x02\x00", 2)}},
+         5000,
+         60000,
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -91,7 +103,8 @@ TEST(StartDocPort, SetsTheJobsFields) {
     EXPECT_NE(session.job.data.carryBuffer, nullptr);
     EXPECT_EQ(session.job.jobInfo.pageNumber, 0);
     ASSERT_NE(session.job.link.replyEvent, nullptr);
-    EXPECT_EQ(WaitForSingleObject(session.job.link.replyEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(session.job.link.replyEvent, 0),
+              static_cast<DWORD>(WAIT_TIMEOUT));
 
     auto starts = port.lower.calls(port.name, PortOp::StartDocPort);
     ASSERT_EQ(starts.size(), 1u);
@@ -180,7 +193,8 @@ TEST(StartDocPort, FailuresBelowUnwindTheClaim) {
         EXPECT_EQ(port.lower.count(port.name, PortOp::EndDocPort), c.endDocCalls);
         EXPECT_FALSE(session.job.flags & (PSF_BUSY | PSF_STARTED));
         EXPECT_EQ(session.job.data.carryBuffer, nullptr);
-        EXPECT_EQ(TryMutexFromAnotherThread(session.openPortMutex), static_cast<DWORD>(WAIT_OBJECT_0));
+        EXPECT_EQ(TryMutexFromAnotherThread(session.openPortMutex),
+                  static_cast<DWORD>(WAIT_OBJECT_0));
 
         // The port is free for the next job.
         ASSERT_TRUE(port.spooler.startDoc("Label", 2, "Doc2"));

@@ -23,7 +23,8 @@ struct LinkJob {
     OpenedPort port;
     PortSession& s;
 
-    LinkJob(const char* portName, u32 jobId, const std::string& printer, const std::string& document)
+    LinkJob(const char* portName, u32 jobId, const std::string& printer,
+            const std::string& document)
         : port(portName), s(*port.session()) {
         s.job.link.replyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         s.job.link.replyState = REPLY_CONTINUE;
@@ -48,7 +49,8 @@ struct LinkJob {
     void endLink() {
         if (s.job.link.monitorProcess != nullptr) {
             // The stand-in exits at the job end; one that cannot be told is ended here.
-            bool told = IsWindow(static_cast<HWND>(s.job.link.monitorWindow)) && SendNotify(s, NotifyJobEnd);
+            bool told = IsWindow(static_cast<HWND>(s.job.link.monitorWindow)) &&
+                        SendNotify(s, NotifyJobEnd);
             if (WaitForSingleObject(s.job.link.monitorProcess, told ? 10000 : 0) != WAIT_OBJECT_0) {
                 TerminateProcess(s.job.link.monitorProcess, 1);
                 WaitForSingleObject(s.job.link.monitorProcess, 10000);
@@ -56,7 +58,8 @@ struct LinkJob {
             CloseHandle(s.job.link.monitorProcess);
             s.job.link.monitorProcess = nullptr;
         }
-        if (s.job.link.connectWindow != nullptr) PostMessageA(static_cast<HWND>(s.job.link.connectWindow), WM_CLOSE, 0, 0);
+        if (s.job.link.connectWindow != nullptr)
+            PostMessageA(static_cast<HWND>(s.job.link.connectWindow), WM_CLOSE, 0, 0);
         if (s.job.link.connectThread != nullptr) {
             EXPECT_EQ(WaitForSingleObject(s.job.link.connectThread, 10000), WAIT_OBJECT_0);
             CloseHandle(s.job.link.connectThread);
@@ -102,22 +105,25 @@ TEST(Launch, ConnectsAndSendsConnectJobStartAndPrinting) {
 
     auto records = environment.waitFor(
         [](const std::vector<StatmonRecord>& r) { return NotifyCodes(r).size() >= 3; });
-    EXPECT_EQ(NotifyCodes(records), (std::vector<u32>{NotifyConnect, NotifyJobStart, NotifyPrinting}));
+    EXPECT_EQ(NotifyCodes(records),
+              (std::vector<u32>{NotifyConnect, NotifyJobStart, NotifyPrinting}));
     const StatmonRecord* started = Find(records, "start");
     ASSERT_NE(started, nullptr);
     EXPECT_NE(started->line.find("args QX28"), std::string::npos) << started->line;
     EXPECT_EQ(started->processId, job.s.job.link.monitorProcessId);
     EXPECT_NE(started->line.find("thread " + std::to_string(job.s.job.link.monitorThreadId)),
-              std::string::npos) << started->line;
+              std::string::npos)
+        << started->line;
 
     // The window is found at the next search, and NotifyConnect follows 200 ms later.
     const StatmonRecord* window = Find(records, "window");
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->line.substr(window->line.find("0x")), "0x" + [&] {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "%08x", job.handleOf(job.s.job.link.monitorWindow));
-        return std::string(hex);
-    }());
+    EXPECT_EQ(
+        window->line.substr(window->line.find("0x")), "0x" + [&] {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "%08x", job.handleOf(job.s.job.link.monitorWindow));
+            return std::string(hex);
+        }());
     auto notes = Notifications(records);
     ASSERT_EQ(notes.size(), 3u);
     u32 delay = notes[0].tick - window->tick;
@@ -134,7 +140,8 @@ TEST(Launch, ConnectsAndSendsConnectJobStartAndPrinting) {
     EXPECT_EQ(jobStart.lParam, job.s.job.ownerThreadId + static_cast<u32>(g_process.blockCounter));
 
     job.endLink();
-    records = environment.waitFor([](const std::vector<StatmonRecord>& r) { return Find(r, "exit"); });
+    records =
+        environment.waitFor([](const std::vector<StatmonRecord>& r) { return Find(r, "exit"); });
     EXPECT_EQ(NotifyCodes(records).back(), NotifyJobEnd);
     EXPECT_NE(Find(records, "exit"), nullptr);
 }
@@ -153,10 +160,14 @@ TEST(Launch, WindowNotFoundShowsTheMessageBoxAndStopsTheJob) {
         EXPECT_NE(job.s.job.flags & PSF_LAUNCH_STATMON, 0u) << mode;
         if (job.s.job.link.monitorWindow != nullptr) {
             char className[64] = {};
-            GetClassNameA(static_cast<HWND>(job.s.job.link.monitorWindow), className, sizeof className);
-            ADD_FAILURE() << mode << " took a window of class " << className << " style " << std::hex
-                          << GetWindowLongA(static_cast<HWND>(job.s.job.link.monitorWindow), GWL_STYLE)
-                          << " owner " << GetWindow(static_cast<HWND>(job.s.job.link.monitorWindow), GW_OWNER);
+            GetClassNameA(static_cast<HWND>(job.s.job.link.monitorWindow), className,
+                          sizeof className);
+            ADD_FAILURE() << mode << " took a window of class " << className << " style "
+                          << std::hex
+                          << GetWindowLongA(static_cast<HWND>(job.s.job.link.monitorWindow),
+                                            GWL_STYLE)
+                          << " owner "
+                          << GetWindow(static_cast<HWND>(job.s.job.link.monitorWindow), GW_OWNER);
             for (const auto& r : environment.records()) ADD_FAILURE() << r.line;
         }
         EXPECT_EQ(watcher.texts(), std::vector<std::string>{LAUNCH_FAILURE_TEXT}) << mode;
@@ -169,7 +180,8 @@ TEST(Launch, WindowNotFoundShowsTheMessageBoxAndStopsTheJob) {
         ASSERT_NE(Find(records, "start"), nullptr) << mode;
         EXPECT_TRUE(NotifyCodes(records).empty()) << mode;
         if (std::string(mode) != "nowindow") {
-            EXPECT_NE(Find(records, std::string(mode) == "popup" ? "popup" : "other"), nullptr) << mode;
+            EXPECT_NE(Find(records, std::string(mode) == "popup" ? "popup" : "other"), nullptr)
+                << mode;
         }
     }
 }
@@ -202,9 +214,8 @@ TEST(Launch, PauseThenContinueFromTheApplication) {
     EXPECT_EQ(state, REPLY_CONTINUE);
     EXPECT_GE(elapsed, 300u);
     EXPECT_LT(elapsed, 5000u);
-    auto records = environment.waitFor([](const std::vector<StatmonRecord>& r) {
-        return NotifyCodes(r).size() >= 5;
-    });
+    auto records = environment.waitFor(
+        [](const std::vector<StatmonRecord>& r) { return NotifyCodes(r).size() >= 5; });
     EXPECT_EQ(NotifyCodes(records), (std::vector<u32>{NotifyConnect, NotifyJobStart, NotifyPrinting,
                                                       0x2000F, NotifyPrinting}));
 }

@@ -29,7 +29,8 @@ void ExpectBlock(const std::vector<u8>& got, const std::vector<u8>& expected, co
     ASSERT_GE(got.size(), expected.size()) << what;
     EXPECT_EQ(std::vector<u8>(got.begin(), got.begin() + expected.size()), expected) << what;
     EXPECT_EQ(std::count(got.begin() + expected.size(), got.end(), 0),
-              static_cast<long>(got.size() - expected.size())) << what;
+              static_cast<long>(got.size() - expected.size()))
+        << what;
 }
 
 std::string BlockName(u32 number) {
@@ -47,11 +48,15 @@ TEST(SendNotify, RepeatRuleDropsOnlyRepeatedStateAndPhaseCodes) {
     };
     const Case cases[] = {
         {"same error twice", {error15, error15}, {error15}},
-        {"error, printing, error", {error15, NotifyPrinting, error15}, {error15, NotifyPrinting, error15}},
+        {"error, printing, error",
+         {error15, NotifyPrinting, error15},
+         {error15, NotifyPrinting, error15}},
         {"phase twice", {NotifyWaiting, NotifyWaiting}, {NotifyWaiting}},
         {"fatal twice", {0x30005, 0x30005}, {0x30005}},
         // The application exits once it has heard the job end: nothing more is sent.
-        {"nothing after the job end", {error15, NotifyJobEnd, error15, NotifyJobEnd}, {error15, NotifyJobEnd}},
+        {"nothing after the job end",
+         {error15, NotifyJobEnd, error15, NotifyJobEnd},
+         {error15, NotifyJobEnd}},
         {"different codes of one class", {error15, 0x20010}, {error15, 0x20010}},
     };
     for (const Case& c : cases) {
@@ -86,8 +91,8 @@ TEST(SendNotify, BlockNotificationsAreNeverDroppedAsRepeats) {
     EXPECT_TRUE(SendProgress(link.s, SEG_PAGE_END));
     EXPECT_TRUE(SendMediaStatus(link.s, packet));
     EXPECT_TRUE(SendMediaStatus(link.s, packet));
-    EXPECT_EQ(receiver.codes(), (std::vector<u32>{NotifyProgress, NotifyProgress,
-                                                  NotifyMediaStatus, NotifyMediaStatus}));
+    EXPECT_EQ(receiver.codes(), (std::vector<u32>{NotifyProgress, NotifyProgress, NotifyMediaStatus,
+                                                  NotifyMediaStatus}));
     EXPECT_EQ(link.s.job.link.lastNotifyCode, 0u);
 }
 
@@ -140,7 +145,8 @@ TEST(SendNotify, BlocksHaveTheirExactSizeAndLayout) {
     Receiver receiver;
     LinkSession link;
     link.s.job.link.monitorWindow = receiver.window;
-    link.s.job.link.connectWindow = reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(0x00012345));
+    link.s.job.link.connectWindow =
+        reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(0x00012345));
     link.s.job.jobId = 0x11223344;
     std::string printer(200, 'P');
     printer[126] = 'x';
@@ -177,7 +183,8 @@ TEST(SendNotify, BlocksHaveTheirExactSizeAndLayout) {
     ASSERT_TRUE(SendMediaStatus(link.s, packet));
     ASSERT_EQ(receiver.codes(), (std::vector<u32>{NotifyJobStart, NotifyMediaSettings,
                                                   NotifyProgress, NotifyMediaStatus}));
-    for (const Received& r : ReceivedNotifications()) ASSERT_TRUE(r.blockOpened) << std::hex << r.code;
+    for (const Received& r : ReceivedNotifications())
+        ASSERT_TRUE(r.blockOpened) << std::hex << r.code;
 
     std::vector<u8> jobStart(264, 0);
     std::memcpy(&jobStart[0], &link.s.job.jobId, 4);
@@ -217,8 +224,8 @@ TEST(SendNotify, ProgressSendsOnlyWhatIsNew) {
     ReceivedNotifications().clear();
     link.s.job.jobInfo.pageBytes = 200;
     link.s.job.data.pageBytesSent = 200;
-    EXPECT_TRUE(SendProgress(link.s, SEG_PLAIN));  // 100
-    EXPECT_TRUE(SendProgress(link.s, SEG_PLAIN));  // 100 again: dropped
+    EXPECT_TRUE(SendProgress(link.s, SEG_PLAIN));     // 100
+    EXPECT_TRUE(SendProgress(link.s, SEG_PLAIN));     // 100 again: dropped
     EXPECT_TRUE(SendProgress(link.s, SEG_PAGE_END));  // page end: always
     ASSERT_EQ(ReceivedNotifications().size(), 2u);
     ExpectBlock(ReceivedNotifications()[1].block, {0, 0, 0, 0, 3, 0, 100, 0}, "page end");
@@ -251,7 +258,8 @@ TEST(SendNotify, AnotherJobsLivingBlockKeepsItsNameAndData) {
     // Another job's block, its application still handling it, has the next name.
     u32 next = 0x6000 + static_cast<u32>(g_process.blockCounter) + 1;
     const std::vector<u8> theirs(64, 0xAA);
-    HANDLE other = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, BlockName(next).c_str());
+    HANDLE other = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64,
+                                      BlockName(next).c_str());
     ASSERT_NE(other, nullptr);
     void* view = MapViewOfFile(other, FILE_MAP_WRITE, 0, 0, 64);
     ASSERT_NE(view, nullptr);

@@ -25,7 +25,11 @@ TEST(OpenPort, RecordsTheLowerPortAndItsTable) {
 }
 
 TEST(OpenPort, ClassifiesThroughTheRealOpen) {
-    struct Case { const char* name; i16 type; u16 lpt; };
+    struct Case {
+        const char* name;
+        i16 type;
+        u16 lpt;
+    };
     for (Case c : {Case{"QXCOM1", PORTTYPE_SERIAL, 0}, Case{"LPT2:", PORTTYPE_PARALLEL, 2},
                    Case{"QXusb001", PORTTYPE_OTHER, 0}, Case{"COM1", PORTTYPE_OTHER, 0}}) {
         OpenedPort port(c.name);

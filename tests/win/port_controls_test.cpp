@@ -9,7 +9,11 @@
 namespace {
 
 TEST(PortPolls, NetworkPollWantsAWholePacketWaiting) {
-    struct Case { u32 queued; u32 answerSize; int result; };
+    struct Case {
+        u32 queued;
+        u32 answerSize;
+        int result;
+    };
     for (Case c : {Case{31, 4, POLL_NOTHING}, Case{32, 4, POLL_READ}, Case{200, 4, POLL_READ},
                    Case{32, 2, POLL_NOTHING}, Case{0, 4, POLL_NOTHING}}) {
         StatusPort port("NX1", PORTTYPE_NETWORK);
@@ -33,7 +37,12 @@ TEST(PortPolls, NetworkPollThatFailsFindsNothing) {
 }
 
 TEST(PortPolls, SerialStatusWordDecides) {
-    struct Case { u32 word; int result; i16 ready; i16 c, k; };
+    struct Case {
+        u32 word;
+        int result;
+        i16 ready;
+        i16 c, k;
+    };
     const Case cases[] = {
         {0x01 | 0x02 | 0x10 | (3u << 16), POLL_READ, PORT_BUSY, 1, 7},
         {0x01 | 0x02 | (2u << 16), POLL_SERIAL_FEW, PORT_READY, 1, 7},
@@ -89,7 +98,10 @@ TEST(PortPolls, SerialBytesAlreadyBufferedNeedNoRequest) {
 TEST(PortPolls, ParallelQueryByteGivesTheReadiness) {
     // The stand-in's handle is no device, so ClearCommError fails and the
     // published query is asked.
-    struct Case { u8 status; i16 ready; };
+    struct Case {
+        u8 status;
+        i16 ready;
+    };
     for (Case c : {Case{0xC0, PORT_BUSY}, Case{0x40, PORT_OFFLINE}, Case{0x80, PORT_READY},
                    Case{0x04, PORT_FAULT}, Case{0x24, PORT_OFF}, Case{0x14, PORT_OFF},
                    Case{0xD4, PORT_OFF}, Case{0x00, PORT_READY}}) {
@@ -122,12 +134,17 @@ TEST(PortPolls, OtherPortsAlwaysRead) {
 }
 
 TEST(PortPolls, UsbStatusNeedsBothReadyBits) {
-    struct Case { u32 status; int result; i16 ready; i16 c; };
-    for (Case c : {Case{0x03, POLL_USB_PRESENT, PORT_READY, STATE_READY},
-                   Case{0xFF, POLL_USB_PRESENT, PORT_READY, STATE_READY},
-                   Case{0x01, POLL_STOP, PORT_OFF, STATE_GONE},
-                   Case{0x02, POLL_STOP, PORT_OFF, STATE_GONE},
-                   Case{0x00, POLL_STOP, PORT_OFF, STATE_GONE}}) {
+    struct Case {
+        u32 status;
+        int result;
+        i16 ready;
+        i16 c;
+    };
+    for (Case c :
+         {Case{0x03, POLL_USB_PRESENT, PORT_READY, STATE_READY},
+          Case{0xFF, POLL_USB_PRESENT, PORT_READY, STATE_READY},
+          Case{0x01, POLL_STOP, PORT_OFF, STATE_GONE}, Case{0x02, POLL_STOP, PORT_OFF, STATE_GONE},
+          Case{0x00, POLL_STOP, PORT_OFF, STATE_GONE}}) {
         SCOPED_TRACE(c.status);
         StatusPort port("QXUSB001", PORTTYPE_USB);
         port.printer().usbStatus = c.status;
@@ -157,10 +174,14 @@ TEST(PortPolls, UsbPollWithoutThePortMutexTimesOut) {
 }
 
 TEST(PortControls, SetPortValueUsesTheControlIdOfThePortType) {
-    struct Case { i16 type; u32 controlId; };
-    for (Case c : {Case{PORTTYPE_NETWORK, CONTROL_NETWORK_VALUE}, Case{PORTTYPE_USB, CONTROL_PORT_VALUE},
-                   Case{PORTTYPE_SERIAL, CONTROL_PORT_VALUE}, Case{PORTTYPE_PARALLEL, CONTROL_PORT_VALUE},
-                   Case{PORTTYPE_OTHER, CONTROL_PORT_VALUE}}) {
+    struct Case {
+        i16 type;
+        u32 controlId;
+    };
+    for (Case c :
+         {Case{PORTTYPE_NETWORK, CONTROL_NETWORK_VALUE}, Case{PORTTYPE_USB, CONTROL_PORT_VALUE},
+          Case{PORTTYPE_SERIAL, CONTROL_PORT_VALUE}, Case{PORTTYPE_PARALLEL, CONTROL_PORT_VALUE},
+          Case{PORTTYPE_OTHER, CONTROL_PORT_VALUE}}) {
         SCOPED_TRACE(c.type);
         StatusPort port("QXUSB001", c.type);
         EXPECT_TRUE(SetPortValue(*port.session, 300));

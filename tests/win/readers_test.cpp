@@ -37,7 +37,8 @@ TEST(StatusReaders, NoiseInFrontIsDroppedAndThePartialPacketKept) {
         SCOPED_TRACE(c.name);
         StatusPort port("QXUSB001", c.portType, 200);
         std::vector<u8> packet = PacketBytes(PhasePacket(1, 7));
-        port.queueBytes(std::vector<u8>(8, 0x11) + std::vector<u8>(packet.begin(), packet.begin() + 24));
+        port.queueBytes(std::vector<u8>(8, 0x11) +
+                        std::vector<u8>(packet.begin(), packet.begin() + 24));
         StatusPacket out;
         EXPECT_FALSE(c.reader(*port.session, out, TickNow(), 200));
         EXPECT_EQ(port.session->stateClass, STATE_ERROR);
@@ -115,9 +116,9 @@ TEST(StatusReaders, SerialReaderKeepsFurtherPacketsForLaterCalls) {
 TEST(StatusReaders, BytewiseReaderFindsTheHeaderAfterAFalseStart) {
     std::vector<u8> body(29);
     for (u32 i = 0; i < body.size(); ++i) body[i] = static_cast<u8>(0xA0 + i);
-    for (std::vector<u8> front : {std::vector<u8>{0x80, 0x80, 0x20, 0x42},
-                                  std::vector<u8>{0x80, 0x20, 0x80, 0x20, 0x42},
-                                  std::vector<u8>{0x42, 0x80, 0x20, 0x41, 0x80, 0x20, 0x42}}) {
+    for (std::vector<u8> front :
+         {std::vector<u8>{0x80, 0x80, 0x20, 0x42}, std::vector<u8>{0x80, 0x20, 0x80, 0x20, 0x42},
+          std::vector<u8>{0x42, 0x80, 0x20, 0x41, 0x80, 0x20, 0x42}}) {
         StatusPort port("LPT1:", PORTTYPE_PARALLEL);
         port.queueBytes(front + body);
         StatusPacket out;
@@ -157,7 +158,11 @@ TEST(StatusReaders, ReaderCalledAfterItsDeadlineStillReadsOnce) {
 }
 
 TEST(StatusReaders, ReadFailuresAreClassified) {
-    struct Failure { DWORD error; i16 c, k; i32 reset; };
+    struct Failure {
+        DWORD error;
+        i16 c, k;
+        i32 reset;
+    };
     const Failure failures[] = {
         {ERROR_ACCESS_DENIED, STATE_ERROR, CODE_COMM_FAILURE, 1},
         {PORTERR_FATAL, STATE_FATAL, CODE_PORT_FATAL, 1},

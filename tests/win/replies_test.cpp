@@ -26,7 +26,8 @@ TEST(ConnectWindow, IsHiddenTitledAndOfItsClass) {
     EXPECT_STREQ(text, "Label - test");
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_EQ(GetParent(window), nullptr);
-    EXPECT_EQ(GetWindowThreadProcessId(window, nullptr), GetThreadId(link.s.job.link.connectThread));
+    EXPECT_EQ(GetWindowThreadProcessId(window, nullptr),
+              GetThreadId(link.s.job.link.connectThread));
 
     // WM_CLOSE ends the thread with the quit code 0.
     PostMessageA(window, WM_CLOSE, 0, 0);
@@ -145,7 +146,8 @@ TEST(CheckReply, TurnsTheReplyIntoPauseAndCancel) {
         {REPLY_CONTINUE, keep, true, keep, STATE_NONE, 0},
         {REPLY_PAUSE, keep, true, keep | PSF_PAUSED, STATE_NONE, 0},
         {REPLY_PAUSE, keep | PSF_PAUSED, true, keep | PSF_PAUSED, STATE_NONE, 0},
-        {REPLY_CANCEL, keep | PSF_PAUSED, false, keep | PSF_PAUSED | PSF_RESET_ON_STOP, STATE_FATAL, 1},
+        {REPLY_CANCEL, keep | PSF_PAUSED, false, keep | PSF_PAUSED | PSF_RESET_ON_STOP, STATE_FATAL,
+         1},
         {REPLY_AWAITED, keep | PSF_PAUSED, true, keep | PSF_PAUSED, STATE_NONE, 0},
         {7, keep, true, keep, STATE_NONE, 0},
         {0, keep | PSF_PAUSED, true, keep | PSF_PAUSED, STATE_NONE, 0},

@@ -13,7 +13,14 @@
 namespace {
 
 TEST(StatusWait, StatusRequestWriteFailures) {
-    struct Case { i16 type; DWORD error; bool fail; u32 limit; i16 c, k; i32 reset; };
+    struct Case {
+        i16 type;
+        DWORD error;
+        bool fail;
+        u32 limit;
+        i16 c, k;
+        i32 reset;
+    };
     const Case cases[] = {
         {PORTTYPE_NETWORK, PORTERR_GONE, true, 3, STATE_ERROR, CODE_COMM_FAILURE, 0},
         {PORTTYPE_USB, PORTERR_GONE, true, 3, STATE_GONE, 0, 0},
@@ -26,8 +33,10 @@ TEST(StatusWait, StatusRequestWriteFailures) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.type << " " << c.error);
         StatusPort port("QXUSB001", c.type);
-        if (c.fail) port.lower().inject(PortOp::WritePort, {true, c.error, 1});
-        else if (c.error != 0) port.lower().inject(PortOp::WritePort, {false, c.error, 1});
+        if (c.fail)
+            port.lower().inject(PortOp::WritePort, {true, c.error, 1});
+        else if (c.error != 0)
+            port.lower().inject(PortOp::WritePort, {false, c.error, 1});
         port.lower().setWriteLimit(port.port.name, c.limit);
         SetLastError(PORTERR_FATAL);  // stale: must not be taken for the write's
         EXPECT_FALSE(RequestStatus(*port.session));
@@ -82,7 +91,8 @@ TEST(StatusCheck, UsbDrainRunsOnlyWhereStalePacketsCanWait) {
         const char* what;
         bool stale;
     };
-    for (const Case& c : {Case{"stale packets possible", true}, Case{"after a whole print cycle", false}}) {
+    for (const Case& c :
+         {Case{"stale packets possible", true}, Case{"after a whole print cycle", false}}) {
         SCOPED_TRACE(c.what);
         StatusPort port("QXUSB001", PORTTYPE_USB);
         port.session->job.status.staleStatusPossible = c.stale;
@@ -96,11 +106,13 @@ TEST(StatusCheck, UsbDrainRunsOnlyWhereStalePacketsCanWait) {
         EXPECT_FALSE(port.session->job.status.staleStatusPossible);
         // Without the drain the request is the check's first call to the port.
         std::vector<PortCall> calls = port.port.lower.calls(port.port.name);
-        auto request = std::find_if(calls.begin(), calls.end(),
-                                    [](const PortCall& call) { return call.op == PortOp::WritePort; });
+        auto request = std::find_if(calls.begin(), calls.end(), [](const PortCall& call) {
+            return call.op == PortOp::WritePort;
+        });
         ASSERT_NE(request, calls.end());
-        bool readFirst = std::any_of(calls.begin(), request,
-                                     [](const PortCall& call) { return call.op == PortOp::ReadPort; });
+        bool readFirst = std::any_of(calls.begin(), request, [](const PortCall& call) {
+            return call.op == PortOp::ReadPort;
+        });
         EXPECT_EQ(readFirst, c.stale);
     }
 }

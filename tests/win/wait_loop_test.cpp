@@ -75,7 +75,11 @@ TEST(StatusWait, ErrorStatusDuringTheHandshakeFailsWithItsPair) {
 }
 
 TEST(StatusWait, PhaseChangesToWaitingPhasesNotifyWhateverIsAwaited) {
-    struct Case { u8 phaseType; u16 number; bool notifies; };
+    struct Case {
+        u8 phaseType;
+        u16 number;
+        bool notifies;
+    };
     for (Case c : {Case{1, 0, true}, Case{3, 0, true}, Case{2, 0, false}, Case{0, 0, false},
                    Case{1, 1, false}}) {
         SCOPED_TRACE(::testing::Message() << int(c.phaseType) << "/" << c.number);
@@ -106,20 +110,28 @@ TEST(StatusWait, OtherPacketsLetTheWaitGoOn) {
 }
 
 TEST(StatusWait, PrinterNoticeIsSentOnlyWithoutAStateCode) {
-    struct Case { u8 number; i16 code; bool notifies; };
+    struct Case {
+        u8 number;
+        i16 code;
+        bool notifies;
+    };
     for (Case c : {Case{1, 0, true}, Case{2, 0, false}, Case{1, 3, false}}) {
         StatusPort port("QXNET1", PORTTYPE_NETWORK);
         SetState(*port.session, STATE_READY, c.code);
-        port.queue(MakeStatusPacket({.statusType = STATUS_NOTIFICATION, .notificationNumber = c.number}));
+        port.queue(
+            MakeStatusPacket({.statusType = STATUS_NOTIFICATION, .notificationNumber = c.number}));
         port.queue(MakeStatusPacket({.statusType = STATUS_PRINTING_ENDED}));
         EXPECT_TRUE(WaitForStatus(*port.session, STATUS_PRINTING_ENDED, 0, 0, true));
-        EXPECT_EQ(Notified(), c.notifies ? std::vector<u32>{NotifyPrinterNotice} : std::vector<u32>{});
+        EXPECT_EQ(Notified(),
+                  c.notifies ? std::vector<u32>{NotifyPrinterNotice} : std::vector<u32>{});
     }
 }
 
 TEST(StatusWait, NotificationThatCannotBeSentFailsTheWait) {
     StatusPort port("QXNET1", PORTTYPE_NETWORK);
-    HWND window = port.session->job.link.monitorWindow ? static_cast<HWND>(port.session->job.link.monitorWindow) : nullptr;
+    HWND window = port.session->job.link.monitorWindow
+                      ? static_cast<HWND>(port.session->job.link.monitorWindow)
+                      : nullptr;
     port.session->job.link.monitorWindow = nullptr;  // no application window to be found
     port.queue(PhasePacket(1, 0));
     EXPECT_FALSE(WaitForStatus(*port.session, STATUS_PHASE_CHANGE, 1, 0, true));

@@ -50,7 +50,8 @@ Command ReadCommand(const std::uint8_t* data, size_t available) {
     // is that command cut short, named as far as it goes.
     const PrinterCommand* cut = FindCutShortCommand(data, bytes, READ_BY_TOOLS);
     if (cut != nullptr && bytes >= 2 && bytes < cut->leadLength)
-        return Make(CommandKind::Other, bytes + 1, available, cut->name, static_cast<std::uint8_t>(bytes));
+        return Make(CommandKind::Other, bytes + 1, available, cut->name,
+                    static_cast<std::uint8_t>(bytes));
     return Make(CommandKind::Unknown, 1, available, data[0] == CMD_ESC ? "ESC" : "?", 1);
 }
 

@@ -62,7 +62,8 @@ std::string RecordsListing(const Bytes& spool) {
     for (size_t record = 1; offset < spool.size(); ++record) {
         const SpoolRecordHeader header = ReadSpoolHeader(spool.data(), static_cast<u32>(offset));
         const u32 dataLength = header.recordSize - SPOOL_HEADER_SIZE;
-        const CommandBytes bytes = MeasureCommands(spool.data() + offset + SPOOL_HEADER_SIZE, dataLength);
+        const CommandBytes bytes =
+            MeasureCommands(spool.data() + offset + SPOOL_HEADER_SIZE, dataLength);
         Appendf(out, "record %zu at offset %zu:\n", record, offset);
         out += SpoolHeaderFields(spool.data() + offset, "    ");
         Appendf(out,

@@ -15,7 +15,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-
 void Append(Bytes& out, std::initializer_list<std::uint8_t> bytes) { out.insert(out.end(), bytes); }
 
 void AppendRaster(Bytes& out, const Picture& picture, bool compress) {

@@ -18,7 +18,9 @@ std::string DecodeBlock(const StatmonRecord& r, JsonLine& event) {
         case NotifyJobStart: {
             JobStartBlock start;
             if (!DecodeJobStart(b.data(), b.size(), start)) break;
-            event.add("jobId", start.jobId).add("printer", start.printer).add("document", start.document);
+            event.add("jobId", start.jobId)
+                .add("printer", start.printer)
+                .add("document", start.document);
             return Format("  job %u, printer \"%s\", document \"%s\"", start.jobId,
                           start.printer.c_str(), start.document.c_str());
         }
@@ -44,7 +46,9 @@ std::string DecodeBlock(const StatmonRecord& r, JsonLine& event) {
         case NotifyMediaStatus: {
             MediaStatusBlock media;
             if (!DecodeMediaStatus(b.data(), b.size(), media)) break;
-            event.add("mediaWidth", media.width).add("mediaType", media.type).add("mediaExtra", media.extra);
+            event.add("mediaWidth", media.width)
+                .add("mediaType", media.type)
+                .add("mediaExtra", media.extra);
             return Format("  loaded media %u mm type 0x%02x extra 0x%02x", media.width, media.type,
                           media.extra);
         }
@@ -68,7 +72,8 @@ void AppReporter::record(const StatmonRecord& r, unsigned long ms) {
     if (IsStateNotification(r.code)) {
         lastState = NotifiedState(r.code);
         ++states;
-        out.live(ms, PARTY, Format("%3d  0x%05x  %s", notifications, r.code, NotifyText(r.code).c_str()),
+        out.live(ms, PARTY,
+                 Format("%3d  0x%05x  %s", notifications, r.code, NotifyText(r.code).c_str()),
                  JsonLine("state")
                      .add("n", notifications)
                      .add("code", r.code)
@@ -87,12 +92,14 @@ void AppReporter::record(const StatmonRecord& r, unsigned long ms) {
     if ((r.code >> 16) == 3 && heard.fatalCode == 0) heard.fatalCode = r.code;
     heard.jobEnd = heard.jobEnd || r.code == NotifyJobEnd;
     ProgressBlock page;
-    if (r.code == NotifyProgress && DecodeProgress(r.block.data(), r.block.size(), page) && page.page != 0)
+    if (r.code == NotifyProgress && DecodeProgress(r.block.data(), r.block.size(), page) &&
+        page.page != 0)
         Appendf(progress[page.page], " %u", page.percent);
 }
 
 void AppReporter::finish() {
-    if (notifications == 0) out.item("(the application heard nothing)", JsonLine("notify").add("n", 0LL));
+    if (notifications == 0)
+        out.item("(the application heard nothing)", JsonLine("notify").add("n", 0LL));
     for (const auto& [page, percents] : progress)
         out.text(Format("  progress of page %u:%s", page, percents.c_str()));
 }

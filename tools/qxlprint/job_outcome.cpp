@@ -37,8 +37,8 @@ std::vector<u8> PrintedBytes(const std::vector<PortCall>& calls) {
 }
 
 Outcome Judge(const SpoolerResult& spooler, const AppHeard& heard,
-              const std::vector<std::string>& boxes, bool gone, size_t pagesEnded,
-              size_t pageEnds, LiveReport& live) {
+              const std::vector<std::string>& boxes, bool gone, size_t pagesEnded, size_t pageEnds,
+              LiveReport& live) {
     if (!spooler.callsSucceeded)
         return {EXIT_FAILED, "failed", "failed: " + spooler.failedCall + " returned FALSE"};
     if (!boxes.empty())
@@ -132,8 +132,8 @@ int PrintJob(const Transcript& out, MonitorTable* table, const PrintOptions& opt
         gone = lower.port(options.port).printer.gone;
         pagesEnded = lower.port(options.port).printer.pagesEnded;
     });
-    const Rendering labels =
-        RenderStream(received.data(), received.size(), static_cast<std::uint8_t>(options.mediaWidth));
+    const Rendering labels = RenderStream(received.data(), received.size(),
+                                          static_cast<std::uint8_t>(options.mediaWidth));
     out.heading("labels");
     std::string drawn = DescribeRendering(labels);
     drawn.pop_back();

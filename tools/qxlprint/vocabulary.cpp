@@ -9,7 +9,8 @@
 #include "status/status.h"
 
 StateWords DescribeState(int stateClass, int stateCode) {
-    const PrinterState* state = FindPrinterState(static_cast<i16>(stateClass), static_cast<i16>(stateCode));
+    const PrinterState* state =
+        FindPrinterState(static_cast<i16>(stateClass), static_cast<i16>(stateCode));
     if (state == nullptr) return {stateClass, stateCode, "", ""};
     return {stateClass, stateCode, state->name, state->text};
 }
@@ -85,7 +86,8 @@ std::string DescribePacket(const StatusPacket& packet, const PageChecks& page) {
         case STATUS_NOTIFICATION: return Format("notification %u", packet.notificationNumber);
         case STATUS_PHASE_CHANGE:
             return Format("phase change: %s (%u, %u)",
-                          packet.phaseType == PHASE_PRINTING ? "printing" : "waiting", packet.phaseType, phase);
+                          packet.phaseType == PHASE_PRINTING ? "printing" : "waiting",
+                          packet.phaseType, phase);
         default: return Format("status type %u", packet.statusType);
     }
 }
