@@ -23,11 +23,13 @@ set(QXL_TOOLS_SOURCES
 )
 list(TRANSFORM QXL_TOOLS_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/tools/)
 
-# The printer's command set on its own: the tools list and draw with it, and
-# the tests' emulated printer walks what it receives with it.
+# The printer's command set as the tools show it, over the monitor's command
+# table: the tools list and draw with it, and the tests' emulated printer
+# walks what it receives with it.
 set(QXL_COMMANDS_SOURCE ${CMAKE_SOURCE_DIR}/tools/common/commands.cpp)
 add_library(qxlcommands STATIC ${QXL_COMMANDS_SOURCE})
 target_include_directories(qxlcommands PUBLIC ${CMAKE_SOURCE_DIR}/tools)
+target_link_libraries(qxlcommands PUBLIC qxlcore)
 
 set(QXL_TOOLS_LIBRARY_SOURCES ${QXL_TOOLS_SOURCES})
 list(REMOVE_ITEM QXL_TOOLS_LIBRARY_SOURCES ${QXL_COMMANDS_SOURCE})

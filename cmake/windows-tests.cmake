@@ -60,7 +60,8 @@ endif()
 # side only, loading the real DLL.
 file(GLOB QXL_QXLPRINT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/qxlprint/*.cpp)
 add_executable(qxlprint ${QXL_QXLPRINT_SOURCES})
-target_link_libraries(qxlprint PRIVATE qxltools)
+# Its report reads the notification blocks with the application's own decoders.
+target_link_libraries(qxlprint PRIVATE qxltools qxsmon_core)
 file(GLOB QXL_TIMING_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/wine/*.cpp)
 add_executable(qxltiming ${QXL_TIMING_SOURCES})
 # The harness times the rebuild itself (the monitor's library) on spool files

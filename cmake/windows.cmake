@@ -7,11 +7,14 @@ add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 set(QXL_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
-add_library(qxlcore STATIC ${QXL_CORE_SOURCES})
-target_include_directories(qxlcore PUBLIC ${CMAKE_SOURCE_DIR}/src)
-
-add_library(qxlmon_lib STATIC ${QXL_WIN_SOURCES})
-target_link_libraries(qxlmon_lib PUBLIC qxlcore winspool user32 gdi32 advapi32)
+include(cmake/layers.cmake)
+qxl_add_layers(${QXL_CORE_SOURCES} ${QXL_WIN_SOURCES})
+target_link_libraries(qxl_core PUBLIC advapi32)
+target_link_libraries(qxl_statmon PUBLIC user32 gdi32)
+target_link_libraries(qxl_status PUBLIC winspool)
+# The whole monitor, for the DLL and the white-box tests.
+add_library(qxlmon_lib INTERFACE)
+target_link_libraries(qxlmon_lib INTERFACE qxl_monitor)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     set(QXL_DEF ${CMAKE_SOURCE_DIR}/src/dll/qxlmon-i686.def)

@@ -45,7 +45,7 @@ std::vector<u8> Job(u32 lineBytes, bool compress, Content content) {
 SendResult Drop(void*, PortSession& session, ScanCursor& cursor, SegmentKind kind) {
     cursor.consumed += cursor.pos;
     cursor.pos = 0;
-    if (kind != SEG_PLAIN) session.rasterCount = 0;
+    if (kind != SEG_PLAIN) session.job.data.rasterCount = 0;
     return SendResult::Continue;
 }
 bool Take(void*, PortSession&, const u8*) { return true; }
@@ -56,7 +56,7 @@ void StoreFailed(void*, PortSession&) {}
 void ScanJob(std::vector<u8>& job) {
     const ScanSender sender{nullptr, Drop, Take, Store, StoreFailed};
     PortSession session{};
-    session.lastPageEnd = 0x0C;
+    session.job.data.lastPageEnd = 0x0C;
     size_t offset = 0;
     while (offset < job.size()) {
         u32 n = static_cast<u32>(std::min<size_t>(PIECE, job.size() - offset));
@@ -64,7 +64,7 @@ void ScanJob(std::vector<u8>& job) {
         ScanStreamWith(session, job.data() + offset, n, consumed, sender);
         offset += consumed != 0 ? consumed : n;
     }
-    benchmark::DoNotOptimize(session.rasterCount);
+    benchmark::DoNotOptimize(session.job.data.rasterCount);
 }
 
 void CopyJob(const std::vector<u8>& job, std::vector<u8>& copy) {

@@ -30,6 +30,11 @@ static_assert(sizeof(JobInfoBlock) == 92);
 constexpr u32 JOB_INFO_SIZE = 92;
 constexpr u8 JOB_INFO_INTRODUCER[4] = {0x1B, 0x69, 0x49, 0x58};
 
+// Media types with a meaning of their own to the monitor: media whose width a
+// spooled job gives itself, and media of which only the kind is checked.
+constexpr u8 MEDIA_TYPE_EXPLICIT_WIDTH = 8;
+constexpr u8 MEDIA_TYPE_KIND_ONLY = 9;
+
 // checkFlags bits
 constexpr u16 JIB_CHECK_MEDIA_TYPE = 0x0002;
 constexpr u16 JIB_CHECK_MEDIA_WIDTH = 0x0004;

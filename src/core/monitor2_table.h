@@ -28,8 +28,8 @@ using DeletePort2Fn = WinBool(QXL_WINAPI*)(Handle monitor, WideChar* name, Windo
 // The buffers are bytes; the spooler's prototype types them as wide strings.
 using GetPrinterDataFromPort2Fn = WinBool(QXL_WINAPI*)(Handle port, u32 controlId,
                                                        WideChar* valueName, WideChar* inBuffer,
-                                                       u32 inSize, WideChar* outBuffer,
-                                                       u32 outSize, u32* returned);
+                                                       u32 inSize, WideChar* outBuffer, u32 outSize,
+                                                       u32* returned);
 using XcvOpenPort2Fn = WinBool(QXL_WINAPI*)(Handle monitor, const WideChar* object, u32 access,
                                             Handle* xcv);
 using XcvDataPort2Fn = u32(QXL_WINAPI*)(Handle xcv, const WideChar* dataName, u8* in, u32 inSize,

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "core/cleanup.h"
 #include "core/port_session.h"
 
 enum class MutexWait { Owned, TimedOut, Failed };
@@ -21,11 +22,10 @@ inline MutexWait TakeMutex(Handle mutex, DWORD milliseconds) {
 }
 
 inline MutexWait TakePortMutex(PortSession& session, DWORD milliseconds) {
-    return TakeMutex(session.portMutex, milliseconds);
+    return TakeMutex(session.job.portMutex, milliseconds);
 }
 
 // Releases a mutex taken with TakeMutex on every way out of the scope.
-struct MutexGuard {
-    Handle mutex;
-    ~MutexGuard() { ReleaseMutex(static_cast<HANDLE>(mutex)); }
-};
+inline auto ReleaseOnExit(Handle mutex) {
+    return Cleanup([mutex] { ReleaseMutex(static_cast<HANDLE>(mutex)); });
+}

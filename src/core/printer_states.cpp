@@ -26,8 +26,9 @@ constexpr PrinterState STATES[] = {
      PORT_STATE_SAID_BY_TEXT, IDS_POWER_FAULT, IDS_POWER_FAULT_ADVICE, false},
     {STATE_ERROR, CODE_LABELS_JAMMED, "labels jammed", "Labels jammed", StateKind::Fixable,
      PORT_STATE_PAPER_JAM, IDS_LABELS_JAMMED, IDS_LABELS_JAMMED_ADVICE, false},
-    {STATE_ERROR, CODE_REPLACE_MEDIA, "media to be replaced", "Replace the media", StateKind::Fixable,
-     PORT_STATE_PAPER_PROBLEM, IDS_REPLACE_MEDIA, IDS_REPLACE_MEDIA_ADVICE, false},
+    {STATE_ERROR, CODE_REPLACE_MEDIA, "media to be replaced", "Replace the media",
+     StateKind::Fixable, PORT_STATE_PAPER_PROBLEM, IDS_REPLACE_MEDIA, IDS_REPLACE_MEDIA_ADVICE,
+     false},
     {STATE_ERROR, CODE_BUFFER_FULL, "buffer full", "Printer memory full", StateKind::Fixable,
      PORT_STATE_SAID_BY_TEXT, IDS_BUFFER_FULL, IDS_BUFFER_FULL_ADVICE, false},
     {STATE_FATAL, CODE_COMM_ERROR, "communication error", "Communication error", StateKind::Fatal,
@@ -42,16 +43,17 @@ constexpr PrinterState STATES[] = {
      PORT_STATE_SAID_BY_TEXT, IDS_WRONG_PRINTER, IDS_WRONG_PRINTER_ADVICE, false},
     {STATE_ERROR, CODE_MEDIA_MISMATCH, "media mismatch", "Wrong media", StateKind::Fixable,
      PORT_STATE_PAPER_PROBLEM, IDS_WRONG_MEDIA, IDS_WRONG_MEDIA_ADVICE, true},
-    {STATE_ERROR, CODE_MEDIA_TYPE_9, "media type mismatch", "Wrong kind of media", StateKind::Fixable,
-     PORT_STATE_PAPER_PROBLEM, IDS_WRONG_MEDIA_KIND, IDS_WRONG_MEDIA_KIND_ADVICE, true},
+    {STATE_ERROR, CODE_MEDIA_TYPE_9, "media type mismatch", "Wrong kind of media",
+     StateKind::Fixable, PORT_STATE_PAPER_PROBLEM, IDS_WRONG_MEDIA_KIND,
+     IDS_WRONG_MEDIA_KIND_ADVICE, true},
     {STATE_ERROR, CODE_COMM_FAILURE, "communication failure", "Not responding", StateKind::Fixable,
      PORT_STATE_OFFLINE, IDS_NOT_RESPONDING, IDS_NOT_RESPONDING_ADVICE, false},
-    {STATE_FATAL, CODE_PORT_FATAL, "port failure", "Port failure", StateKind::Fatal, PORT_STATE_OFFLINE,
-     IDS_PORT_FAILED, IDS_PORT_FAILED_ADVICE, false},
+    {STATE_FATAL, CODE_PORT_FATAL, "port failure", "Port failure", StateKind::Fatal,
+     PORT_STATE_OFFLINE, IDS_PORT_FAILED, IDS_PORT_FAILED_ADVICE, false},
     {STATE_FATAL, CODE_SYSTEM_ERROR, "system error", "System error", StateKind::Fatal,
      PORT_STATE_SAID_BY_TEXT, IDS_SYSTEM_ERROR, IDS_SYSTEM_ERROR_ADVICE, false},
-    {STATE_GONE, 0, "printer gone", "Printer off or gone", StateKind::Gone, PORT_STATE_OFFLINE, 0, 0,
-     false},
+    {STATE_GONE, 0, "printer gone", "Printer off or gone", StateKind::Gone, PORT_STATE_OFFLINE, 0,
+     0, false},
     {STATE_NOTICE, CODE_PRINTER_NOTICE, "printer notice", "Printer notice", StateKind::Notice,
      PORT_STATE_SAID_BY_TEXT, 0, 0, false},
 };
@@ -66,7 +68,8 @@ const PrinterState* FindPrinterState(i16 stateClass, i16 stateCode) {
 }
 
 const PrinterState* FindPrinterState(u32 notifyCode) {
-    return FindPrinterState(static_cast<i16>(notifyCode >> 16), static_cast<i16>(notifyCode & 0xFFFF));
+    return FindPrinterState(static_cast<i16>(notifyCode >> 16),
+                            static_cast<i16>(notifyCode & 0xFFFF));
 }
 
 u32 PortSeverity(const PrinterState& state) {

@@ -39,8 +39,8 @@ struct PrinterState {
     const char* name;  // "cover open"
     const char* text;  // "Cover open"
     StateKind kind;
-    u32 portStatus;    // PORT_STATE_*
-    int headlineId;    // the application's strings (core/state_texts.h); 0: none
+    u32 portStatus;  // PORT_STATE_*
+    int headlineId;  // the application's strings (core/state_texts.h); 0: none
     int adviceId;
     bool namesJobMedia;  // the advice names the media the job asks for
 };

@@ -26,9 +26,7 @@ char* DuplicateText(const char* text) {
 
 void FreeText(char* text) { FreeBlock(text); }
 
-u32 NextBlockCounter() {
-    return static_cast<u32>(InterlockedIncrement(&g_process.blockCounter));
-}
+u32 NextBlockCounter() { return static_cast<u32>(InterlockedIncrement(&g_process.blockCounter)); }
 
 namespace {
 u32 SystemTicks() { return GetTickCount(); }

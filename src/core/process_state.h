@@ -1,16 +1,16 @@
-// Process-wide state: the one lock, the list of open ports, the module handle,
-// the last connect window's record and the shared-memory block counter.
+// Process-wide state: the one lock, the list of open ports, the module handle
+// and the shared-memory block counter.
 #pragma once
 
 #include <windows.h>
 
 #include "core/port_session.h"
+#include "core/scoped.h"
 
 struct ProcessState {
     CRITICAL_SECTION monitorLock;
     PortSession* portList;
     HINSTANCE moduleInstance;
-    PortSession* connectTarget;
     volatile LONG blockCounter;
 };
 
@@ -36,19 +36,15 @@ void FreeText(char* text);
 void* AllocZeroed(SIZE_T size);
 void FreeBlock(void* block);
 
-// Frees a global-heap block (null: nothing) when the scope ends, keeping the
-// last error that the scope leaves for its caller.
-struct HeapBlockGuard {
-    void* block;
-    explicit HeapBlockGuard(void* owned) : block(owned) {}
-    ~HeapBlockGuard() {
-        DWORD error = GetLastError();
-        FreeBlock(block);
-        SetLastError(error);
-    }
-    HeapBlockGuard(const HeapBlockGuard&) = delete;
-    HeapBlockGuard& operator=(const HeapBlockGuard&) = delete;
+// The owner of a global-heap block of T.
+template <typename T>
+struct BlockKind {
+    using Type = T*;
+    static T* Empty() { return nullptr; }
+    static void Close(T* block) { FreeBlock(block); }
 };
+template <typename T>
+using UniqueBlock = Unique<BlockKind<T>>;
 
 // Next block number counter value (incremented first, never loses counts).
 u32 NextBlockCounter();

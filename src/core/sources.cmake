@@ -3,6 +3,7 @@
 # and the calls through it, the trace, texts between wide and ANSI). It
 # includes nothing above it.
 list(APPEND QXL_CORE_SOURCES
+    core/printer_commands.cpp
     core/printer_states.cpp
     core/trace_format.cpp
 )

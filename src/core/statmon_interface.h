@@ -44,11 +44,26 @@ constexpr u32 JOB_START_PRINTER_OFFSET = 4;
 constexpr u32 JOB_START_DOCUMENT_OFFSET = 132;
 constexpr u32 JOB_START_NAME_SIZE = 128;
 constexpr u32 JOB_START_WINDOW_OFFSET = 260;
+// The media settings block: the caption (zero-terminated), the job
+// information block's first three media settings, the media's width before
+// its type, the extra byte, the fourth setting and the page total shown.
 constexpr u32 MEDIA_SETTINGS_BLOCK_SIZE = 73;
+constexpr u32 MEDIA_SETTINGS_CAPTION_SIZE = 64;
+constexpr u32 MEDIA_SETTINGS_FIRST_SETTING_OFFSET = 64;  // and the two after it
+constexpr u32 MEDIA_SETTINGS_WIDTH_OFFSET = 67;
+constexpr u32 MEDIA_SETTINGS_TYPE_OFFSET = 68;
+constexpr u32 MEDIA_SETTINGS_EXTRA_OFFSET = 69;
+constexpr u32 MEDIA_SETTINGS_FOURTH_SETTING_OFFSET = 70;
+constexpr u32 MEDIA_SETTINGS_PAGES_OFFSET = 71;
+// The progress block: page and percentage, 16 bits each.
 constexpr u32 PROGRESS_BLOCK_SIZE = 8;
 constexpr u32 PROGRESS_PAGE_OFFSET = 4;
 constexpr u32 PROGRESS_PERCENT_OFFSET = 6;
+// The media status block: the loaded media's width, type and extra byte.
 constexpr u32 MEDIA_STATUS_BLOCK_SIZE = 5;
+constexpr u32 MEDIA_STATUS_WIDTH_OFFSET = 2;
+constexpr u32 MEDIA_STATUS_TYPE_OFFSET = 3;
+constexpr u32 MEDIA_STATUS_EXTRA_OFFSET = 4;
 
 // Reply states (high 16 bits of a reply's wParam).
 constexpr u32 REPLY_CONTINUE = 1;

@@ -12,4 +12,6 @@ TickSource SetTickSource(TickSource source);
 // A deadline passed when more than length ms have elapsed since start. The
 // subtraction is unsigned, so the counter's wrap does not end waits early.
 inline bool DeadlinePassed(u32 start, u32 length, u32 now) { return now - start > length; }
-inline bool DeadlinePassed(u32 start, u32 length) { return DeadlinePassed(start, length, TickNow()); }
+inline bool DeadlinePassed(u32 start, u32 length) {
+    return DeadlinePassed(start, length, TickNow());
+}

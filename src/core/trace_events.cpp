@@ -21,7 +21,7 @@ void TracePortOpenedLine(PortSession& session) {
 }
 
 void TracePortOpenFailedLine(PortSession& session, u32 error) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "open failed: port monitor's OpenPort ");
@@ -30,7 +30,7 @@ void TracePortOpenFailedLine(PortSession& session, u32 error) {
 }
 
 void TracePortClosedLine(PortSession& session) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "close");
@@ -38,7 +38,7 @@ void TracePortClosedLine(PortSession& session) {
 }
 
 void TraceJobRefusedLine(PortSession& session, const char* reason, u32 error) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "job start refused: %s, ", reason);
@@ -50,14 +50,16 @@ void TraceJobStartLine(PortSession& session) {
     TraceSay(session,
              "job %u start: printer \"%s\", %s port, status timeout %u ms, print timeout %u ms, "
              "LanSleep %u ms",
-             static_cast<unsigned>(session.jobId),
-             session.printerName != nullptr ? session.printerName : "",
-             OrNumber(PortTypeName(session.portType)), static_cast<unsigned>(session.statusTimeout),
-             static_cast<unsigned>(session.printTimeout), static_cast<unsigned>(session.lanSleep));
+             static_cast<unsigned>(session.job.jobId),
+             session.job.printerName != nullptr ? session.job.printerName : "",
+             OrNumber(PortTypeName(session.portType)),
+             static_cast<unsigned>(session.job.status.statusTimeout),
+             static_cast<unsigned>(session.job.status.printTimeout),
+             static_cast<unsigned>(session.job.data.lanSleep));
 }
 
 void TraceJobStoppedLine(PortSession& session, const char* reason) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "job stopped: %s, state ", reason);
@@ -65,18 +67,18 @@ void TraceJobStoppedLine(PortSession& session, const char* reason) {
     u32 replyState = 0;
     {
         MonitorLockGuard lock;  // the reply state is read under the lock, as everywhere
-        replyState = session.replyState;
+        replyState = session.job.link.replyState;
     }
     if (const char* reply = ReplyName(replyState)) TraceAppend(line, ", reply %s", reply);
     TraceWriteLine(session, line);
 }
 
 void TraceJobEndLine(PortSession& session) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     const char* outcome = JobOutcome(session);
-    TraceAppend(line, "job %u end: %s", static_cast<unsigned>(session.jobId), outcome);
+    TraceAppend(line, "job %u end: %s", static_cast<unsigned>(session.job.jobId), outcome);
     if (outcome[0] == 's') {  // stopped: with the state that stopped it
         TraceAppend(line, ", state ");
         TraceAppendState(line, session.stateClass, session.stateCode);
@@ -85,7 +87,7 @@ void TraceJobEndLine(PortSession& session) {
 }
 
 void TraceCallFailedLine(PortSession& session, const char* call) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     if (keep.error == ERROR_COUNTER_TIMEOUT_CODE) return;  // no data yet: the readers wait on
     if (TraceRepeatedFailure(session, call, keep.error)) return;
     TraceLine line;
@@ -95,10 +97,10 @@ void TraceCallFailedLine(PortSession& session, const char* call) {
     TraceWriteFailureLine(session, call, keep.error, line);
 }
 
-void TraceSegmentLine(PortSession& session, i16 kind, u32 length) {
+void TraceSegmentLine(PortSession& session, i16 kind, u32 length, bool resent) {
     TraceSay(session, "segment: %s, %u bytes, page %u%s", OrNumber(SegmentKindName(kind)),
-             static_cast<unsigned>(length), session.jobInfo.pageNumber,
-             (session.flags & PSF_RESENDING) ? ", resent" : "");
+             static_cast<unsigned>(length), session.job.jobInfo.pageNumber,
+             resent ? ", resent" : "");
 }
 
 void TraceLastPageLine(PortSession& session) {
@@ -107,7 +109,7 @@ void TraceLastPageLine(PortSession& session) {
 }
 
 void TraceStatusLine(PortSession& session, const StatusPacket& packet) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "status: ");
@@ -116,7 +118,7 @@ void TraceStatusLine(PortSession& session, const StatusPacket& packet) {
 }
 
 void TraceNotifyLine(PortSession& session, u32 code, u32 blockNumber, bool repeat) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "notify: ");
@@ -127,7 +129,7 @@ void TraceNotifyLine(PortSession& session, u32 code, u32 blockNumber, bool repea
 }
 
 void TraceReplyLine(PortSession& session, u32 state, HeldTraceLine& held) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     if (const char* name = ReplyName(state))
@@ -149,11 +151,12 @@ void TracePortStatusLine(PortSession& session, u32 status, const char* text, u32
     if (name != nullptr)
         TraceSay(session, "port status: %s, %s", name, weight != nullptr ? weight : "?");
     else
-        TraceSay(session, "port status: \"%s\", %s", text != nullptr ? text : "", weight != nullptr ? weight : "?");
+        TraceSay(session, "port status: \"%s\", %s", text != nullptr ? text : "",
+                 weight != nullptr ? weight : "?");
 }
 
 void TracePortStatusFailedLine(PortSession& session, u32 error) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "spooler's SetPort failed: ");
@@ -164,7 +167,7 @@ void TracePortStatusFailedLine(PortSession& session, u32 error) {
 
 void TracePrinterSilentLine(PortSession& session) {
     TraceSay(session, "print cycle: nothing from the printer for %u ms, status requested",
-             static_cast<unsigned>(session.printTimeout));
+             static_cast<unsigned>(session.job.status.printTimeout));
 }
 
 void TraceResendLine(PortSession& session, const char* source, u32 bytes) {
@@ -172,14 +175,14 @@ void TraceResendLine(PortSession& session, const char* source, u32 bytes) {
 }
 
 void TraceDivertLine(PortSession& session) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
-    if (session.spoolFile == INVALID_HANDLE_VALUE || session.spoolFile == nullptr) {
+    if (session.job.spool.file == INVALID_HANDLE_VALUE || session.job.spool.file == nullptr) {
         TraceAppend(line, "multi-copy job: spool file cannot be made, ");
         TraceAppendError(line, keep.error);
     } else {
-        TraceAppend(line, "multi-copy job: stored in %s until the job end", session.spoolFilePath);
+        TraceAppend(line, "multi-copy job: stored in %s until the job end", session.job.spool.path);
     }
     TraceWriteLine(session, line);
 }

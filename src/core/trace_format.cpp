@@ -29,11 +29,11 @@ struct CodeName {
 };
 
 constexpr CodeName NOTIFY_NAMES[] = {
-    {NotifyJobStart, "job start"},         {NotifyMediaSettings, "media settings"},
-    {NotifyProgress, "progress"},          {NotifyMediaStatus, "media status"},
-    {NotifySystemError, "system error"},   {NotifyJobEnd, "job end"},
-    {NotifyConnect, "connect"},            {NotifyPrinting, "printing"},
-    {NotifyWaiting, "waiting"},            {NotifyPrinterNotice, "printer notice"},
+    {NotifyJobStart, "job start"},       {NotifyMediaSettings, "media settings"},
+    {NotifyProgress, "progress"},        {NotifyMediaStatus, "media status"},
+    {NotifySystemError, "system error"}, {NotifyJobEnd, "job end"},
+    {NotifyConnect, "connect"},          {NotifyPrinting, "printing"},
+    {NotifyWaiting, "waiting"},          {NotifyPrinterNotice, "printer notice"},
 };
 
 const char* Lookup(const CodeName* table, size_t count, u32 code) {
@@ -103,18 +103,20 @@ const char* SegmentKindName(i16 kind) {
 }
 
 const char* PortTypeName(i16 portType) {
-    static constexpr const char* NAMES[] = {"other", "serial", nullptr, "parallel", "usb", "network"};
+    static constexpr const char* NAMES[] = {"other",    "serial", nullptr,
+                                            "parallel", "usb",    "network"};
     return NameAt(NAMES, static_cast<u16>(portType));
 }
 
 const char* StatusTypeName(u8 statusType) {
-    static constexpr const char* NAMES[] = {"reply", "printing ended", "error", "gone",
+    static constexpr const char* NAMES[] = {"reply", "printing ended", "error",       "gone",
                                             "gone",  "notification",   "phase change"};
     return NameAt(NAMES, statusType);
 }
 
 const char* ReplyName(u32 state) {
-    static constexpr const char* NAMES[] = {nullptr, "continue", "pause", "cancel", nullptr, "awaited"};
+    static constexpr const char* NAMES[] = {nullptr,  "continue", "pause",
+                                            "cancel", nullptr,    "awaited"};
     return NameAt(NAMES, state);
 }
 
@@ -126,7 +128,8 @@ void TraceAppendNotify(TraceLine& line, u32 code) {
     if (IsStateNotification(code)) {
         TraceAppend(line, "state (%u,%u)", static_cast<unsigned>(NotifyClass(code)),
                     static_cast<unsigned>(code & 0xFFFF));
-        if (const PrinterState* state = FindPrinterState(code)) TraceAppend(line, " %s", state->name);
+        if (const PrinterState* state = FindPrinterState(code))
+            TraceAppend(line, " %s", state->name);
         return;
     }
     TraceAppend(line, "0x%x", static_cast<unsigned>(code));
@@ -143,8 +146,10 @@ void TraceAppendPacket(TraceLine& line, const StatusPacket& packet) {
         TraceAppend(line, "%s", type);
     else
         TraceAppend(line, "type %u", packet.statusType);
-    TraceAppend(line, ", phase %u/%u, errors %02x %02x, media width %u type 0x%02x extra 0x%02x, bytes",
-                packet.phaseType, static_cast<unsigned>(packet.phaseNumberHigh << 8 | packet.phaseNumberLow),
+    TraceAppend(line,
+                ", phase %u/%u, errors %02x %02x, media width %u type 0x%02x extra 0x%02x, bytes",
+                packet.phaseType,
+                static_cast<unsigned>(packet.phaseNumberHigh << 8 | packet.phaseNumberLow),
                 packet.errorInfo1, packet.errorInfo2, packet.mediaWidth, packet.mediaType,
                 packet.mediaExtra);
     const u8* bytes = reinterpret_cast<const u8*>(&packet);
@@ -153,8 +158,9 @@ void TraceAppendPacket(TraceLine& line, const StatusPacket& packet) {
 
 const char* JobOutcome(const PortSession& session) {
     if (session.trace.jobEnd == TRACE_END_REBUILD_REFUSED) return "not printed";
-    if (!(session.flags & PSF_STOPPED) || session.trace.jobEnd == TRACE_END_LAST_PAGE) return "printed";
-    if (session.replyState == REPLY_CANCEL ||
+    if (!(session.job.flags & PSF_STOPPED) || session.trace.jobEnd == TRACE_END_LAST_PAGE)
+        return "printed";
+    if (session.job.link.replyState == REPLY_CANCEL ||
         (session.stateClass == STATE_FATAL && session.stateCode == 0))
         return "cancelled";
     return "stopped";

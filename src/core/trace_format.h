@@ -1,6 +1,6 @@
 // The text of trace lines: a bounded line buffer, the line's prefix, and the
 // names and layouts of what the trace shows. Platform-free, so that it is
-// tested natively; the writing is in trace.cpp.
+// tested natively; the writing is in trace_sink.cpp.
 #pragma once
 
 #include <cstdarg>
@@ -54,7 +54,7 @@ void TraceAppendPacket(TraceLine& line, const StatusPacket& packet);
 
 // How a job ended, for its last line: TraceState::jobEnd.
 constexpr u32 TRACE_END_OPEN = 0;
-constexpr u32 TRACE_END_LAST_PAGE = 1;         // the last page went through
-constexpr u32 TRACE_END_REBUILD_REFUSED = 2;   // a multi-copy job that could not be rebuilt
+constexpr u32 TRACE_END_LAST_PAGE = 1;        // the last page went through
+constexpr u32 TRACE_END_REBUILD_REFUSED = 2;  // a multi-copy job that could not be rebuilt
 // "printed", "cancelled", "not printed" or "stopped", from the record at the job end.
 const char* JobOutcome(const PortSession& session);

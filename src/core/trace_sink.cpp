@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "core/cleanup.h"
 #include "core/port_monitor.h"
 #include "core/trace.h"
 
@@ -16,12 +17,11 @@ namespace {
 SRWLOCK g_traceLock = SRWLOCK_INIT;
 TraceSettings g_processTrace;
 
-struct TraceLockGuard {
-    TraceLockGuard() { AcquireSRWLockExclusive(&g_traceLock); }
-    ~TraceLockGuard() { ReleaseSRWLockExclusive(&g_traceLock); }
-    TraceLockGuard(const TraceLockGuard&) = delete;
-    TraceLockGuard& operator=(const TraceLockGuard&) = delete;
-};
+// Held until the scope ends.
+auto LockTrace() {
+    AcquireSRWLockExclusive(&g_traceLock);
+    return Cleanup([] { ReleaseSRWLockExclusive(&g_traceLock); });
+}
 
 // A quiet read leaves the readers' timed-out marker (2,-1), which the wait
 // loop clears to (0,0) at once and never reports; showing both would only
@@ -32,7 +32,7 @@ void TraceStateChange(PortSession& session, i16 stateClass, i16 stateCode) {
                      (stateClass == STATE_NONE && stateCode == 0);
     TraceState& trace = session.trace;
     if (quietRead || (trace.shownClass == stateClass && trace.shownCode == stateCode)) return;
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     TraceAppend(line, "state: ");
@@ -88,7 +88,7 @@ void SwitchTrace(PortSession& session, const TraceSettings& settings) {
     if (session.trace.on) FlushRepeatsUnderLock(session);
     CloseTraceFile(session);
     session.trace = TraceState{};
-    session.trace.on = settings.on != 0 ? 1 : 0;
+    session.trace.on = settings.on != 0;
     session.trace.shownClass = session.stateClass;
     session.trace.shownCode = session.stateCode;
     if (!session.trace.on) return;
@@ -130,10 +130,10 @@ void ReadTraceFile(HKEY settingsKey, TraceSettings& settings) {
 }
 
 void StartTrace(PortSession& session, const TraceSettings& settings) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     DWORD openError = 0;
     {
-        TraceLockGuard lock;
+        auto lock = LockTrace();
         g_processTrace = settings;
         if (!session.trace.on && !settings.on) return;
         SwitchTrace(session, settings);
@@ -143,11 +143,11 @@ void StartTrace(PortSession& session, const TraceSettings& settings) {
 }
 
 void InheritTrace(PortSession& session) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceSettings settings;
     DWORD openError = 0;
     {
-        TraceLockGuard lock;
+        auto lock = LockTrace();
         if (!g_processTrace.on) return;
         settings = g_processTrace;
         SwitchTrace(session, settings);
@@ -159,14 +159,14 @@ void InheritTrace(PortSession& session) {
 void TraceStartLine(TraceLine& line, const PortSession& session) {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    TraceTime time{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                   now.wMilliseconds};
+    TraceTime time{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                   now.wMinute, now.wSecond, now.wMilliseconds};
     TraceBegin(line, time, GetCurrentThreadId(), session.portName);
 }
 
 void TraceWriteLine(PortSession& session, TraceLine& line) {
     TraceFinish(line);
-    TraceLockGuard lock;
+    auto lock = LockTrace();
     FlushRepeatsUnderLock(session);
     WriteUnderLock(session, line);
 }
@@ -175,7 +175,7 @@ void TraceHold(PortSession& session, TraceLine& line, HeldTraceLine& held) {
     TraceFinish(line);
     held.line = line;
     held.due = true;
-    TraceLockGuard lock;
+    auto lock = LockTrace();
     HANDLE process = GetCurrentProcess();
     HANDLE file = static_cast<HANDLE>(session.trace.file);
     if (file != nullptr &&
@@ -185,7 +185,7 @@ void TraceHold(PortSession& session, TraceLine& line, HeldTraceLine& held) {
 
 void TraceWriteHeld(HeldTraceLine& held) {
     if (!held.due) return;
-    LastErrorKeeper keep;
+    KeepLastError keep;
     DWORD written = 0;
     if (held.file == nullptr ||
         !WriteFile(held.file, held.line.text, held.line.length, &written, nullptr))
@@ -196,7 +196,7 @@ void TraceWriteHeld(HeldTraceLine& held) {
 }
 
 bool TraceRepeatedFailure(PortSession& session, const char* call, u32 error) {
-    TraceLockGuard lock;
+    auto lock = LockTrace();
     TraceState& trace = session.trace;
     if (trace.failedCall == nullptr || std::strcmp(trace.failedCall, call) != 0 ||
         trace.failedError != error)
@@ -207,7 +207,7 @@ bool TraceRepeatedFailure(PortSession& session, const char* call, u32 error) {
 
 void TraceWriteFailureLine(PortSession& session, const char* call, u32 error, TraceLine& line) {
     TraceFinish(line);
-    TraceLockGuard lock;
+    auto lock = LockTrace();
     FlushRepeatsUnderLock(session);
     WriteUnderLock(session, line);
     session.trace.failedCall = call;
@@ -215,7 +215,7 @@ void TraceWriteFailureLine(PortSession& session, const char* call, u32 error, Tr
 }
 
 void TraceSay(PortSession& session, const char* format, ...) {
-    LastErrorKeeper keep;
+    KeepLastError keep;
     TraceLine line;
     TraceStartLine(line, session);
     va_list arguments;
@@ -236,9 +236,9 @@ void TraceAppendError(TraceLine& line, u32 error) {
     else
         TraceAppend(line, "error %u", static_cast<unsigned>(error));
     char text[128] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                      FORMAT_MESSAGE_MAX_WIDTH_MASK,
-                                  nullptr, error, 0, text, sizeof text, nullptr);
+    DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+        nullptr, error, 0, text, sizeof text, nullptr);
     while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '.' ||
                           text[length - 1] == '\r' || text[length - 1] == '\n'))
         text[--length] = '\0';
@@ -250,7 +250,7 @@ void TraceAppendError(TraceLine& line, u32 error) {
 
 void TraceLastLine(PortSession& session, TraceLine& line) {
     TraceWriteLine(session, line);
-    TraceLockGuard lock;
+    auto lock = LockTrace();
     CloseTraceFile(session);
-    session.trace.on = 0;
+    session.trace.on = false;
 }

@@ -3,13 +3,8 @@
 
 #include <windows.h>
 
+#include "core/scoped.h"
 #include "core/trace_format.h"
-
-// Keeps the thread's last error across the trace's own system calls.
-struct LastErrorKeeper {
-    DWORD error = GetLastError();
-    ~LastErrorKeeper() { SetLastError(error); }
-};
 
 // A line for the record: time, thread and port, then the text.
 void TraceStartLine(TraceLine& line, const PortSession& session);

@@ -16,9 +16,12 @@ struct BoundName {
 };
 
 constexpr BoundName BOUND_NAMES[] = {
-    {"notify", &WaitBounds::notifyMs},          {"search", &WaitBounds::windowSearchMs},
-    {"message", &WaitBounds::launchMessageMs},  {"exit", &WaitBounds::applicationExitMs},
-    {"thread", &WaitBounds::connectThreadExitMs}, {"mutex", &WaitBounds::portMutexEndMs},
+    {"notify", &WaitBounds::notifyMs},
+    {"search", &WaitBounds::windowSearchMs},
+    {"message", &WaitBounds::launchMessageMs},
+    {"exit", &WaitBounds::applicationExitMs},
+    {"thread", &WaitBounds::connectThreadExitMs},
+    {"mutex", &WaitBounds::portMutexEndMs},
 };
 
 void ApplyBound(WaitBounds& bounds, const char* item) {
@@ -26,7 +29,8 @@ void ApplyBound(WaitBounds& bounds, const char* item) {
     if (equals == nullptr) return;
     size_t nameLength = static_cast<size_t>(equals - item);
     for (const BoundName& bound : BOUND_NAMES) {
-        if (std::strlen(bound.name) == nameLength && std::strncmp(item, bound.name, nameLength) == 0)
+        if (std::strlen(bound.name) == nameLength &&
+            std::strncmp(item, bound.name, nameLength) == 0)
             bounds.*bound.field = static_cast<u32>(std::strtoul(equals + 1, nullptr, 10));
     }
 }

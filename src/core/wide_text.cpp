@@ -36,7 +36,8 @@ WideChar* WideCopy(const char* text) {
     if (text == nullptr) return nullptr;
     int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
     if (length == 0) return nullptr;
-    auto* copy = static_cast<WideChar*>(AllocZeroed(static_cast<SIZE_T>(length) * sizeof(WideChar)));
+    auto* copy =
+        static_cast<WideChar*>(AllocZeroed(static_cast<SIZE_T>(length) * sizeof(WideChar)));
     if (copy == nullptr) return nullptr;
     if (MultiByteToWideChar(CP_ACP, 0, text, -1, copy, length) == 0) {
         FreeBlock(copy);

@@ -7,6 +7,7 @@
 #include "core/port_calls.h"
 #include "core/port_mutex.h"
 #include "core/process_state.h"
+#include "core/scoped.h"
 #include "core/trace.h"
 #include "core/wait_bounds.h"
 #include "statmon/launch.h"
@@ -32,23 +33,23 @@ void CloseAndClear(Handle& handle) {
 // left behind rather than holding the spooler's thread for ever; the connect
 // window is detached first, so that nothing freed below is touched by it later.
 void TellJobEndAndCloseLink(PortSession& session) {
-    if (session.monitorProcess != nullptr) {
-        if (!(session.flags & PSF_STOPPED)) {
+    if (session.job.link.monitorProcess != nullptr) {
+        if (!(session.job.flags & PSF_STOPPED)) {
             SendNotify(session, NotifyJobEnd);
-            session.flags |= PSF_RESET_ON_STOP;
+            session.job.flags |= PSF_RESET_ON_STOP;
             SendResetSequence(session);
         }
-        WaitForSingleObject(session.monitorProcess, g_waitBounds.applicationExitMs);
-        CloseAndClear(session.monitorProcess);
+        WaitForSingleObject(session.job.link.monitorProcess, g_waitBounds.applicationExitMs);
+        CloseAndClear(session.job.link.monitorProcess);
     }
-    WindowHandle window = session.connectWindow;
+    WindowHandle window = session.job.link.connectWindow;
     if (window != nullptr) PostMessageA(static_cast<HWND>(window), WM_CLOSE, 0, 0);
-    if (session.connectThread != nullptr) {
-        WaitForSingleObject(session.connectThread, g_waitBounds.connectThreadExitMs);
-        CloseAndClear(session.connectThread);
+    if (session.job.link.connectThread != nullptr) {
+        WaitForSingleObject(session.job.link.connectThread, g_waitBounds.connectThreadExitMs);
+        CloseAndClear(session.job.link.connectThread);
     }
     DetachConnectWindow(session, window);
-    session.connectWindow = nullptr;
+    session.job.link.connectWindow = nullptr;
 }
 
 // Owned first, so that no status read or pass-through request is using the
@@ -59,8 +60,8 @@ void ClosePortMutex(PortSession& session) {
     HANDLE mutex = nullptr;
     {
         MonitorLockGuard lock;
-        mutex = static_cast<HANDLE>(session.portMutex);
-        session.portMutex = nullptr;
+        mutex = static_cast<HANDLE>(session.job.portMutex);
+        session.job.portMutex = nullptr;
     }
     if (mutex == nullptr) return;
     if (TakeMutex(mutex, g_waitBounds.portMutexEndMs) == MutexWait::Owned) ReleaseMutex(mutex);
@@ -70,27 +71,27 @@ void ClosePortMutex(PortSession& session) {
 }  // namespace
 
 void ReleaseJob(PortSession& session, bool ownsOpenPortMutex) {
-    DWORD error = GetLastError();
+    KeepLastError keep;
+    JobRecord& job = session.job;
     ClosePortMutex(session);
     ReleaseSegments(session);
     ReleasePageCopy(session);
-    session.storedAhead = 0;
-    FreeText(session.windowTitle);
-    session.windowTitle = nullptr;
-    CloseAndClear(session.replyEvent);
-    FreeBlock(session.carryBuffer);
-    session.carryBuffer = nullptr;
-    session.carryCount = 0;
-    FreeText(session.documentName);
-    session.documentName = nullptr;
-    FreeText(session.printerName);
-    session.printerName = nullptr;
-    session.flags &= ~PSF_STARTED;
+    job.data.storedAhead = 0;
+    FreeBlock(job.data.carryBuffer);
+    job.data.carryBuffer = nullptr;
+    job.data.carryCount = 0;
+    FreeText(job.link.windowTitle);
+    job.link.windowTitle = nullptr;
+    CloseAndClear(job.link.replyEvent);
+    FreeText(job.documentName);
+    job.documentName = nullptr;
+    FreeText(job.printerName);
+    job.printerName = nullptr;
+    job.flags &= ~PSF_STARTED;
 
     LowerEndDocPort(session);
-    session.flags &= ~PSF_BUSY;
+    job.flags &= ~PSF_BUSY;
     if (ownsOpenPortMutex && session.openPortMutex != nullptr) ReleaseMutex(session.openPortMutex);
-    SetLastError(error);
 }
 
 // The named mutex is released whether or not the job's start got it: a

@@ -1,5 +1,5 @@
-// StartDocPort: claims the port for the job, starts it on the port monitor,
-// resets the job's fields, makes its buffers and handles and reads its
+// StartDocPort: claims the port for the job, starts its record afresh, starts
+// it on the port monitor, makes its buffers and handles and reads its
 // timeouts from the driver's registry settings.
 #include <windows.h>
 
@@ -10,11 +10,11 @@
 #include "core/port_calls.h"
 #include "core/port_monitor.h"
 #include "core/process_state.h"
+#include "core/scoped.h"
 #include "core/statmon_interface.h"
 #include "core/trace.h"
 #include "monitor/job_end.h"
 #include "monitor/monitor_ops.h"
-#include "stream/segment_list.h"
 
 namespace {
 
@@ -86,33 +86,61 @@ void ReleaseOpenPortMutex(PortSession& session, bool owned) {
     if (owned && session.openPortMutex != nullptr) ReleaseMutex(session.openPortMutex);
 }
 
-// Gives back what this call made; see ReleaseJob.
-WinBool Unwind(PortSession& session, bool ownsOpenPortMutex) {
-    ReleaseJob(session, ownsOpenPortMutex);
+// What a job holds besides its state: the copies of its names, the carry
+// buffer, the reply event, the connect window's title and the port mutex.
+// False when one cannot be had; what was made is in the record either way,
+// for ReleaseJob.
+bool AcquireJob(JobRecord& job, const char* printerName, const char* documentName) {
+    job.printerName = DuplicateText(printerName);
+    job.documentName = DuplicateText(documentName);
+    job.ownerThreadId = GetCurrentThreadId();
+    job.data.carryBuffer = static_cast<u8*>(AllocZeroed(CARRY_BUFFER_SIZE));
+    job.link.replyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    job.link.windowTitle = MakeWindowTitle(printerName, documentName);
+    // Every user of the port mutex expects it for the whole job, so it is made
+    // whether or not the driver's settings were found.
+    job.portMutex = CreateMutexA(nullptr, FALSE, nullptr);
+    return job.data.carryBuffer != nullptr && job.link.replyEvent != nullptr &&
+           job.portMutex != nullptr;
+}
+
+void ApplySettings(JobRecord& job, const JobSettings& settings) {
+    job.status.statusTimeout = SecondsToBoundedMs(settings.statusTimeout, STATUS_TIMEOUT_MAX_MS);
+    job.status.printTimeout = SecondsToBoundedMs(settings.printTimeout, PRINT_TIMEOUT_MAX_MS);
+    job.data.lanSleep = settings.lanSleep < LAN_SLEEP_MAX_MS ? settings.lanSleep : LAN_SLEEP_MAX_MS;
+}
+
+// A job start the port monitor refused: the port is free again, and the
+// port monitor's reason stays for the spooler.
+WinBool Refuse(PortSession& session, const char* printerName, const char* reason, bool startedBelow,
+               bool ownsOpenPortMutex) {
+    KeepLastError keep;
+    TraceJobRefused(session, ReadJobSettings(printerName).trace, reason, keep.error);
+    if (startedBelow) LowerEndDocPort(session);
+    ReleaseOpenPortMutex(session, ownsOpenPortMutex);
+    session.job.flags &= ~PSF_BUSY;
     return FALSE;
 }
 
 }  // namespace
 
-WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 level,
-                                u8* docInfo) {
+// The job's record starts afresh as a whole; the port claimed, the job is
+// started on the port monitor and then given what it holds.
+WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 level, u8* docInfo) {
     auto* session = static_cast<PortSession*>(port);
-    if (session->flags & PSF_BUSY) {
+    if (session->job.flags & PSF_BUSY) {
         SetLastError(ERROR_BUSY);
         return FALSE;
     }
-    if (!LowerTableCanRunJobs(*session)) {
+    if (!session->lowerCanRunJobs) {
         TraceJobRefused(*session, ReadJobSettings(printerName).trace,
                         "the port monitor lacks an operation this port needs", ERROR_NOT_SUPPORTED);
         SetLastError(ERROR_NOT_SUPPORTED);
         return FALSE;
     }
-
-    session->spoolToFile = 0;
-    session->spoolFile = INVALID_HANDLE_VALUE;
-    session->firstWriteSeen = 0;
-    std::memset(session->spoolFilePath, 0, sizeof session->spoolFilePath);
-    session->flags = (session->flags & PSF_JOB_START_KEEP_MASK) | PSF_BUSY;
+    JobRecord& job = session->job;
+    job = FreshJob();
+    job.flags = PSF_BUSY;
 
     // A job of another process on this port name holds the mutex to its end;
     // after the wait the job goes on, owned or not.
@@ -122,95 +150,24 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
         ownsOpenPortMutex = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
     }
 
-    MonitorTable& lower = session->lowerMonitor;
-    bool started = lower.StartDocPort != nullptr;
-    if (!started) SetLastError(ERROR_NOT_SUPPORTED);
-    if (started && !lower.StartDocPort(session->lowerPort, printerName, jobId, level, docInfo))
-        started = false;
-    if (!started) {
-        DWORD error = GetLastError();  // the port monitor's reason stays for the spooler
-        TraceJobRefused(*session, ReadJobSettings(printerName).trace, "StartDocPort failed", error);
-        ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
-        session->flags &= ~PSF_BUSY;
-        SetLastError(error);
-        return FALSE;
-    }
+    if (!LowerStartDocPort(*session, printerName, jobId, level, docInfo))
+        return Refuse(*session, printerName, "StartDocPort failed", false, ownsOpenPortMutex);
+    CommTimeouts timeouts = JOB_COMM_TIMEOUTS;
+    if (!LowerSetPortTimeOuts(*session, &timeouts))
+        return Refuse(*session, printerName, "SetPortTimeOuts failed", true, ownsOpenPortMutex);
 
-    if (lower.SetPortTimeOuts != nullptr) {
-        CommTimeouts timeouts = JOB_COMM_TIMEOUTS;
-        if (!lower.SetPortTimeOuts(session->lowerPort, &timeouts, 0)) {
-            DWORD error = GetLastError();
-            TraceJobRefused(*session, ReadJobSettings(printerName).trace, "SetPortTimeOuts failed",
-                            error);
-            LowerEndDocPort(*session);
-            ReleaseOpenPortMutex(*session, ownsOpenPortMutex);
-            session->flags &= ~PSF_BUSY;
-            SetLastError(error);
-            return FALSE;
-        }
-    }
-
-    session->flags |= PSF_LAUNCH_STATMON | PSF_SEND_MEDIA;
-
+    job.flags |= PSF_LAUNCH_STATMON | PSF_SEND_MEDIA;
     // The document name is the first field of the document information at levels 1 and 2.
     const char* documentName = docInfo != nullptr ? *reinterpret_cast<char**>(docInfo) : nullptr;
-    session->printerName = DuplicateText(printerName);
-    session->ownerThreadId = GetCurrentThreadId();
-    session->documentName = DuplicateText(documentName);
-    std::memset(&session->jobInfo, 0, sizeof session->jobInfo);
-    session->pageBytesSent = 0;
-    session->lastPercent = -1;
-    ReleaseSegments(*session);  // frees a list an earlier job left behind, else only clears
-    session->resendMode = 0;
-    session->pageCopy = nullptr;
-    session->rasterCount = 0;
-    session->phaseType = 0;
-    session->phaseNumber = 0;
-    session->portReady = PORT_READY;
-
-    session->carryBuffer = static_cast<u8*>(AllocZeroed(CARRY_BUFFER_SIZE));
-    if (session->carryBuffer == nullptr) return Unwind(*session, ownsOpenPortMutex);
-
-    session->carryCount = 0;
-    session->resetNeeded = 0;
-    session->monitorProcess = nullptr;
-    session->monitorProcessId = 0;
-    session->monitorThreadId = 0;
-    session->monitorWindow = nullptr;
-    session->replyState = REPLY_CONTINUE;
-    session->replyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (session->replyEvent == nullptr) return Unwind(*session, ownsOpenPortMutex);
-
-    session->connectThread = nullptr;
-    session->connectWindow = nullptr;
-    session->statusBufferCount = 0;
-    session->windowTitle = MakeWindowTitle(printerName, documentName);
-
+    if (!AcquireJob(job, printerName, documentName)) {
+        ReleaseJob(*session, ownsOpenPortMutex);
+        return FALSE;
+    }
     JobSettings settings = ReadJobSettings(printerName);
     StartTrace(*session, settings.trace);
-
-    // Every user of the port mutex expects it for the whole job, so it is made
-    // whether or not the driver's settings were found.
-    session->portMutex = CreateMutexA(nullptr, FALSE, nullptr);
-    if (session->portMutex == nullptr) return Unwind(*session, ownsOpenPortMutex);
-
-    session->statusTimeout = SecondsToBoundedMs(settings.statusTimeout, STATUS_TIMEOUT_MAX_MS);
-    session->printTimeout = SecondsToBoundedMs(settings.printTimeout, PRINT_TIMEOUT_MAX_MS);
-    session->pollTimeout = 5 * 100;
-    session->lanSleep = settings.lanSleep < LAN_SLEEP_MAX_MS ? settings.lanSleep : LAN_SLEEP_MAX_MS;
-    session->flags |= PSF_STARTED;
-    session->jobId = jobId;
-
-    session->printingPhase = 0;
-    session->waitingPhase = 0;
-    session->restoreCutParam = 0;
-    session->savedCutParam = 0;
-    session->resumeAfterReply = 0;
-    session->cutParamSeen = 0;
-    session->lastPageEnd = 0x0C;
-    session->jobEndTold = false;
-    session->portStatusFailed = false;
-    session->staleStatusPossible = true;
+    ApplySettings(job, settings);
+    job.flags |= PSF_STARTED;
+    job.jobId = jobId;
     TraceJobStart(*session);
     return TRUE;
 }

@@ -21,14 +21,14 @@ WinBool QXL_WINAPI StartDocPort(Handle port, char* printerName, u32 jobId, u32 l
 WinBool QXL_WINAPI ReadPort(Handle port, u8* buffer, u32 size, u32* read);
 WinBool QXL_WINAPI EndDocPort(Handle port);
 WinBool QXL_WINAPI GetPrinterDataFromPort(Handle port, u32 controlId, char* valueName,
-                                          char* inBuffer, u32 inSize, char* outBuffer,
-                                          u32 outSize, u32* returned);
+                                          char* inBuffer, u32 inSize, char* outBuffer, u32 outSize,
+                                          u32* returned);
 
-// How a port is opened below: fills lowerPort, the handle every later call
-// below is made with, and portMonitorHandle, the port monitor's own; on failure
-// the port monitor's error is the last error.
+// How a port is opened below: fills the record's lowerPort, the handle every
+// later call below is made with, and portMonitorHandle, the port monitor's
+// own; on failure the port monitor's error is the last error.
 struct LowerOpen {
-    bool (*open)(void* context, char* portName, Handle* lowerPort, Handle* portMonitorHandle);
+    bool (*open)(void* context, PortSession& record, char* portName);
     void* context;
 };
 // OpenPortEx of either table: the port record under the single-byte name, the

@@ -32,30 +32,30 @@ void ReplayFile(PortSession& session, HANDLE file, ReplayWriter writer) {
             bool ok = writer(session, piece + offset, length - offset, accepted);
             if (accepted > length - offset) accepted = length - offset;
             if (!ok && accepted == 0) return;
-            if (session.flags & PSF_STOPPED) return;
+            if (session.job.flags & PSF_STOPPED) return;
             offset += accepted;
         }
     }
 }
 
 void ReplaySpooledJob(PortSession& session) {
-    if (!session.spoolToFile || session.spoolFile == INVALID_HANDLE_VALUE ||
-        session.spoolFile == nullptr)
+    if (!session.job.spool.active || session.job.spool.file == INVALID_HANDLE_VALUE ||
+        session.job.spool.file == nullptr)
         return;
     char path[SPOOL_PATH_SIZE] = {};
     HANDLE rebuilt = OpenTemporaryFile(path);
     if (rebuilt != INVALID_HANDLE_VALUE) {
-        SetFilePointer(session.spoolFile, 0, nullptr, FILE_BEGIN);
-        BOOL rebuiltJob = RebuildMultiCopyJob(session.spoolFile, rebuilt);
-        TraceRebuild(session, session.spoolFile, rebuilt, rebuiltJob);
+        SetFilePointer(session.job.spool.file, 0, nullptr, FILE_BEGIN);
+        bool rebuiltJob = RebuildMultiCopyJob(session.job.spool.file, rebuilt);
+        TraceRebuild(session, session.job.spool.file, rebuilt, rebuiltJob);
         if (rebuiltJob) {
             ReplayFile(session, rebuilt, ReplayWrite);
-        } else if (session.monitorWindow != nullptr) {
+        } else if (session.job.link.monitorWindow != nullptr) {
             // Not a job that can be printed: the user learns why nothing came out.
             SendNotify(session, NotifySystemError);
         }
         CloseHandle(rebuilt);  // deletes it
     }
-    CloseHandle(session.spoolFile);  // deletes the spool file too
-    session.spoolFile = INVALID_HANDLE_VALUE;
+    CloseHandle(session.job.spool.file);  // deletes the spool file too
+    session.job.spool.file = INVALID_HANDLE_VALUE;
 }

@@ -71,16 +71,9 @@ HANDLE CreateOpenPortMutex(const char* portName) {
     return mutex;
 }
 
-// The port monitor's own 13-slot table: its handle is the one every later call uses.
-bool OpenThroughTable(void* context, char* portName, Handle* lowerPort, Handle* portMonitorHandle) {
-    auto* table = static_cast<MonitorTable*>(context);
-    if (table->OpenPort == nullptr) {
-        SetLastError(ERROR_NOT_SUPPORTED);
-        return false;
-    }
-    if (!table->OpenPort(portName, lowerPort)) return false;
-    *portMonitorHandle = *lowerPort;
-    return true;
+// The port monitor's own 13-slot table, already the record's.
+bool OpenThroughTable(void*, PortSession& record, char* portName) {
+    return LowerOpenPort(record, portName);
 }
 
 }  // namespace
@@ -110,10 +103,11 @@ WinBool OpenPortSession(char* portName, Handle* port, const MonitorTable& lowerT
         PortClass kind = ClassifyPortName(portName, IsNetworkPort(portName));
         record->portType = kind.portType;
         record->lptNumber = kind.lptNumber;
-        opened = openBelow.open(openBelow.context, portName, &record->lowerPort,
-                                &record->portMonitorHandle);
+        record->lowerMonitor = WholeLowerTable(lowerTable);
+        record->lowerCanRunJobs = LowerTableCanRunJobs(lowerTable, kind.portType);
+        record->lowerAnswersControls = lowerTable.GetPrinterDataFromPort != nullptr;
+        opened = openBelow.open(openBelow.context, *record, portName);
         if (opened) {
-            record->lowerMonitor = lowerTable;
             record->openPortMutex = CreateOpenPortMutex(portName);
         } else {
             error = GetLastError();  // the port monitor's reason stays for the caller
@@ -134,7 +128,7 @@ WinBool OpenPortSession(char* portName, Handle* port, const MonitorTable& lowerT
 
 WinBool QXL_WINAPI OpenPortEx(char* portName, char* /*printerName*/, Handle* port,
                               MonitorTable* lowerMonitor) {
-    return OpenPortSession(portName, port, *lowerMonitor, {OpenThroughTable, lowerMonitor});
+    return OpenPortSession(portName, port, *lowerMonitor, {OpenThroughTable, nullptr});
 }
 
 WinBool QXL_WINAPI ClosePort(Handle port) {

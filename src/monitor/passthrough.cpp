@@ -13,63 +13,59 @@ namespace {
 
 constexpr DWORD PASS_THROUGH_WAIT_MS = 2000;
 
-// Holds the USB port's mutex for one request, through a handle of its own
-// taken under monitorLock: the job end may close the record's handle meanwhile.
-struct UsbPortHold {
-    HANDLE mutex = nullptr;
-
-    // Only a clean wait lets the request through.
-    bool take(PortSession& session) {
-        if (session.portType != PORTTYPE_USB) return true;
-        HANDLE own = nullptr;
-        {
-            MonitorLockGuard lock;
-            HANDLE process = GetCurrentProcess();
-            if (session.portMutex == nullptr ||
-                !DuplicateHandle(process, static_cast<HANDLE>(session.portMutex), process, &own, 0,
-                                 FALSE, DUPLICATE_SAME_ACCESS))
-                return false;
-        }
-        if (TakeMutex(own, PASS_THROUGH_WAIT_MS) == MutexWait::Owned) {
-            mutex = own;
-            return true;
-        }
-        CloseHandle(own);
-        return false;
-    }
-    // Keeps the port monitor's last error for the caller.
-    ~UsbPortHold() {
-        if (mutex == nullptr) return;
-        DWORD error = GetLastError();
+// An owned hold of a mutex through a handle of its own: released and closed
+// when it goes, the port monitor's last error kept for the caller.
+struct HeldMutexKind {
+    using Type = HANDLE;
+    static HANDLE Empty() { return nullptr; }
+    static void Close(HANDLE mutex) {
         ReleaseMutex(mutex);
         CloseHandle(mutex);
-        SetLastError(error);
     }
 };
+using HeldMutex = Unique<HeldMutexKind>;
+
+// The USB port's mutex for one request, through a handle of its own taken
+// under monitorLock: the job end may close the record's handle meanwhile.
+// Only a clean wait lets the request through; an empty hold refuses it.
+HeldMutex HoldUsbPort(PortSession& session) {
+    UniqueHandle own;
+    {
+        MonitorLockGuard lock;
+        HANDLE process = GetCurrentProcess();
+        HANDLE duplicate = nullptr;
+        if (session.job.portMutex == nullptr ||
+            !DuplicateHandle(process, static_cast<HANDLE>(session.job.portMutex), process,
+                             &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS))
+            return HeldMutex();
+        own.reset(duplicate);
+    }
+    if (TakeMutex(own.get(), PASS_THROUGH_WAIT_MS) != MutexWait::Owned) return HeldMutex();
+    return HeldMutex(own.release());
+}
 
 }  // namespace
 
 WinBool QXL_WINAPI ReadPort(Handle port, u8* buffer, u32 size, u32* read) {
     auto& session = *static_cast<PortSession*>(port);
-    if (!(session.flags & PSF_STARTED)) {
+    if (!(session.job.flags & PSF_STARTED)) {
         if (read != nullptr) *read = 0;
         return FALSE;
     }
-    UsbPortHold hold;
-    if (!hold.take(session)) return FALSE;
+    HeldMutex hold;
+    if (session.portType == PORTTYPE_USB && !(hold = HoldUsbPort(session))) return FALSE;
     return LowerReadPort(session, buffer, size, read);
 }
 
 // Requests by value name (control id 0) are never served.
 WinBool QXL_WINAPI GetPrinterDataFromPort(Handle port, u32 controlId, char* valueName,
-                                          char* inBuffer, u32 inSize, char* outBuffer,
-                                          u32 outSize, u32* returned) {
+                                          char* inBuffer, u32 inSize, char* outBuffer, u32 outSize,
+                                          u32* returned) {
     auto& session = *static_cast<PortSession*>(port);
-    if (!(session.flags & PSF_STARTED) || controlId == 0 ||
-        session.lowerMonitor.GetPrinterDataFromPort == nullptr)
+    if (!(session.job.flags & PSF_STARTED) || controlId == 0 || !session.lowerAnswersControls)
         return FALSE;
-    UsbPortHold hold;
-    if (!hold.take(session)) return FALSE;
+    HeldMutex hold;
+    if (session.portType == PORTTYPE_USB && !(hold = HoldUsbPort(session))) return FALSE;
     return LowerGetPrinterData(session, controlId, valueName, inBuffer, inSize, outBuffer, outSize,
                                returned);
 }

@@ -34,9 +34,9 @@ SpoolSummary SummariseSpoolFile(HANDLE file) {
     summary.first = ReadSpoolHeader(header, 0);
     u32 offset = 0;
     u32 sizes[2] = {};
-    while (summary.size - offset >= SPOOL_HEADER_SIZE && ReadAt(file, offset, sizes, sizeof sizes) &&
-           sizes[0] == SPOOL_HEADER_SIZE && sizes[1] >= SPOOL_HEADER_SIZE &&
-           sizes[1] <= summary.size - offset) {
+    while (summary.size - offset >= SPOOL_HEADER_SIZE &&
+           ReadAt(file, offset, sizes, sizeof sizes) && sizes[0] == SPOOL_HEADER_SIZE &&
+           sizes[1] >= SPOOL_HEADER_SIZE && sizes[1] <= summary.size - offset) {
         offset += sizes[1];
         ++summary.records;
     }
@@ -45,19 +45,20 @@ SpoolSummary SummariseSpoolFile(HANDLE file) {
 
 }  // namespace
 
-void TraceRebuildLine(PortSession& session, HANDLE spoolFile, HANDLE rebuilt, BOOL rebuiltJob) {
-    LastErrorKeeper keep;
+void TraceRebuildLine(PortSession& session, HANDLE spoolFile, HANDLE rebuilt, bool rebuiltJob) {
+    KeepLastError keep;
     if (!rebuiltJob) session.trace.jobEnd = TRACE_END_REBUILD_REFUSED;
     SpoolSummary spool = SummariseSpoolFile(spoolFile);
     u32 pieces = 0;
     LookupTapeWidth(spool.first.mediaType, spool.first.paperId, &pieces);
     u32 rebuiltBytes = rebuiltJob ? GetFileSize(rebuilt, nullptr) : 0;
-    TraceSay(session,
-             "rebuild %s: %u records, %u pieces per record, %d copies, %s, %s order, %u bytes spooled, "
-             "%u bytes rebuilt",
-             rebuiltJob ? "done" : "refused, nothing printed", static_cast<unsigned>(spool.records),
-             static_cast<unsigned>(pieces), spool.first.copies,
-             spool.first.collate ? "collated" : "uncollated",
-             spool.first.reverseOrder ? "reverse" : "forward", static_cast<unsigned>(spool.size),
-             static_cast<unsigned>(rebuiltBytes));
+    TraceSay(
+        session,
+        "rebuild %s: %u records, %u pieces per record, %d copies, %s, %s order, %u bytes spooled, "
+        "%u bytes rebuilt",
+        rebuiltJob ? "done" : "refused, nothing printed", static_cast<unsigned>(spool.records),
+        static_cast<unsigned>(pieces), spool.first.copies,
+        spool.first.collate ? "collated" : "uncollated",
+        spool.first.reverseOrder ? "reverse" : "forward", static_cast<unsigned>(spool.size),
+        static_cast<unsigned>(rebuiltBytes));
 }

@@ -47,28 +47,22 @@ WinBool QXL_WINAPI EndDocBelow(Handle port) {
 
 // Called once, by ClosePort; the record goes whatever the port monitor answers.
 WinBool QXL_WINAPI CloseBelow(Handle port) {
-    auto* below = static_cast<WideLowerPort*>(port);
-    WinBool closed = FALSE;
-    if (below->lower.ClosePort != nullptr) {
-        closed = below->lower.ClosePort(below->port);
-    } else {
+    UniqueBlock<WideLowerPort> below(static_cast<WideLowerPort*>(port));
+    if (below->lower.ClosePort == nullptr) {
         SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
     }
-    DWORD error = GetLastError();
-    FreeBlock(below);
-    SetLastError(error);
-    return closed;
+    return below->lower.ClosePort(below->port);
 }
 
 // The monitor's own requests name no value; a spooler's name that converted
 // exactly (wide_ops.cpp) converts back to the same text.
 WinBool QXL_WINAPI GetPrinterDataBelow(Handle port, u32 controlId, char* valueName, char* in,
                                        u32 inSize, char* out, u32 outSize, u32* returned) {
-    WideChar* wideName = WideCopy(valueName);
-    if (valueName != nullptr && wideName == nullptr) return FALSE;
-    HeapBlockGuard nameGuard(wideName);
+    UniqueBlock<WideChar> wideName(WideCopy(valueName));
+    if (valueName != nullptr && !wideName) return FALSE;
     return Below(port).lower.GetPrinterDataFromPort(
-        Below(port).port, controlId, wideName, reinterpret_cast<WideChar*>(in), inSize,
+        Below(port).port, controlId, wideName.get(), reinterpret_cast<WideChar*>(in), inSize,
         reinterpret_cast<WideChar*>(out), outSize, returned);
 }
 
@@ -99,24 +93,19 @@ MonitorTable WideLowerTable(const Monitor2Table& lower) {
     return table;
 }
 
-bool OpenWideLowerPort(void* context, char* /*portName*/, Handle* lowerPort,
-                       Handle* portMonitorHandle) {
+bool OpenWideLowerPort(void* context, PortSession& record, char* /*portName*/) {
     const WideOpen& open = *static_cast<const WideOpen*>(context);
     OpenPort2Fn openPort = open.lower->OpenPort;
     if (openPort == nullptr) {
         SetLastError(ERROR_NOT_SUPPORTED);
         return false;
     }
-    auto* below = static_cast<WideLowerPort*>(AllocZeroed(sizeof(WideLowerPort)));
-    if (below == nullptr) return false;
+    UniqueBlock<WideLowerPort> below(
+        static_cast<WideLowerPort*>(AllocZeroed(sizeof(WideLowerPort))));
+    if (!below) return false;
     below->lower = *open.lower;
-    if (!openPort(open.lowerMonitorHandle, open.portName, &below->port)) {
-        DWORD error = GetLastError();
-        FreeBlock(below);
-        SetLastError(error);
-        return false;
-    }
-    *lowerPort = below;
-    *portMonitorHandle = below->port;
+    if (!openPort(open.lowerMonitorHandle, open.portName, &below->port)) return false;
+    record.portMonitorHandle = below->port;
+    record.lowerPort = below.release();  // the port record owns it from here; CloseBelow frees it
     return true;
 }

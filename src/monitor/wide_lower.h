@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/monitor2_table.h"
+#include "core/port_session.h"
 
 struct WideLowerPort {
     Monitor2Table lower;  // the port monitor's table; slots past its cbSize empty
@@ -33,5 +34,6 @@ struct WideOpen {
 };
 
 // A LowerOpen (monitor/monitor_ops.h) with a WideOpen as its context: opens
-// the port on the port monitor and makes the record, which lowerPort then is.
-bool OpenWideLowerPort(void* context, char* portName, Handle* lowerPort, Handle* portMonitorHandle);
+// the port on the port monitor and makes the record below, which the port
+// record's lowerPort then is.
+bool OpenWideLowerPort(void* context, PortSession& record, char* portName);

@@ -22,16 +22,15 @@ WinBool QXL_WINAPI OpenPortExW(Handle /*monitor*/, Handle lowerMonitorHandle, Wi
         return FALSE;
     }
     bool exact = false;
-    char* ansiName = AnsiCopy(portName, exact);
-    HeapBlockGuard nameGuard(ansiName);
-    if (ansiName == nullptr && portName != nullptr) return FALSE;
-    if (ansiName == nullptr || !exact) {
+    UniqueBlock<char> ansiName(AnsiCopy(portName, exact));
+    if (!ansiName && portName != nullptr) return FALSE;
+    if (!ansiName || !exact) {
         SetLastError(ERROR_INVALID_NAME);
         return FALSE;
     }
     Monitor2Table lower = WholeMonitor2Table(*lowerMonitor);
     WideOpen open{&lower, lowerMonitorHandle, portName};
-    return OpenPortSession(ansiName, port, WideLowerTable(lower), {OpenWideLowerPort, &open});
+    return OpenPortSession(ansiName.get(), port, WideLowerTable(lower), {OpenWideLowerPort, &open});
 }
 
 // The monitor reads only the document name (the first field at every level)
@@ -41,19 +40,17 @@ WinBool QXL_WINAPI OpenPortExW(Handle /*monitor*/, Handle lowerMonitorHandle, Wi
 WinBool QXL_WINAPI StartDocPortW(Handle port, WideChar* printerName, u32 jobId, u32 level,
                                  u8* docInfo) {
     bool exact = false;
-    char* printer = AnsiCopy(printerName, exact);
-    HeapBlockGuard printerGuard(printer);
-    if (printer == nullptr && printerName != nullptr) return FALSE;
+    UniqueBlock<char> printer(AnsiCopy(printerName, exact));
+    if (!printer && printerName != nullptr) return FALSE;
     WideChar* wideDocument = docInfo != nullptr ? *reinterpret_cast<WideChar**>(docInfo) : nullptr;
-    char* document = AnsiCopy(wideDocument, exact);
-    HeapBlockGuard documentGuard(document);
-    if (document == nullptr && wideDocument != nullptr) return FALSE;
-    DOC_INFO_1A ansiInfo{document, nullptr, nullptr};
+    UniqueBlock<char> document(AnsiCopy(wideDocument, exact));
+    if (!document && wideDocument != nullptr) return FALSE;
+    DOC_INFO_1A ansiInfo{document.get(), nullptr, nullptr};
 
     auto& below = *static_cast<WideLowerPort*>(static_cast<PortSession*>(port)->lowerPort);
     below.jobPrinterName = printerName;
     below.jobDocInfo = docInfo;
-    WinBool started = StartDocPort(port, printer, jobId, level,
+    WinBool started = StartDocPort(port, printer.get(), jobId, level,
                                    docInfo != nullptr ? reinterpret_cast<u8*>(&ansiInfo) : nullptr);
     below.jobPrinterName = nullptr;
     below.jobDocInfo = nullptr;
@@ -66,13 +63,12 @@ WinBool QXL_WINAPI GetPrinterDataFromPortW(Handle port, u32 controlId, WideChar*
                                            WideChar* inBuffer, u32 inSize, WideChar* outBuffer,
                                            u32 outSize, u32* returned) {
     bool exact = false;
-    char* name = AnsiCopy(valueName, exact);
-    HeapBlockGuard nameGuard(name);
-    if (name == nullptr && valueName != nullptr) return FALSE;
+    UniqueBlock<char> name(AnsiCopy(valueName, exact));
+    if (!name && valueName != nullptr) return FALSE;
     if (!exact) {
         SetLastError(ERROR_INVALID_NAME);
         return FALSE;
     }
-    return GetPrinterDataFromPort(port, controlId, name, reinterpret_cast<char*>(inBuffer), inSize,
-                                  reinterpret_cast<char*>(outBuffer), outSize, returned);
+    return GetPrinterDataFromPort(port, controlId, name.get(), reinterpret_cast<char*>(inBuffer),
+                                  inSize, reinterpret_cast<char*>(outBuffer), outSize, returned);
 }

@@ -16,11 +16,11 @@ constexpr UINT WM_APP_CLOSE = WM_APP + 1;  // close once the current message has
 enum class JobPhase {
     Connecting,  // the window exists; the job start block has not come yet
     Printing,
-    Waiting,     // the printer is printing the page it was sent
+    Waiting,  // the printer is printing the page it was sent
     Paused,
-    Awaiting,    // a state waits for Continue or Cancel
-    Resuming,    // answered; the monitor checks the printer and sends the page again
-    Stopped,     // a fatal state, or the monitor has gone: nothing is left to answer
+    Awaiting,  // a state waits for Continue or Cancel
+    Resuming,  // answered; the monitor checks the printer and sends the page again
+    Stopped,   // a fatal state, or the monitor has gone: nothing is left to answer
 };
 
 struct App {
@@ -42,7 +42,7 @@ struct App {
     bool noticeShown = false;
 
     JobPhase phase = JobPhase::Connecting;
-    u32 stateCode = 0;        // the state shown while Awaiting or Stopped; 0 when the monitor has gone
+    u32 stateCode = 0;  // the state shown while Awaiting or Stopped; 0 when the monitor has gone
     u32 policyContinues = 0;  // Continue answers the policy has given in this job
 };
 

@@ -7,12 +7,10 @@
 
 namespace {
 
-constexpr size_t NAME_FIELD = JOB_START_NAME_SIZE;
-constexpr size_t CAPTION_FIELD = 64;
-
 std::string FieldText(const u8* field, size_t size) {
     const void* end = std::memchr(field, 0, size);
-    size_t length = end != nullptr ? static_cast<size_t>(static_cast<const u8*>(end) - field) : size;
+    size_t length =
+        end != nullptr ? static_cast<size_t>(static_cast<const u8*>(end) - field) : size;
     return std::string(reinterpret_cast<const char*>(field), length);
 }
 
@@ -38,19 +36,19 @@ u32 BlockSizeOf(u32 code) {
 bool DecodeJobStart(const u8* bytes, size_t size, JobStartBlock& out) {
     if (size < JOB_START_BLOCK_SIZE) return false;
     out.jobId = ReadU32(bytes);
-    out.printer = FieldText(bytes + JOB_START_PRINTER_OFFSET, NAME_FIELD);
-    out.document = FieldText(bytes + JOB_START_DOCUMENT_OFFSET, NAME_FIELD);
+    out.printer = FieldText(bytes + JOB_START_PRINTER_OFFSET, JOB_START_NAME_SIZE);
+    out.document = FieldText(bytes + JOB_START_DOCUMENT_OFFSET, JOB_START_NAME_SIZE);
     out.connectWindow = ReadU32(bytes + JOB_START_WINDOW_OFFSET);
     return true;
 }
 
 bool DecodeMediaSettings(const u8* bytes, size_t size, MediaSettingsBlock& out) {
     if (size < MEDIA_SETTINGS_BLOCK_SIZE) return false;
-    out.caption = FieldText(bytes, CAPTION_FIELD);
-    out.width = bytes[67];
-    out.type = bytes[68];
-    out.extra = bytes[69];
-    out.pageTotal = ReadU16(bytes + 71);
+    out.caption = FieldText(bytes, MEDIA_SETTINGS_CAPTION_SIZE);
+    out.width = bytes[MEDIA_SETTINGS_WIDTH_OFFSET];
+    out.type = bytes[MEDIA_SETTINGS_TYPE_OFFSET];
+    out.extra = bytes[MEDIA_SETTINGS_EXTRA_OFFSET];
+    out.pageTotal = ReadU16(bytes + MEDIA_SETTINGS_PAGES_OFFSET);
     return true;
 }
 
@@ -64,8 +62,8 @@ bool DecodeProgress(const u8* bytes, size_t size, ProgressBlock& out) {
 
 bool DecodeMediaStatus(const u8* bytes, size_t size, MediaStatusBlock& out) {
     if (size < MEDIA_STATUS_BLOCK_SIZE) return false;
-    out.width = bytes[2];
-    out.type = bytes[3];
-    out.extra = bytes[4];
+    out.width = bytes[MEDIA_STATUS_WIDTH_OFFSET];
+    out.type = bytes[MEDIA_STATUS_TYPE_OFFSET];
+    out.extra = bytes[MEDIA_STATUS_EXTRA_OFFSET];
     return true;
 }

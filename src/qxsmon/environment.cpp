@@ -6,19 +6,13 @@
 #include <cstdio>
 
 #include "core/driver_settings.h"
+#include "core/scoped.h"
 #include "core/statmon_interface.h"
 
 namespace {
 
-struct KeyGuard {
-    HKEY key = nullptr;
-    ~KeyGuard() {
-        if (key != nullptr) RegCloseKey(key);
-    }
-};
-
-bool OpenKey(const char* format, const std::string& name, KeyGuard& out) {
-    return OpenSettingsKey(format, name.c_str(), out.key);
+bool OpenKey(const char* format, const std::string& name, UniqueKey& out) {
+    return OpenSettingsKey(format, name.c_str(), *out.receive());
 }
 
 // A text value, with environment variables expanded when it is REG_EXPAND_SZ.
@@ -47,20 +41,22 @@ bool ReadText(HKEY key, const char* name, std::string& value) {
 // defaults are safer than another printer's settings.
 std::string FullPrinterName(const std::string& name) {
     if (name.size() < JOB_START_NAME_SIZE - 1) return name;
-    KeyGuard printers;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRINTERS_KEY, 0, KEY_READ, &printers.key) != ERROR_SUCCESS)
+    UniqueKey printers;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRINTERS_KEY, 0, KEY_READ, printers.receive()) !=
+        ERROR_SUCCESS)
         return name;
     std::string found;
     int matches = 0;
     for (DWORD i = 0;; ++i) {
         char subkey[256];  // the longest registry key name, and its terminator
         DWORD size = sizeof subkey;
-        LONG rc = RegEnumKeyExA(printers.key, i, subkey, &size, nullptr, nullptr, nullptr, nullptr);
+        LONG rc =
+            RegEnumKeyExA(printers.get(), i, subkey, &size, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         int length = static_cast<int>(name.size());
         if (rc == ERROR_SUCCESS && size >= name.size() &&
-            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, subkey, length, name.c_str(), length) ==
-                CSTR_EQUAL) {
+            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, subkey, length, name.c_str(),
+                           length) == CSTR_EQUAL) {
             found = subkey;
             ++matches;
         }
@@ -74,18 +70,19 @@ std::string FullPrinterName(const std::string& name) {
 AppSettings ReadAppSettings(const std::string& cutPrinterName) {
     AppSettings settings;
     std::string printerName = FullPrinterName(cutPrinterName);
-    KeyGuard printerKey;
-    if (printerName.empty() || !OpenKey(PRINTERS_KEY_FORMAT, printerName, printerKey)) return settings;
+    UniqueKey printerKey;
+    if (printerName.empty() || !OpenKey(PRINTERS_KEY_FORMAT, printerName, printerKey))
+        return settings;
     std::string driver;
-    if (!ReadText(printerKey.key, "Printer Driver", driver)) return settings;
-    KeyGuard settingsKey;
+    if (!ReadText(printerKey.get(), "Printer Driver", driver)) return settings;
+    UniqueKey settingsKey;
     if (!OpenKey(SETTINGS_KEY_FORMAT, driver, settingsKey)) return settings;
     u32 headless = 0, trace = 0;
-    ReadFourByteSetting(settingsKey.key, "Headless", headless);
-    ReadFourByteSetting(settingsKey.key, "HeadlessDelay", settings.headlessDelayMs);
-    ReadFourByteSetting(settingsKey.key, "HeadlessRetries", settings.headlessRetries);
-    ReadFourByteSetting(settingsKey.key, "Trace", trace);
-    ReadText(settingsKey.key, "TraceFile", settings.traceFile);
+    ReadFourByteSetting(settingsKey.get(), "Headless", headless);
+    ReadFourByteSetting(settingsKey.get(), "HeadlessDelay", settings.headlessDelayMs);
+    ReadFourByteSetting(settingsKey.get(), "HeadlessRetries", settings.headlessRetries);
+    ReadFourByteSetting(settingsKey.get(), "Trace", trace);
+    ReadText(settingsKey.get(), "TraceFile", settings.traceFile);
     settings.headless = headless != 0;
     settings.trace = trace != 0;
     return settings;

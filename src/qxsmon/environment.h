@@ -7,11 +7,11 @@
 #include "core/platform.h"
 
 struct AppSettings {
-    bool headless = false;          // "Headless": answer by the policy even where the window is seen
-    u32 headlessDelayMs = 10000;    // "HeadlessDelay": before a fixable state is answered Continue
-    u32 headlessRetries = 60;       // "HeadlessRetries": Continue answers per job, then Cancel
-    bool trace = false;             // "Trace": the short log of what was shown and answered
-    std::string traceFile;          // "TraceFile": appended to; else the debugger output
+    bool headless = false;        // "Headless": answer by the policy even where the window is seen
+    u32 headlessDelayMs = 10000;  // "HeadlessDelay": before a fixable state is answered Continue
+    u32 headlessRetries = 60;     // "HeadlessRetries": Continue answers per job, then Cancel
+    bool trace = false;           // "Trace": the short log of what was shown and answered
+    std::string traceFile;        // "TraceFile": appended to; else the debugger output
 };
 
 // The settings of the printer's driver, by the name the job start block gives

@@ -19,7 +19,8 @@ constexpr int WINDOW_MARGIN = 8;
 bool StartedByMonitor(const char* commandLine) {
     while (*commandLine == ' ' || *commandLine == '\t') ++commandLine;
     size_t length = std::strlen(commandLine);
-    while (length > 0 && (commandLine[length - 1] == ' ' || commandLine[length - 1] == '\t')) --length;
+    while (length > 0 && (commandLine[length - 1] == ' ' || commandLine[length - 1] == '\t'))
+        --length;
     return length == sizeof MONITOR_ARGUMENT - 1 &&
            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, commandLine, static_cast<int>(length),
                           MONITOR_ARGUMENT, -1) == CSTR_EQUAL;
@@ -32,8 +33,8 @@ void RegisterStatusClass(HINSTANCE instance) {
     windowClass.cbWndExtra = DLGWINDOWEXTRA;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                                                        GetSystemMetrics(SM_CXSMICON),
+    windowClass.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP),
+                                                        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                         GetSystemMetrics(SM_CYSMICON), 0));
     windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -56,7 +57,8 @@ void PlaceWindow(HWND dialog) {
     int slots = (work.bottom - work.top) / height;
     int slot = slots > 0 ? others % slots : 0;
     SetWindowPos(dialog, nullptr, work.right - width - WINDOW_MARGIN,
-                 work.bottom - height * (slot + 1), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                 work.bottom - height * (slot + 1), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace

@@ -9,39 +9,26 @@
 #include "qxsmon/app.h"
 #include "qxsmon/states.h"
 #include "qxsmon/trace.h"
+#include "core/scoped.h"
 #include "core/statmon_interface.h"
 
 namespace {
 
-struct MappingGuard {
-    HANDLE handle;
-    ~MappingGuard() {
-        if (handle != nullptr) CloseHandle(handle);
-    }
-};
-
-struct ViewGuard {
-    void* view;
-    ~ViewGuard() {
-        if (view != nullptr) UnmapViewOfFile(view);
-    }
-};
-
 bool ReadBlock(u32 number, u32 size, std::vector<u8>& bytes) {
     char name[16];
     std::snprintf(name, sizeof name, BLOCK_NAME_FORMAT, static_cast<unsigned>(number));
-    MappingGuard mapping{OpenFileMappingA(FILE_MAP_READ, FALSE, name)};
-    if (mapping.handle == nullptr) {
+    UniqueHandle mapping(OpenFileMappingA(FILE_MAP_READ, FALSE, name));
+    if (!mapping) {
         Trace("block %s missing", name);
         return false;
     }
     // A section smaller than the block does not map at all.
-    ViewGuard view{MapViewOfFile(mapping.handle, FILE_MAP_READ, 0, 0, size)};
-    if (view.view == nullptr) {
+    UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, size));
+    if (!view) {
         Trace("block %s too small", name);
         return false;
     }
-    const u8* data = static_cast<const u8*>(view.view);
+    const u8* data = static_cast<const u8*>(view.get());
     bytes.assign(data, data + size);
     return true;
 }
@@ -56,11 +43,12 @@ void TakeJobStart(App& app, const JobStartBlock& block) {
     app.settings = ReadAppSettings(block.printer);
     app.answerByPolicy = app.invisibleSession || app.settings.headless;
     StartTrace(app.settings);
-    HWND named = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<i32>(block.connectWindow)));
+    HWND named =
+        reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<i32>(block.connectWindow)));
     app.connectWindow = IsConnectWindow(named) ? named : nullptr;
     // Never the document's name: the trace may be read by others than its owner.
-    Trace("job %u printer \"%s\" connect window 0x%08x%s; answers by %s",
-          block.jobId, block.printer.c_str(), block.connectWindow,
+    Trace("job %u printer \"%s\" connect window 0x%08x%s; answers by %s", block.jobId,
+          block.printer.c_str(), block.connectWindow,
           app.connectWindow != nullptr ? "" : " (not a connect window)",
           app.answerByPolicy ? "policy" : "user");
     ShowJob(app);
@@ -91,8 +79,7 @@ void TakeBlock(App& app, u32 code, LPARAM lParam) {
 
 void TakePhase(App& app, u32 code) {
     switch (code) {
-        case NotifyConnect:
-            return;
+        case NotifyConnect: return;
         case NotifyPrinting:
         case NotifyWaiting:
             // A paused job finishes its page first; a stopped one has nothing to show.
@@ -104,8 +91,7 @@ void TakePhase(App& app, u32 code) {
             app.noticeShown = true;
             ShowPhase(app);
             return;
-        default:
-            Trace("notification 0x%08x ignored", code);
+        default: Trace("notification 0x%08x ignored", code);
     }
 }
 

@@ -9,9 +9,9 @@ struct StateText {
     u32 code;
     int headlineId;  // string ids in the resource script
     int adviceId;
-    StateKind kind;       // Fixable, WontClear or Fatal
-    bool generic;         // an unknown code: the headline shows it in hex
-    bool namesJobMedia;   // the advice names the media the job asks for
+    StateKind kind;      // Fixable, WontClear or Fatal
+    bool generic;        // an unknown code: the headline shows it in hex
+    bool namesJobMedia;  // the advice names the media the job asks for
 };
 
 // The state's texts; an unknown code gets its class's generic entry.
@@ -23,7 +23,7 @@ struct PolicySettings {
 };
 
 struct PolicyAnswer {
-    u32 reply;    // 0: none
+    u32 reply;  // 0: none
     u32 afterMs;
 };
 

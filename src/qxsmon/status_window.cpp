@@ -65,7 +65,8 @@ void CancelAndClose(App& app) {
 void TakeCommand(App& app, int id) {
     switch (id) {
         case IDC_CONTINUE:
-            if (app.phase == JobPhase::Awaiting) AnswerOrGone(app, REPLY_CONTINUE, JobPhase::Resuming);
+            if (app.phase == JobPhase::Awaiting)
+                AnswerOrGone(app, REPLY_CONTINUE, JobPhase::Resuming);
             return;
         case IDC_PAUSE:
             if (app.phase == JobPhase::Paused) {
@@ -74,9 +75,7 @@ void TakeCommand(App& app, int id) {
                 AnswerOrGone(app, REPLY_PAUSE, JobPhase::Paused);
             }
             return;
-        case IDC_CANCEL_JOB:
-            CancelAndClose(app);
-            return;
+        case IDC_CANCEL_JOB: CancelAndClose(app); return;
         default:  // Esc and Enter: no answer by accident
             return;
     }
@@ -123,7 +122,8 @@ void InitDialog(HWND dialog, App& app) {
 void EnterPhase(App& app, JobPhase phase) {
     if (app.phase == JobPhase::Awaiting && phase != JobPhase::Awaiting) {
         KillTimer(app.dialog, POLICY_TIMER);
-        SetWindowPos(app.dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(app.dialog, HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     app.phase = phase;
     ShowPhase(app);
@@ -179,26 +179,17 @@ INT_PTR CALLBACK StatusDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     App* app = AppOf(dialog);
     if (app == nullptr) return FALSE;  // messages of the dialog's creation
     switch (message) {
-        case WM_STATMON:
-            HandleNotification(*app, static_cast<u32>(wParam), lParam);
-            return TRUE;
+        case WM_STATMON: HandleNotification(*app, static_cast<u32>(wParam), lParam); return TRUE;
         case WM_COMMAND:
             if (HIWORD(wParam) == BN_CLICKED) TakeCommand(*app, LOWORD(wParam));
             return TRUE;
-        case WM_TIMER:
-            TakeTimer(*app, wParam);
-            return TRUE;
-        case WM_CLOSE:
-            CancelAndClose(*app);
-            return TRUE;
-        case WM_APP_CLOSE:
-            DestroyWindow(dialog);
-            return TRUE;
+        case WM_TIMER: TakeTimer(*app, wParam); return TRUE;
+        case WM_CLOSE: CancelAndClose(*app); return TRUE;
+        case WM_APP_CLOSE: DestroyWindow(dialog); return TRUE;
         case WM_DESTROY:
             Trace("exit");
             PostQuitMessage(0);
             return TRUE;
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }

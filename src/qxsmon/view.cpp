@@ -53,7 +53,8 @@ Look StateLook(const App& app) {
         return look;
     }
     StateText state = LookUpState(app.stateCode);
-    look.headline = state.generic ? FormatText(state.headlineId, app.stateCode) : Text(state.headlineId);
+    look.headline =
+        state.generic ? FormatText(state.headlineId, app.stateCode) : Text(state.headlineId);
     look.advice = state.namesJobMedia ? FormatText(state.adviceId, JobMediaText(app).c_str())
                                       : Text(state.adviceId);
     if (app.phase == JobPhase::Stopped) {
@@ -67,11 +68,12 @@ Look StateLook(const App& app) {
         return look;
     }
     look.canContinue = true;
-    if (app.answerByPolicy && HeadlessAnswer(app.stateCode, app.policyContinues,
-                                             {app.settings.headlessDelayMs,
-                                              app.settings.headlessRetries})
-                                      .reply == REPLY_CONTINUE) {
-        look.advice += " " + FormatText(IDS_AUTO_CONTINUE, (app.settings.headlessDelayMs + 999) / 1000);
+    if (app.answerByPolicy &&
+        HeadlessAnswer(app.stateCode, app.policyContinues,
+                       {app.settings.headlessDelayMs, app.settings.headlessRetries})
+                .reply == REPLY_CONTINUE) {
+        look.advice +=
+            " " + FormatText(IDS_AUTO_CONTINUE, (app.settings.headlessDelayMs + 999) / 1000);
     }
     return look;
 }
@@ -83,15 +85,13 @@ Look PhaseLook(const App& app) {
     bool canAnswer = app.connectWindow != nullptr;
     look.canCancel = canAnswer;
     switch (app.phase) {
-        case JobPhase::Connecting:
-            look.headline = Text(IDS_CONNECTING);
-            return look;
+        case JobPhase::Connecting: look.headline = Text(IDS_CONNECTING); return look;
         case JobPhase::Printing:
         case JobPhase::Waiting:
             look.headline = Text(IDS_PRINTING);
-            look.advice = Text(app.noticeShown                      ? IDS_NOTICE_ADVICE
-                               : app.phase == JobPhase::Waiting     ? IDS_WAITING_ADVICE
-                                                                    : IDS_PRINTING_ADVICE);
+            look.advice = Text(app.noticeShown                  ? IDS_NOTICE_ADVICE
+                               : app.phase == JobPhase::Waiting ? IDS_WAITING_ADVICE
+                                                                : IDS_PRINTING_ADVICE);
             look.canPause = canAnswer;
             return look;
         case JobPhase::Paused:
@@ -105,8 +105,7 @@ Look PhaseLook(const App& app) {
             look.advice = Text(IDS_RESUMING_ADVICE);
             return look;
         case JobPhase::Awaiting:
-        case JobPhase::Stopped:
-            return StateLook(app);
+        case JobPhase::Stopped: return StateLook(app);
     }
     return look;
 }
@@ -124,7 +123,8 @@ void SetButton(HWND dialog, int id, bool enabled, int labelId) {
 
 std::string Text(int id) {
     char buffer[512];
-    int length = LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(id), buffer, sizeof buffer);
+    int length =
+        LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(id), buffer, sizeof buffer);
     return std::string(buffer, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
@@ -139,9 +139,9 @@ std::string FormatText(int id, ...) {
 }
 
 void ShowJob(App& app) {
-    SetWindowTextA(app.dialog, FormatText(IDS_WINDOW_TITLE, app.job.printer.c_str(),
-                                          app.job.document.c_str())
-                                   .c_str());
+    SetWindowTextA(
+        app.dialog,
+        FormatText(IDS_WINDOW_TITLE, app.job.printer.c_str(), app.job.document.c_str()).c_str());
     SetItemText(app.dialog, IDC_PRINTER, app.job.printer);
     SetItemText(app.dialog, IDC_DOCUMENT, app.job.document);
 }
@@ -162,11 +162,16 @@ void ShowProgress(App& app) {
     if (page == 0) return;
     bool ofTotal = total != 0 && page <= total;
     bool stopped = app.phase == JobPhase::Awaiting || app.phase == JobPhase::Stopped;
-    int pageOf = stopped ? IDS_STOPPED_AT_OF : app.phase == JobPhase::Paused ? IDS_PAUSED_AT_OF : IDS_PAGE_OF;
-    int pageAlone = stopped ? IDS_STOPPED_AT : app.phase == JobPhase::Paused ? IDS_PAUSED_AT : IDS_PAGE;
-    SetItemText(app.dialog, IDC_PAGE, ofTotal ? FormatText(pageOf, page, total)
-                                              : FormatText(pageAlone, page));
-    u32 position = ofTotal ? ((page - 1) * 100 + app.progress.percent) / total : app.progress.percent;
+    int pageOf = stopped                         ? IDS_STOPPED_AT_OF
+                 : app.phase == JobPhase::Paused ? IDS_PAUSED_AT_OF
+                                                 : IDS_PAGE_OF;
+    int pageAlone = stopped                         ? IDS_STOPPED_AT
+                    : app.phase == JobPhase::Paused ? IDS_PAUSED_AT
+                                                    : IDS_PAGE;
+    SetItemText(app.dialog, IDC_PAGE,
+                ofTotal ? FormatText(pageOf, page, total) : FormatText(pageAlone, page));
+    u32 position =
+        ofTotal ? ((page - 1) * 100 + app.progress.percent) / total : app.progress.percent;
     SendDlgItemMessageA(app.dialog, IDC_PROGRESS, PBM_SETPOS, position, 0);
 }
 

@@ -3,19 +3,21 @@
 #include "rebuild/rebuild.h"
 
 #include <cstring>
+#include <memory>
 
 #include "rebuild/spool_file.h"
 #include "rebuild/tape_table.h"
 #include "rebuild/walkers.h"
 #include "core/job_info.h"
+#include "core/printer_commands.h"
 
 namespace {
 
-constexpr u8 RESET_COMMAND[2] = {0x1B, 0x40};  // ESC @
-constexpr u8 FORM_FEED[1] = {WALK_FORM_FEED};
-constexpr u8 END_OF_JOB = WALK_END_OF_JOB;
-constexpr u16 CHECK_FLAGS_TYPE_9 = 0x0002;
-constexpr u16 CHECK_FLAGS_TYPE_8 = 0x000A;
+constexpr u8 FORM_FEED[1] = {CMD_FF};
+constexpr u8 END_OF_JOB = CMD_SUB;
+// The checks a rebuilt page asks for, by the spooled job's media type.
+constexpr u16 CHECKS_KIND_ONLY = JIB_CHECK_MEDIA_TYPE;
+constexpr u16 CHECKS_EXPLICIT_WIDTH = JIB_CHECK_MEDIA_TYPE | JIB_CHECK_MEDIA_EXTRA;
 
 // Holds back the last byte written so that the end of the job can put the
 // end-of-job byte in its place without seeking back in the destination.
@@ -46,21 +48,19 @@ void FinishOutput(Output* out) {
     if (!out->io->write(out->io->context, &END_OF_JOB, 1)) out->failed = true;
 }
 
-// A zero-filled block that goes back through the same io on every way out.
-struct IoBlock {
+// A zero-filled block that goes back through the same io on every way out;
+// null for a size of 0 or when none can be had.
+struct IoRelease {
     const RebuildIo* io;
-    void* block;
-    IoBlock(const RebuildIo* owner, u32 size) : io(owner), block(nullptr) {
-        if (size != 0) block = io->allocate(io->context, size);
-    }
-    ~IoBlock() {
-        if (block != nullptr) io->release(io->context, block);
-    }
-    IoBlock(const IoBlock&) = delete;
-    IoBlock& operator=(const IoBlock&) = delete;
-    u8* bytes() const { return static_cast<u8*>(block); }
-    u32* entries() const { return static_cast<u32*>(block); }
+    void operator()(void* block) const { io->release(io->context, block); }
 };
+using IoBlock = std::unique_ptr<void, IoRelease>;
+
+IoBlock Allocate(const RebuildIo* io, u32 size) {
+    return IoBlock(size != 0 ? io->allocate(io->context, size) : nullptr, IoRelease{io});
+}
+u8* Bytes(const IoBlock& block) { return static_cast<u8*>(block.get()); }
+u32* Entries(const IoBlock& block) { return static_cast<u32*>(block.get()); }
 
 struct Job {
     u8* image;
@@ -86,7 +86,9 @@ Record RecordAt(const Job& job, u32 r) {
 }
 
 void Measure(Record* record) {
-    MeasureCommands(record->data, record->dataLength, &record->controlBytes, &record->rasterBytes);
+    const CommandBytes bytes = MeasureCommands(record->data, record->dataLength);
+    record->controlBytes = bytes.control;
+    record->rasterBytes = bytes.raster;
 }
 
 u32 PieceEntry(const Job& job, u32 r, u32 p) { return r * job.index->piecesPerRecord + p; }
@@ -95,8 +97,9 @@ u32 PieceEntry(const Job& job, u32 r, u32 p) { return r * job.index->piecesPerRe
 // without control commands needs no buffer.
 bool FillControlBuffer(const Record& record, const IoBlock& buffer) {
     if (record.controlBytes == 0) return true;
-    if (buffer.block == nullptr) return false;
-    ExtractControlCommands(record.data, record.dataLength, buffer.bytes(), record.controlBytes, 1);
+    if (buffer == nullptr) return false;
+    ExtractControlCommands(record.data, record.dataLength, Bytes(buffer), record.controlBytes,
+                           true);
     return true;
 }
 
@@ -117,11 +120,11 @@ bool WriteRecordCollated(Job* job, u32 r) {
     const u32 pieces = job->index->pieceCount;
     // With one piece per record the control commands are never sent apart.
     if (pieces > 1) Measure(&record);
-    IoBlock controlBuffer(job->out.io, pieces > 1 ? record.controlBytes : 0);
+    IoBlock controlBuffer = Allocate(job->out.io, pieces > 1 ? record.controlBytes : 0);
     if (pieces > 1 && !FillControlBuffer(record, controlBuffer)) return false;
-    u8* control = controlBuffer.bytes();
+    u8* control = Bytes(controlBuffer);
     const u32 controlBytes = control != nullptr ? record.controlBytes : 0;
-    PatchControlCommands(control, controlBytes, 0);
+    PatchControlCommands(control, controlBytes, false);
     const u32 pageBytes = record.dataLength + (job->outputPageNumber == 1 ? 2 : 0);
     for (u32 i = 0; i < pieces; ++i) {
         const u32 p = Ordered(i, pieces, job->reverseOrder);
@@ -142,9 +145,9 @@ bool WriteRecordUncollated(Job* job, u32 r) {
     const i32 copies = job->copies;
     const bool reprintFromMemory = record.rasterBytes <= REPRINT_RASTER_LIMIT && copies > 1;
     const bool needControl = reprintFromMemory || pieces > 1;
-    IoBlock controlBuffer(job->out.io, needControl ? record.controlBytes : 0);
+    IoBlock controlBuffer = Allocate(job->out.io, needControl ? record.controlBytes : 0);
     if (needControl && !FillControlBuffer(record, controlBuffer)) return false;
-    u8* control = controlBuffer.bytes();
+    u8* control = Bytes(controlBuffer);
     const u32 controlBytes = control != nullptr ? record.controlBytes : 0;
 
     for (u32 i = 0; i < pieces; ++i) {
@@ -184,11 +187,13 @@ JobInfoBlock MakeTemplate(const SpoolRecordHeader& last, u8 tapeWidth, u16 pageT
     memset(&block, 0, sizeof block);
     memcpy(block.introducer, JOB_INFO_INTRODUCER, sizeof block.introducer);
     block.mediaType = last.mediaType;
-    block.mediaWidth = last.mediaType == 8 ? last.explicitWidth : tapeWidth;
+    block.mediaWidth = last.mediaType == MEDIA_TYPE_EXPLICIT_WIDTH ? last.explicitWidth : tapeWidth;
     block.mediaExtra = last.mediaExtra;
     block.mediaSetting4 = last.settingFlag != 0 ? 1 : 0;
     block.partCount = 1;
-    block.checkFlags = last.mediaType == 9 ? CHECK_FLAGS_TYPE_9 : last.mediaType == 8 ? CHECK_FLAGS_TYPE_8 : 0;
+    block.checkFlags = last.mediaType == MEDIA_TYPE_KIND_ONLY        ? CHECKS_KIND_ONLY
+                       : last.mediaType == MEDIA_TYPE_EXPLICIT_WIDTH ? CHECKS_EXPLICIT_WIDTH
+                                                                     : 0;
     block.pageTotal = pageTotal;
     block.pageTotalShown = pageTotal;
     block.reserved22 = 1;
@@ -197,10 +202,10 @@ JobInfoBlock MakeTemplate(const SpoolRecordHeader& last, u8 tapeWidth, u16 pageT
 
 }  // namespace
 
-WinBool RebuildJobImage(u8* image, u32 size, const RebuildIo* io) {
+bool RebuildJobImage(u8* image, u32 size, const RebuildIo* io) {
     // Refused before anything is written: the caller then prints nothing.
     const u32 recordCount = CountSpoolRecords(image, size);
-    if (recordCount == 0) return 0;
+    if (recordCount == 0) return false;
 
     const SpoolRecordHeader first = ReadSpoolHeader(image, 0);
     SpoolIndex index{};
@@ -209,22 +214,27 @@ WinBool RebuildJobImage(u8* image, u32 size, const RebuildIo* io) {
 
     // Sized from the record count, so that no job is too long to index.
     const u32 pieceEntries = SpoolIndexEntries(recordCount, index.pieceCount);
-    if (pieceEntries == 0) return 0;
-    IoBlock recordOffsets(io, (recordCount + 1) * static_cast<u32>(sizeof(u32)));
-    IoBlock pieceOffsets(io, pieceEntries * static_cast<u32>(sizeof(u32)));
-    IoBlock pieceLengths(io, pieceEntries * static_cast<u32>(sizeof(u32)));
-    if (!recordOffsets.block || !pieceOffsets.block || !pieceLengths.block) return 0;
-    index.recordOffsets = recordOffsets.entries();
-    index.pieceOffsets = pieceOffsets.entries();
-    index.pieceLengths = pieceLengths.entries();
+    if (pieceEntries == 0) return false;
+    IoBlock recordOffsets = Allocate(io, (recordCount + 1) * static_cast<u32>(sizeof(u32)));
+    IoBlock pieceOffsets = Allocate(io, pieceEntries * static_cast<u32>(sizeof(u32)));
+    IoBlock pieceLengths = Allocate(io, pieceEntries * static_cast<u32>(sizeof(u32)));
+    if (!recordOffsets || !pieceOffsets || !pieceLengths) return false;
+    index.recordOffsets = Entries(recordOffsets);
+    index.pieceOffsets = Entries(pieceOffsets);
+    index.pieceLengths = Entries(pieceLengths);
     IndexSpoolImage(image, &index);
 
     const SpoolRecordHeader last = ReadSpoolHeader(image, index.recordOffsets[recordCount - 1]);
     const u32 copiesBits = static_cast<u32>(static_cast<i32>(first.copies));
     const u16 pageTotal = static_cast<u16>(index.pieceCount * recordCount * copiesBits);
 
-    Job job{image, &index, first.copies, first.reverseOrder != 0, MakeTemplate(last, tapeWidth, pageTotal),
-            1, Output{io, false, false, 0}};
+    Job job{image,
+            &index,
+            first.copies,
+            first.reverseOrder != 0,
+            MakeTemplate(last, tapeWidth, pageTotal),
+            1,
+            Output{io, false, false, 0}};
 
     bool written = true;
     if (index.pieceCount == 0 || job.copies <= 0) {
@@ -238,7 +248,7 @@ WinBool RebuildJobImage(u8* image, u32 size, const RebuildIo* io) {
         for (u32 i = 0; i < recordCount && written; ++i)
             written = WriteRecordUncollated(&job, Ordered(i, recordCount, job.reverseOrder));
     }
-    if (!written) return 0;
+    if (!written) return false;
     FinishOutput(&job.out);
-    return job.out.failed ? 0 : 1;
+    return !job.out.failed;
 }

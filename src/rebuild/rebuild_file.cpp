@@ -14,16 +14,9 @@ namespace {
 // rebuilt job goes out in few large writes. A fixed amount, whatever the job.
 constexpr u32 STAGING_SIZE = 1024 * 1024;
 
-struct HeapBlock {
-    void* block;
-    explicit HeapBlock(SIZE_T size) : block(AllocZeroed(size)) {}
-    ~HeapBlock() {
-        if (block != nullptr) FreeBlock(block);
-    }
-    HeapBlock(const HeapBlock&) = delete;
-    HeapBlock& operator=(const HeapBlock&) = delete;
-    u8* bytes() const { return static_cast<u8*>(block); }
-};
+UniqueBlock<u8> AllocateBytes(SIZE_T size) {
+    return UniqueBlock<u8>(static_cast<u8*>(AllocZeroed(size)));
+}
 
 bool ReadWhole(HANDLE file, u8* buffer, u32 size) {
     u32 got = 0;
@@ -40,7 +33,8 @@ bool WriteWhole(HANDLE file, const u8* data, u32 length) {
     u32 done = 0;
     while (done < length) {
         DWORD written = 0;
-        if (!WriteFile(file, data + done, length - done, &written, nullptr) || written == 0) return false;
+        if (!WriteFile(file, data + done, length - done, &written, nullptr) || written == 0)
+            return false;
         done += written;
     }
     return true;
@@ -58,13 +52,13 @@ bool Flush(FileOutput* out) {
     return ok;
 }
 
-WinBool WriteStaged(void* context, const u8* data, u32 length) {
+bool WriteStaged(void* context, const u8* data, u32 length) {
     FileOutput* out = static_cast<FileOutput*>(context);
-    if (length > STAGING_SIZE - out->used && !Flush(out)) return 0;
-    if (length >= STAGING_SIZE) return WriteWhole(out->file, data, length) ? 1 : 0;
+    if (length > STAGING_SIZE - out->used && !Flush(out)) return false;
+    if (length >= STAGING_SIZE) return WriteWhole(out->file, data, length);
     memcpy(out->staging + out->used, data, length);
     out->used += length;
-    return 1;
+    return true;
 }
 
 void* AllocateGlobal(void*, u32 size) { return AllocZeroed(size); }
@@ -72,21 +66,21 @@ void ReleaseGlobal(void*, void* block) { FreeBlock(block); }
 
 }  // namespace
 
-BOOL RebuildMultiCopyJob(HANDLE spoolFile, HANDLE destination) {
+bool RebuildMultiCopyJob(HANDLE spoolFile, HANDLE destination) {
     DWORD high = 0;
     const DWORD size = GetFileSize(spoolFile, &high);
-    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return FALSE;
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
     // The image is held whole in memory and indexed with 32-bit offsets.
-    if (high != 0 || size == 0) return FALSE;
+    if (high != 0 || size == 0) return false;
 
-    HeapBlock image(size);
-    if (image.block == nullptr) return FALSE;
-    if (!ReadWhole(spoolFile, image.bytes(), size)) return FALSE;
+    UniqueBlock<u8> image = AllocateBytes(size);
+    if (!image) return false;
+    if (!ReadWhole(spoolFile, image.get(), size)) return false;
 
-    HeapBlock staging(STAGING_SIZE);
-    if (staging.block == nullptr) return FALSE;
-    FileOutput out{destination, staging.bytes(), 0};
+    UniqueBlock<u8> staging = AllocateBytes(STAGING_SIZE);
+    if (!staging) return false;
+    FileOutput out{destination, staging.get(), 0};
     const RebuildIo io{&out, WriteStaged, AllocateGlobal, ReleaseGlobal};
-    if (!RebuildJobImage(image.bytes(), size, &io)) return FALSE;
-    return Flush(&out) ? TRUE : FALSE;
+    if (!RebuildJobImage(image.get(), size, &io)) return false;
+    return Flush(&out);
 }

@@ -46,8 +46,7 @@ void IndexSpoolImage(const u8* image, SpoolIndex* index) {
         // All pieces but the last end at a page end; the last takes the rest.
         u32 start = dataStart;
         for (u32 p = 0; p + 1 < index->pieceCount; ++p) {
-            u32 length = 0;
-            FindPageEnd(image + start, image + dataEnd, &length);
+            const u32 length = FindPageEnd(image + start, image + dataEnd);
             index->pieceOffsets[j] = start;
             index->pieceLengths[j] = length;
             start += length;

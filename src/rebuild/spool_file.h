@@ -2,10 +2,11 @@
 // header and its command stream, and the index of its records and pieces.
 #pragma once
 
-#include "core/platform.h"
+#include "core/printer_commands.h"
 
 constexpr u32 SPOOL_HEADER_SIZE = 58;
-constexpr u8 SPOOL_JOB_MARK = 0x3A;  // first byte of headerSize, and of the job
+// The mark a multi-copy job starts with is the low byte of its first headerSize.
+static_assert(SPOOL_HEADER_SIZE == MULTI_COPY_MARK);
 
 #pragma pack(push, 1)
 struct SpoolRecordHeader {

@@ -3,14 +3,11 @@
 
 namespace {
 
-constexpr u8 TAPE_WIDTHS[6] = {6, 9, 12, 18, 24, 36};
+constexpr u8 TAPE_WIDTHS[TAPE_WIDTH_COUNT] = {6, 9, 12, 18, 24, 36};
 
-// The paper ids come in four runs of six widths; the run gives the piece count.
-struct PaperRun {
-    u32 first;
-    u32 pieces;
-};
-constexpr PaperRun PAPER_RUNS[] = {{257, 1}, {277, 2}, {283, 3}, {289, 4}};
+bool IsOneOf(u32 id, const i16 (&ids)[2]) {
+    return id == static_cast<u32>(ids[0]) || id == static_cast<u32>(ids[1]);
+}
 
 }  // namespace
 
@@ -18,24 +15,19 @@ u8 LookupTapeWidth(u8 mediaType, i16 paperId, u32* pieceCount) {
     // Compared unsigned, so a negative id falls outside every run.
     const u32 id = static_cast<u32>(static_cast<i32>(paperId));
     switch (mediaType) {
-    case 2:
-        *pieceCount = 1;
-        return 18;
-    case 5:
-        *pieceCount = 1;
-        if (id == 267 || id == 307) return 12;
-        if (id == 268 || id == 308) return 18;
-        return 0;
-    case 8:
-        *pieceCount = 1;
-        return 0;
-    default:
-        break;
+        case MEDIA_TYPE_18MM_ONLY: *pieceCount = 1; return 18;
+        case MEDIA_TYPE_TWO_WIDTHS:
+            *pieceCount = 1;
+            if (IsOneOf(id, PAPER_IDS_12MM)) return 12;
+            if (IsOneOf(id, PAPER_IDS_18MM)) return 18;
+            return 0;
+        case MEDIA_TYPE_EXPLICIT_WIDTH: *pieceCount = 1; return 0;
+        default: break;
     }
     for (const PaperRun& run : PAPER_RUNS) {
-        if (id - run.first < 6) {
+        if (id - static_cast<u32>(run.first) < TAPE_WIDTH_COUNT) {
             *pieceCount = run.pieces;
-            return TAPE_WIDTHS[id - run.first];
+            return TAPE_WIDTHS[id - static_cast<u32>(run.first)];
         }
     }
     *pieceCount = 0;

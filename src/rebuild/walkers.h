@@ -4,27 +4,28 @@
 // They know only the commands a job to be rebuilt uses. A byte they cannot
 // step over ends the walk as the end of the buffer would, and a command that
 // runs past the end of the buffer is taken as far as the buffer goes: no
-// walker reads or writes outside [data, data + length). All return non-zero.
+// walker reads or writes outside [data, data + length).
 #pragma once
 
 #include "core/platform.h"
 
-constexpr u8 WALK_FORM_FEED = 0x0C;
-constexpr u8 WALK_END_OF_JOB = 0x1A;
-
-// Length of the piece at data up to and including its first form feed or
-// end-of-job byte. Without one before end (or before a byte the walk cannot
+// Length of the piece at data up to and including its first page end (FF or
+// the end-of-job byte SUB). Without one before end (or before a byte the walk cannot
 // step over) the piece is the rest of the record: end - data.
-WinBool FindPageEnd(const u8* data, const u8* end, u32* pieceLength);
+u32 FindPageEnd(const u8* data, const u8* end);
 
 // Control and raster byte counts over the whole buffer, page ends and all.
-WinBool MeasureCommands(const u8* data, u32 length, u32* controlBytes, u32* rasterBytes);
+struct CommandBytes {
+    u32 control;
+    u32 raster;
+};
+CommandBytes MeasureCommands(const u8* data, u32 length);
 
 // Appends the control commands in front of the first page end to dest, whose
 // capacity is destSize (normally controlBytes of MeasureCommands over the same
 // data, zero-filled by the caller). ESC i K gets bit 0x80 of its parameter set
 // or cleared by setBit and ESC i c its first parameter zeroed, in dest only.
-WinBool ExtractControlCommands(const u8* data, u32 length, u8* dest, u32 destSize, WinBool setBit);
+void ExtractControlCommands(const u8* data, u32 length, u8* dest, u32 destSize, bool setBit);
 
 // The same two edits in place, over the whole buffer, page ends and all.
-WinBool PatchControlCommands(u8* buffer, u32 length, WinBool setBit);
+void PatchControlCommands(u8* buffer, u32 length, bool setBit);

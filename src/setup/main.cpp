@@ -18,11 +18,13 @@ void PrintHelp() {
     printf("  add     registers qxlmon.dll, already copied to %s, as the language monitor NAME\n",
            SystemDirectory().c_str());
     printf("  remove  unregisters the monitor NAME\n");
-    printf("  status  tells whether NAME is registered and which qxlmon.dll the spooler would load\n");
+    printf(
+        "  status  tells whether NAME is registered and which qxlmon.dll the spooler would load\n");
     printf("NAME defaults to \"%s\". add and remove need an elevated command prompt.\n",
            kDefaultMonitorName);
-    printf("exit codes: 0 done, 1 other failure, 2 usage, 3 not elevated, 4 no usable qxlmon.dll,\n"
-           "            5 already installed, 6 in use by a printer driver, 7 not installed\n");
+    printf(
+        "exit codes: 0 done, 1 other failure, 2 usage, 3 not elevated, 4 no usable qxlmon.dll,\n"
+        "            5 already installed, 6 in use by a printer driver, 7 not installed\n");
 }
 
 Outcome UsageError(const std::string& problem) {
@@ -43,7 +45,8 @@ Outcome Run(int argc, char** argv) {
     if (name.empty() || name.find('\\') != std::string::npos)
         return UsageError("the monitor name must not be empty or hold a backslash");
     if (RunsUnderWow64())
-        return {SETUP_USAGE, "this is the x86 qxlsetup: on 64-bit Windows run the one in the x64 folder"};
+        return {SETUP_USAGE,
+                "this is the x86 qxlsetup: on 64-bit Windows run the one in the x64 folder"};
     if (_stricmp(command, "add") == 0) return AddMonitorCommand(name);
     if (_stricmp(command, "remove") == 0) return RemoveMonitorCommand(name);
     if (_stricmp(command, "status") == 0) return MonitorStatusCommand(name);

@@ -7,12 +7,12 @@
 // One exit code per outcome that a script or a person acts on.
 enum SetupExitCode : int {
     SETUP_DONE = 0,
-    SETUP_FAILED = 1,             // any other failure, reported with its Win32 error
+    SETUP_FAILED = 1,  // any other failure, reported with its Win32 error
     SETUP_USAGE = 2,
     SETUP_NOT_ELEVATED = 3,
-    SETUP_NO_DLL = 4,             // no qxlmon.dll of this architecture in the system directory
+    SETUP_NO_DLL = 4,  // no qxlmon.dll of this architecture in the system directory
     SETUP_ALREADY_INSTALLED = 5,
-    SETUP_IN_USE = 6,             // a printer driver still names the monitor
+    SETUP_IN_USE = 6,  // a printer driver still names the monitor
     SETUP_NOT_INSTALLED = 7,
 };
 

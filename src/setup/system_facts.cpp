@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/scoped.h"
 #include "setup/setup.h"
 
 namespace {
@@ -14,13 +15,6 @@ constexpr WORD kImageMachine = IMAGE_FILE_MACHINE_AMD64;
 #else
 constexpr WORD kImageMachine = IMAGE_FILE_MACHINE_I386;
 #endif
-
-struct FileHandle {
-    HANDLE h;
-    ~FileHandle() {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-};
 
 // The machine field of a PE image's file header; 0 when the bytes are not one.
 WORD ImageMachine(const BYTE* head, DWORD length) {
@@ -71,12 +65,12 @@ DllState ProbeDll(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return DLL_MISSING;
-    FileHandle file{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr)};
-    if (file.h == INVALID_HANDLE_VALUE) return DLL_PRESENT;
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return DLL_PRESENT;
     BYTE head[4096];
     DWORD length = 0;
-    if (!ReadFile(file.h, head, sizeof head, &length, nullptr)) return DLL_PRESENT;
+    if (!ReadFile(file.get(), head, sizeof head, &length, nullptr)) return DLL_PRESENT;
     return ImageMachine(head, length) == kImageMachine ? DLL_PRESENT : DLL_WRONG_ARCH;
 }
 
@@ -102,7 +96,8 @@ std::string Win32ErrorText(DWORD error) {
     char text[512];
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, error, 0, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
+    while (length > 0 &&
+           (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
         --length;
     std::string result = "error " + std::to_string(error);
     if (length > 0) result += ": " + std::string(text, length);

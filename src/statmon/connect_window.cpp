@@ -12,7 +12,8 @@ namespace {
 
 // The DLL keeps its instance at load; a program with the monitor linked in has none.
 HINSTANCE ConnectInstance() {
-    return g_process.moduleInstance != nullptr ? g_process.moduleInstance : GetModuleHandleA(nullptr);
+    return g_process.moduleInstance != nullptr ? g_process.moduleInstance
+                                               : GetModuleHandleA(nullptr);
 }
 
 // Once per process is enough; a second registration fails and that is harmless.
@@ -40,8 +41,8 @@ PortSession* WindowSession(HWND window) {
 
 // The phase notification a continue re-sends, 0 for none; under monitorLock.
 u32 PhaseToResend(const PortSession& session) {
-    if (session.printingPhase != 0) return NotifyPrinting;
-    if (session.waitingPhase != 0) return NotifyWaiting;
+    if (session.job.link.phase == ShownPhase::Printing) return NotifyPrinting;
+    if (session.job.link.phase == ShownPhase::Waiting) return NotifyWaiting;
     return 0;
 }
 
@@ -58,10 +59,10 @@ void TakeReply(HWND window, u32 state) {
         MonitorLockGuard lock;
         PortSession* session = WindowSession(window);
         if (session == nullptr) return;
-        session->replyState = state;
+        session->job.link.replyState = state;
         TraceReply(*session, state, traced);
         if (state == REPLY_CONTINUE) {
-            target = session->monitorWindow;
+            target = session->job.link.monitorWindow;
             phase = PhaseToResend(*session);
         }
     }
@@ -70,7 +71,7 @@ void TakeReply(HWND window, u32 state) {
     // A pause keeps a waiting writer waiting until the next reply.
     if (state == REPLY_PAUSE) return;
     MonitorLockGuard lock;
-    if (PortSession* session = WindowSession(window)) SetEvent(session->replyEvent);
+    if (PortSession* session = WindowSession(window)) SetEvent(session->job.link.replyEvent);
 }
 
 }  // namespace
@@ -79,19 +80,18 @@ unsigned long QXL_WINAPI ConnectThreadMain(void* parameter) {
     PortSession& session = *static_cast<PortSession*>(parameter);
     HINSTANCE instance = ConnectInstance();
     RegisterConnectClass(instance);
-    HWND window = CreateWindowExA(0, CONNECT_WINDOW_CLASS, session.windowTitle,
-                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
-                                  &session);
-    session.connectWindow = window;
+    HWND window = CreateWindowExA(0, CONNECT_WINDOW_CLASS, session.job.link.windowTitle,
+                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, nullptr, nullptr, instance, &session);
+    session.job.link.connectWindow = window;
     if (window == nullptr) {
         // Without a window no quit message would ever end the loop below; the
         // launch sees the null window and stops the job.
-        SetEvent(session.replyEvent);
+        SetEvent(session.job.link.replyEvent);
         return 1;
     }
     ShowWindow(window, SW_HIDE);
-    SetEvent(session.replyEvent);
+    SetEvent(session.job.link.replyEvent);
 
     MSG message = {};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -106,36 +106,22 @@ void DetachConnectWindow(PortSession& session, WindowHandle window) {
     HWND connect = static_cast<HWND>(window);
     if (window != nullptr && WindowSession(connect) == &session)
         SetWindowLongPtrA(connect, GWLP_USERDATA, 0);
-    if (g_process.connectTarget == &session) g_process.connectTarget = nullptr;
 }
 
 extern "C" LRESULT CALLBACK ConnectThreadProc(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam) {
     switch (message) {
         case WM_CREATE: {
-            auto* session = static_cast<PortSession*>(
-                reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+            auto* session =
+                static_cast<PortSession*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
             SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(session));
-            MonitorLockGuard lock;
-            g_process.connectTarget = session;
             return 0;
         }
-        case WM_DESTROY: {
-            // The record may be freed after its job ends; do not leave it named here.
-            {
-                MonitorLockGuard lock;
-                PortSession* session = WindowSession(window);
-                if (session != nullptr && g_process.connectTarget == session)
-                    g_process.connectTarget = nullptr;
-            }
-            PostQuitMessage(0);
-            return 0;
-        }
+        case WM_DESTROY: PostQuitMessage(0); return 0;
         case WM_STATMON:
             // Only the high 16 bits of the 32-bit wParam carry the reply state.
             TakeReply(window, static_cast<u32>(wParam) >> 16);
             return 0;
-        default:
-            return DefWindowProcA(window, message, wParam, lParam);
+        default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

@@ -4,4 +4,5 @@
 #include <windows.h>
 
 // The window procedure of the hidden connect window; exported by the DLL.
-extern "C" LRESULT CALLBACK ConnectThreadProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+extern "C" LRESULT CALLBACK ConnectThreadProc(HWND window, UINT message, WPARAM wParam,
+                                              LPARAM lParam);

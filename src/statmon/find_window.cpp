@@ -10,16 +10,18 @@ namespace {
 // would be lost.
 bool IsInputMethodWindow(HWND window) {
     char className[8] = {};
-    return GetClassNameA(window, className, sizeof className) > 0 && lstrcmpiA(className, "IME") == 0;
+    return GetClassNameA(window, className, sizeof className) > 0 &&
+           lstrcmpiA(className, "IME") == 0;
 }
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
     auto* session = reinterpret_cast<PortSession*>(context);
     DWORD processId = 0;
     DWORD threadId = GetWindowThreadProcessId(window, &processId);
-    if (processId == session->monitorProcessId && threadId == session->monitorThreadId &&
-        GetParent(window) == nullptr && !IsInputMethodWindow(window)) {
-        session->monitorWindow = window;
+    if (processId == session->job.link.monitorProcessId &&
+        threadId == session->job.link.monitorThreadId && GetParent(window) == nullptr &&
+        !IsInputMethodWindow(window)) {
+        session->job.link.monitorWindow = window;
         return FALSE;
     }
     return TRUE;
@@ -28,7 +30,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
 }  // namespace
 
 WindowHandle FindMonitorWindow(PortSession& session) {
-    session.monitorWindow = nullptr;
+    session.job.link.monitorWindow = nullptr;
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&session));
-    return session.monitorWindow;
+    return session.job.link.monitorWindow;
 }

@@ -43,7 +43,7 @@ void ShowLaunchFailure() {
 
 LaunchResult StopWithMessage(PortSession& session) {
     TraceJobStopped(session, "QXSMON.EXE cannot be started or shows no window");
-    session.flags |= PSF_STOPPED;
+    session.job.flags |= PSF_STOPPED;
     ShowLaunchFailure();
     return LAUNCH_DROPPED;
 }
@@ -68,27 +68,28 @@ bool StartApplication(PortSession& session) {
         CloseHandle(started.hProcess);
         return false;
     }
-    session.monitorProcessId = started.dwProcessId;
-    session.monitorThreadId = started.dwThreadId;
-    session.monitorProcess = started.hProcess;  // the record owns it until the job end
+    session.job.link.monitorProcessId = started.dwProcessId;
+    session.job.link.monitorThreadId = started.dwThreadId;
+    session.job.link.monitorProcess = started.hProcess;  // the record owns it until the job end
     return true;
 }
 
 }  // namespace
 
 LaunchResult LaunchStatusMonitor(PortSession& session) {
-    session.connectThread = CreateThread(nullptr, 0, ConnectThreadMain, &session, 0, nullptr);
-    if (session.connectThread == nullptr) {
-        session.flags |= PSF_STOPPED;
+    session.job.link.connectThread =
+        CreateThread(nullptr, 0, ConnectThreadMain, &session, 0, nullptr);
+    if (session.job.link.connectThread == nullptr) {
+        session.job.flags |= PSF_STOPPED;
         return LAUNCH_NO_THREAD;
     }
     // The thread sets replyEvent once its window exists; it also ends at once
     // when no window can be made, which must not leave this wait hanging.
-    HANDLE started[2] = {session.replyEvent, session.connectThread};
+    HANDLE started[2] = {session.job.link.replyEvent, session.job.link.connectThread};
     WaitForMultipleObjects(2, started, FALSE, INFINITE);
-    ResetEvent(session.replyEvent);
-    if (session.connectWindow == nullptr) {
-        session.flags |= PSF_STOPPED;
+    ResetEvent(session.job.link.replyEvent);
+    if (session.job.link.connectWindow == nullptr) {
+        session.job.flags |= PSF_STOPPED;
         return LAUNCH_NO_THREAD;
     }
 
@@ -99,30 +100,31 @@ LaunchResult LaunchStatusMonitor(PortSession& session) {
     for (;;) {
         Sleep(SEARCH_INTERVAL_MS);
         if (FindMonitorWindow(session) != nullptr) break;
-        if (DeadlinePassed(searchStart, g_waitBounds.windowSearchMs)) return StopWithMessage(session);
+        if (DeadlinePassed(searchStart, g_waitBounds.windowSearchMs))
+            return StopWithMessage(session);
     }
     Sleep(SEARCH_INTERVAL_MS);
 
     // A fresh application has seen nothing yet, so nothing it is sent can be a
     // repeat of what an earlier job's application was told.
-    session.lastNotifyCode = 0;
+    session.job.link.lastNotifyCode = 0;
     if (SendNotify(session, NotifyConnect) && SendJobStart(session)) {
-        session.flags &= ~PSF_LAUNCH_STATMON;
+        session.job.flags &= ~PSF_LAUNCH_STATMON;
         if (SendNotify(session, NotifyPrinting)) return LAUNCH_LINKED;
     }
-    session.flags |= PSF_STOPPED;
+    session.job.flags |= PSF_STOPPED;
     return LAUNCH_DROPPED;
 }
 
 bool WaitForReply(PortSession& session, u32& state) {
     // Bounded by the application's window: its disappearance is a cancel.
     for (;;) {
-        DWORD waited = WaitForSingleObject(session.replyEvent, REPLY_CHECK_MS);
+        DWORD waited = WaitForSingleObject(session.job.link.replyEvent, REPLY_CHECK_MS);
         if (waited == WAIT_OBJECT_0) {
             state = GetReplyState(session);
             return true;
         }
-        if (!IsWindow(static_cast<HWND>(session.monitorWindow))) {
+        if (!IsWindow(static_cast<HWND>(session.job.link.monitorWindow))) {
             state = REPLY_CANCEL;
             return true;
         }

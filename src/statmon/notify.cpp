@@ -14,7 +14,7 @@
 namespace {
 
 void MarkUnreachable(PortSession& session) {
-    session.resetNeeded = 1;
+    session.job.resetNeeded = true;
     SetState(session, STATE_FATAL, 0);
 }
 
@@ -32,7 +32,8 @@ HANDLE MakeBlock(const PortSession& session, const void* data, u32 size, u32& nu
         FormatBlockName(number, name);
         mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
         if (mapping == nullptr) return nullptr;
-        if (GetLastError() == ERROR_ALREADY_EXISTS) {  // another job's block: its data must stay its own
+        if (GetLastError() ==
+            ERROR_ALREADY_EXISTS) {  // another job's block: its data must stay its own
             CloseHandle(mapping);
             mapping = nullptr;
         }
@@ -52,11 +53,14 @@ HANDLE MakeBlock(const PortSession& session, const void* data, u32 size, u32& nu
 
 bool SendToApplication(WindowHandle window, u32 code, u32 lParam) {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(static_cast<HWND>(window), WM_STATMON, code, static_cast<LPARAM>(lParam),
-                               SMTO_NORMAL | SMTO_ABORTIFHUNG, g_waitBounds.notifyMs, &result) != 0;
+    return SendMessageTimeoutA(static_cast<HWND>(window), WM_STATMON, code,
+                               static_cast<LPARAM>(lParam), SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                               g_waitBounds.notifyMs, &result) != 0;
 }
 
-u32 NextBlockNumber(const PortSession& session) { return session.ownerThreadId + NextBlockCounter(); }
+u32 NextBlockNumber(const PortSession& session) {
+    return session.job.ownerThreadId + NextBlockCounter();
+}
 
 void FormatBlockName(u32 blockNumber, char name[16]) {
     std::snprintf(name, 16, BLOCK_NAME_FORMAT, static_cast<unsigned>(blockNumber));
@@ -65,8 +69,8 @@ void FormatBlockName(u32 blockNumber, char name[16]) {
 bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool withBlock) {
     // The application has heard the job's end and is on its way out: what the
     // bytes after the last page end bring is of no use to it.
-    if (session.jobEndTold) return true;
-    if (session.monitorWindow == nullptr && FindMonitorWindow(session) == nullptr) {
+    if (session.job.link.jobEndTold) return true;
+    if (session.job.link.monitorWindow == nullptr && FindMonitorWindow(session) == nullptr) {
         MarkUnreachable(session);
         return false;
     }
@@ -77,7 +81,7 @@ bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool
         u32 number = 0;
         block = MakeBlock(session, data, size, number);
         if (block == nullptr) {
-            SendToApplication(session.monitorWindow, NotifySystemError, 0);
+            SendToApplication(session.job.link.monitorWindow, NotifySystemError, 0);
             MarkUnreachable(session);
             return false;
         }
@@ -87,19 +91,19 @@ bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool
     bool awaitsAnswer = IsStateNotification(code);
     if (awaitsAnswer) {
         MonitorLockGuard lock;
-        session.replyState = REPLY_AWAITED;  // also when the repeat is dropped below
+        session.job.link.replyState = REPLY_AWAITED;  // also when the repeat is dropped below
     }
     bool repeat = false;
     if (awaitsAnswer || NotifyClass(code) == NOTIFY_CLASS_PHASE) {
-        repeat = code == session.lastNotifyCode;
-        if (!repeat) session.lastNotifyCode = code;
+        repeat = code == session.job.link.lastNotifyCode;
+        if (!repeat) session.job.link.lastNotifyCode = code;
     }
     TraceNotify(session, code, blockNumber, repeat);
     bool taken = true;
     if (!repeat) {
         // Reset first: a reply made while the application handles this sets it again.
-        if (session.replyEvent != nullptr) ResetEvent(session.replyEvent);
-        taken = SendToApplication(session.monitorWindow, code, blockNumber);
+        if (session.job.link.replyEvent != nullptr) ResetEvent(session.job.link.replyEvent);
+        taken = SendToApplication(session.job.link.monitorWindow, code, blockNumber);
     }
     if (block != nullptr) CloseHandle(block);  // the block lives only through the send
     // An application that has gone, or hangs past the bound, can no longer
@@ -107,7 +111,7 @@ bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool
     // job's end nothing is left to cancel: one that exits as it is told is
     // doing what it should.
     if (code == NotifyJobEnd)
-        session.jobEndTold = true;
+        session.job.link.jobEndTold = true;
     else if (!taken)
         MarkUnreachable(session);
     return taken;
@@ -115,5 +119,5 @@ bool SendNotify(PortSession& session, u32 code, const void* data, u32 size, bool
 
 u32 GetReplyState(PortSession& session) {
     MonitorLockGuard lock;
-    return session.replyState;
+    return session.job.link.replyState;
 }

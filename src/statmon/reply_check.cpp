@@ -6,17 +6,17 @@
 #include "statmon/notify.h"
 
 void MarkCancelled(PortSession& session) {
-    session.flags |= PSF_RESET_ON_STOP;
+    session.job.flags |= PSF_RESET_ON_STOP;
     SetState(session, STATE_FATAL, 0);
-    session.resetNeeded = 1;
+    session.job.resetNeeded = true;
 }
 
 namespace {
 
 // After the job end was told, the application's exit is expected, not a cancel.
 bool ApplicationGone(const PortSession& session) {
-    return session.monitorWindow != nullptr && !session.jobEndTold &&
-           !IsWindow(static_cast<HWND>(session.monitorWindow));
+    return session.job.link.monitorWindow != nullptr && !session.job.link.jobEndTold &&
+           !IsWindow(static_cast<HWND>(session.job.link.monitorWindow));
 }
 
 }  // namespace
@@ -29,7 +29,7 @@ bool CheckReply(PortSession& session) {
         MarkCancelled(session);
         return false;
     }
-    if (state == REPLY_CONTINUE) session.flags &= ~PSF_PAUSED;
-    if (state == REPLY_PAUSE) session.flags |= PSF_PAUSED;
+    if (state == REPLY_CONTINUE) session.job.flags &= ~PSF_PAUSED;
+    if (state == REPLY_PAUSE) session.job.flags |= PSF_PAUSED;
     return true;  // any other state: a state notification still awaits its answer
 }

@@ -27,7 +27,7 @@ constexpr u8 PAR_SELECTED = 0x80;
 
 constexpr u32 USB_PRESENT = 0x01 | 0x02;
 
-BOOL Request(PortSession& session, u32 controlId, void* in, u32 inSize, void* out, u32 outSize,
+bool Request(PortSession& session, u32 controlId, void* in, u32 inSize, void* out, u32 outSize,
              u32* returned) {
     return LowerGetPrinterData(session, controlId, nullptr, in, inSize, out, outSize, returned);
 }
@@ -40,18 +40,21 @@ PollResult SerialFailure(PortSession& session, PollResult result) {
 PollResult PollNetworkPort(PortSession& session) {
     u32 waiting = 0;
     u32 returned = 0;
-    BOOL ok = Request(session, CONTROL_NETWORK_QUEUED, nullptr, 0, &waiting, sizeof waiting, &returned);
-    return ok && returned == sizeof waiting && waiting >= STATUS_PACKET_SIZE ? POLL_READ : POLL_NOTHING;
+    bool ok =
+        Request(session, CONTROL_NETWORK_QUEUED, nullptr, 0, &waiting, sizeof waiting, &returned);
+    return ok && returned == sizeof waiting && waiting >= STATUS_PACKET_SIZE ? POLL_READ
+                                                                             : POLL_NOTHING;
 }
 
 PollResult PollSerialPort(PortSession& session) {
-    if (session.statusBufferCount != 0) return POLL_READ;  // part of a packet is already here
+    if (session.job.status.bufferCount != 0) return POLL_READ;  // part of a packet is already here
     u32 word = 0;
     if (!Request(session, CONTROL_SERIAL_STATUS, nullptr, 0, nullptr, 0, &word))
         return SerialFailure(session, POLL_STOP);
-    if ((word & SERIAL_READY) == 0) return SerialFailure(session, (word & SERIAL_DATA) ? POLL_READ : POLL_STOP);
+    if ((word & SERIAL_READY) == 0)
+        return SerialFailure(session, (word & SERIAL_DATA) ? POLL_READ : POLL_STOP);
     if (word & SERIAL_FAULTS) return SerialFailure(session, POLL_STOP);
-    session.portReady = (word & SERIAL_BUSY) ? PORT_BUSY : PORT_READY;
+    session.job.status.portReady = (word & SERIAL_BUSY) ? PORT_BUSY : PORT_READY;
     if ((word & SERIAL_DATA) == 0) {
         session.stateCode = 0;
         return POLL_NOTHING;
@@ -78,62 +81,58 @@ i16 ClassifyParallelStatus(u8 status) {
 
 PollResult PollPortReady(PortSession& session) {
     switch (session.portType) {
-        case PORTTYPE_NETWORK:
-            return PollNetworkPort(session);
+        case PORTTYPE_NETWORK: return PollNetworkPort(session);
         case PORTTYPE_USB:
             PollUsbPort(session);
-            if (session.portReady == PORT_OFF) {
+            if (session.job.status.portReady == PORT_OFF) {
                 SetState(session, STATE_GONE, 0);
                 return POLL_STOP;
             }
             return POLL_USB_PRESENT;
-        case PORTTYPE_SERIAL:
-            return PollSerialPort(session);
-        case PORTTYPE_PARALLEL:
-            PollParallelPort(session);
-            return POLL_READ;
-        default:
-            return POLL_READ;
+        case PORTTYPE_SERIAL: return PollSerialPort(session);
+        case PORTTYPE_PARALLEL: PollParallelPort(session); return POLL_READ;
+        default: return POLL_READ;
     }
 }
 
 // The port monitor's handle is asked first as a communications device; port
 // monitors whose handle is no such device answer the published query instead.
 bool PollParallelPort(PortSession& session) {
-    session.portReady = PORT_READY;
+    session.job.status.portReady = PORT_READY;
     DWORD errors = 0;
     if (ClearCommError(static_cast<HANDLE>(session.portMonitorHandle), &errors, nullptr)) {
-        session.portReady = ClassifyCommErrors(errors);
+        session.job.status.portReady = ClassifyCommErrors(errors);
         return true;
     }
     u32 info = 0;
     u32 returned = 0;
-    if (!Request(session, CONTROL_PAR_QUERY, nullptr, 0, &info, sizeof info, &returned)) return false;
-    session.portReady = ClassifyParallelStatus(static_cast<u8>(info & 0xFF));
+    if (!Request(session, CONTROL_PAR_QUERY, nullptr, 0, &info, sizeof info, &returned))
+        return false;
+    session.job.status.portReady = ClassifyParallelStatus(static_cast<u8>(info & 0xFF));
     return true;
 }
 
 bool PollUsbPort(PortSession& session) {
-    session.portReady = PORT_READY;
+    session.job.status.portReady = PORT_READY;
     switch (TakePortMutex(session, CONTROL_MUTEX_WAIT_MS)) {
         case MutexWait::Owned: break;
-        case MutexWait::TimedOut:
-            SetState(session, STATE_ERROR, CODE_TIMED_OUT);
-            return false;
+        case MutexWait::TimedOut: SetState(session, STATE_ERROR, CODE_TIMED_OUT); return false;
         case MutexWait::Failed: return false;
     }
-    MutexGuard guard{session.portMutex};
+    auto release = ReleaseOnExit(session.job.portMutex);
     u32 status = 0;
     u32 returned = 0;
-    if (!Request(session, CONTROL_USB_STATUS, nullptr, 0, &status, sizeof status, &returned)) return false;
-    if ((status & USB_PRESENT) != USB_PRESENT) session.portReady = PORT_OFF;
+    if (!Request(session, CONTROL_USB_STATUS, nullptr, 0, &status, sizeof status, &returned))
+        return false;
+    if ((status & USB_PRESENT) != USB_PRESENT) session.job.status.portReady = PORT_OFF;
     return true;
 }
 
 bool SetPortValue(PortSession& session, u32 value) {
-    u32 controlId = session.portType == PORTTYPE_NETWORK ? CONTROL_NETWORK_VALUE : CONTROL_PORT_VALUE;
+    u32 controlId =
+        session.portType == PORTTYPE_NETWORK ? CONTROL_NETWORK_VALUE : CONTROL_PORT_VALUE;
     if (TakePortMutex(session, CONTROL_MUTEX_WAIT_MS) != MutexWait::Owned) return false;
-    MutexGuard guard{session.portMutex};
+    auto release = ReleaseOnExit(session.job.portMutex);
     u32 returned = 0;
-    return Request(session, controlId, &value, sizeof value, nullptr, 0, &returned) != FALSE;
+    return Request(session, controlId, &value, sizeof value, nullptr, 0, &returned);
 }

@@ -5,12 +5,14 @@
 #include <winspool.h>
 
 #include "core/printer_states.h"
+#include "core/scoped.h"
 #include "core/statmon_interface.h"
 #include "core/trace.h"
 
 namespace {
 
-static_assert(PORT_STATE_OFFLINE == PORT_STATUS_OFFLINE && PORT_STATE_PAPER_JAM == PORT_STATUS_PAPER_JAM &&
+static_assert(PORT_STATE_OFFLINE == PORT_STATUS_OFFLINE &&
+              PORT_STATE_PAPER_JAM == PORT_STATUS_PAPER_JAM &&
               PORT_STATE_PAPER_OUT == PORT_STATUS_PAPER_OUT &&
               PORT_STATE_PAPER_PROBLEM == PORT_STATUS_PAPER_PROBLEM &&
               PORT_STATE_DOOR_OPEN == PORT_STATUS_DOOR_OPEN);
@@ -49,13 +51,12 @@ void SetPortStatus(PortSession& session, u32 status, const char* text, u32 sever
     Widen(text != nullptr ? text : "", statusText);
     PORT_INFO_3W info = {status, text != nullptr ? statusText : nullptr, severity};
     TracePortStatus(session, status, text, severity);
-    DWORD error = GetLastError();
+    KeepLastError keep;
     BOOL ok = SetPortW(nullptr, port, 3, reinterpret_cast<BYTE*>(&info));
-    if (!ok && !session.portStatusFailed) {
-        session.portStatusFailed = true;
+    if (!ok && !session.job.portStatusFailed) {
+        session.job.portStatusFailed = true;
         TracePortStatusFailed(session, GetLastError());
     }
-    SetLastError(error);
 }
 
 }  // namespace

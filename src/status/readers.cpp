@@ -25,7 +25,7 @@ bool MarkReadTimedOut(PortSession& session) {
 // One ReadPort. The port monitor stores the count on every call, 0 when the
 // read fails; a count above what was asked for is not trusted past the buffer.
 struct PortRead {
-    BOOL ok;
+    bool ok;
     u32 count;
     DWORD error;
 };
@@ -33,7 +33,7 @@ struct PortRead {
 PortRead ReadPortOnce(PortSession& session, u8* buffer, u32 size) {
     u32 count = 0;
     SetLastError(0);
-    BOOL ok = LowerReadPort(session, buffer, size, &count);
+    bool ok = LowerReadPort(session, buffer, size, &count);
     DWORD error = ok ? 0 : GetLastError();
     return {ok, count < size ? count : size, error};
 }
@@ -41,17 +41,17 @@ PortRead ReadPortOnce(PortSession& session, u8* buffer, u32 size) {
 // Hands over a packet already whole in the receive buffer before it reads
 // the port again (a port monitor whose ReadPort blocks for its read time-out
 // would otherwise hold each of a print cycle's packets that long), and reads
-// until one is whole. statusBufferCount is kept on every exit, so that bytes
+// until one is whole. The buffer's count is kept on every exit, so that bytes
 // already received are never lost between calls.
 bool ReadBlocks(PortSession& session, StatusPacket& out, u32 start, u32 timeout, u32 limit,
                 PacketStart packetStart) {
-    u32 count = session.statusBufferCount;
+    u32 count = session.job.status.bufferCount;
     if (count > STATUS_BUFFER_SIZE) count = STATUS_BUFFER_SIZE;
-    PortRead read = {TRUE, 1, 0};
+    PortRead read = {true, 1, 0};
     for (bool first = true;; first = false) {
-        if (count != 0) count = SyncPacketStart(session.statusBuffer, count, packetStart);
-        bool whole = TakeStatusPacket(session.statusBuffer, count, out);
-        session.statusBufferCount = static_cast<u16>(count);
+        if (count != 0) count = SyncPacketStart(session.job.status.buffer, count, packetStart);
+        bool whole = TakeStatusPacket(session.job.status.buffer, count, out);
+        session.job.status.bufferCount = static_cast<u16>(count);
         if (whole) return true;
         if (!first) {
             if (DeadlinePassed(start, timeout)) return MarkReadTimedOut(session);
@@ -60,8 +60,9 @@ bool ReadBlocks(PortSession& session, StatusPacket& out, u32 start, u32 timeout,
             if (!CheckReply(session)) return false;
             if (read.count == 0) PauseAfterEmptyRead();
         }
-        read = {TRUE, 0, 0};
-        if (u32 room = ReadRoom(count, limit)) read = ReadPortOnce(session, session.statusBuffer + count, room);
+        read = {true, 0, 0};
+        if (u32 room = ReadRoom(count, limit))
+            read = ReadPortOnce(session, session.job.status.buffer + count, room);
         count += read.count;
         if (!read.ok && read.count == 0 && read.error != ERROR_COUNTER_TIMEOUT_CODE)
             return PortFailure(session, read.error, FailedCall::StatusRead);
@@ -73,12 +74,12 @@ bool ReadBlocks(PortSession& session, StatusPacket& out, u32 start, u32 timeout,
 bool PortFailure(PortSession& session, DWORD error, FailedCall call) {
     bool request = call == FailedCall::StatusRequest;
     if (error == PORTERR_FATAL) {
-        session.resetNeeded = 1;
+        session.job.resetNeeded = true;
         SetState(session, STATE_FATAL, CODE_PORT_FATAL);
     } else if (error == PORTERR_GONE && (!request || session.portType == PORTTYPE_USB)) {
         SetState(session, STATE_GONE, 0);
     } else {
-        if (!request) session.resetNeeded = 1;
+        if (!request) session.job.resetNeeded = true;
         SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
     }
     return false;
@@ -94,7 +95,7 @@ bool ReadStatusNetwork(PortSession& session, StatusPacket& out, u32 start, u32 t
 // port is not a printer error.
 bool ReadStatusUsb(PortSession& session, StatusPacket& out, u32 start, u32 timeout) {
     if (TakePortMutex(session, timeout) != MutexWait::Owned) return MarkReadTimedOut(session);
-    MutexGuard guard{session.portMutex};
+    auto release = ReleaseOnExit(session.job.portMutex);
     return ReadBlocks(session, out, start, timeout, STATUS_PACKET_SIZE, PacketStart::Pair);
 }
 
@@ -107,13 +108,15 @@ bool ReadStatusSerial(PortSession& session, StatusPacket& out, u32 start, u32 ti
 // buffer between calls, as with the block readers, so that a body that comes
 // in pieces after the deadline is finished by the next call, not lost.
 bool ReadStatusBytewise(PortSession& session, StatusPacket& out, u32 start, u32 timeout) {
-    u8* packet = session.statusBuffer;
-    u32 count = session.statusBufferCount < STATUS_PACKET_SIZE ? session.statusBufferCount : 0;
+    u8* packet = session.job.status.buffer;
+    u32 count =
+        session.job.status.bufferCount < STATUS_PACKET_SIZE ? session.job.status.bufferCount : 0;
     for (;;) {
         bool inHeader = count < HEADER_SIZE;
-        PortRead read = ReadPortOnce(session, packet + count, inHeader ? 1 : STATUS_PACKET_SIZE - count);
+        PortRead read =
+            ReadPortOnce(session, packet + count, inHeader ? 1 : STATUS_PACKET_SIZE - count);
         if (!read.ok && read.error != ERROR_COUNTER_TIMEOUT_CODE) {
-            session.statusBufferCount = 0;
+            session.job.status.bufferCount = 0;
             return PortFailure(session, read.error, FailedCall::StatusRead);
         }
         if (inHeader && read.count == 1) {
@@ -122,10 +125,10 @@ bool ReadStatusBytewise(PortSession& session, StatusPacket& out, u32 start, u32 
         } else {
             count += read.count;
         }
-        session.statusBufferCount = static_cast<u16>(count);
+        session.job.status.bufferCount = static_cast<u16>(count);
         if (count == STATUS_PACKET_SIZE) {
             std::memcpy(&out, packet, STATUS_PACKET_SIZE);
-            session.statusBufferCount = 0;
+            session.job.status.bufferCount = 0;
             return true;
         }
         // Bytes that start no header would otherwise hold the reader past its

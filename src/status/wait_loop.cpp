@@ -4,6 +4,7 @@
 
 #include "core/port_calls.h"
 #include "core/port_monitor.h"
+#include "core/printer_commands.h"
 #include "core/ticks.h"
 #include "core/trace.h"
 #include "statmon/notify.h"
@@ -16,23 +17,27 @@
 namespace {
 
 constexpr DWORD REQUEST_MUTEX_WAIT_MS = 500;
-constexpr u8 STATUS_REQUEST[3] = {0x1B, 0x69, 0x53};  // ESC i S
 
-enum class Step { Continue, Succeed, Fail };
+enum class PacketStep { Continue, Succeed, Fail };
 
 u32 DeadlineLength(const PortSession& session, u8 awaited) {
-    if (awaited == STATUS_PRINTING_ENDED) return session.printTimeout;
-    if (awaited == STATUS_REPLY) return session.statusTimeout;
-    return static_cast<u32>(session.pollTimeout);
+    if (awaited == STATUS_PRINTING_ENDED) return session.job.status.printTimeout;
+    if (awaited == STATUS_REPLY) return session.job.status.statusTimeout;
+    return static_cast<u32>(session.job.status.pollTimeout);
 }
 
 // The reader of the port type, with its own timeout from the same start.
 bool ReadPacket(PortSession& session, StatusPacket& packet, u32 start) {
     switch (session.portType) {
-        case PORTTYPE_NETWORK: return ReadStatusNetwork(session, packet, start, session.statusTimeout);
-        case PORTTYPE_USB: return ReadStatusUsb(session, packet, start, session.statusTimeout);
-        case PORTTYPE_SERIAL: return ReadStatusSerial(session, packet, start, session.statusTimeout);
-        default: return ReadStatusBytewise(session, packet, start, static_cast<u32>(session.pollTimeout));
+        case PORTTYPE_NETWORK:
+            return ReadStatusNetwork(session, packet, start, session.job.status.statusTimeout);
+        case PORTTYPE_USB:
+            return ReadStatusUsb(session, packet, start, session.job.status.statusTimeout);
+        case PORTTYPE_SERIAL:
+            return ReadStatusSerial(session, packet, start, session.job.status.statusTimeout);
+        default:
+            return ReadStatusBytewise(session, packet, start,
+                                      static_cast<u32>(session.job.status.pollTimeout));
     }
 }
 
@@ -40,44 +45,39 @@ bool ReadTimedOut(const PortSession& session) {
     return session.stateClass == STATE_ERROR && session.stateCode == CODE_TIMED_OUT;
 }
 
-Step Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited, u8 phaseType,
-              u16 phaseNumber) {
+PacketStep Dispatch(PortSession& session, const StatusPacket& packet, u8 awaited, u8 phaseType,
+                    u16 phaseNumber) {
     TraceStatus(session, packet);
     switch (packet.statusType) {
         case STATUS_REPLY: {
             bool good = DecodeStatus(session, packet);
             session.lastStatus = packet;
             if (good) ClearPortState(session);
-            return good ? Step::Succeed : Step::Fail;
+            return good ? PacketStep::Succeed : PacketStep::Fail;
         }
-        case STATUS_PRINTING_ENDED:
-            return Step::Succeed;
+        case STATUS_PRINTING_ENDED: return PacketStep::Succeed;
         case STATUS_ERROR:
             DecodeStatus(session, packet);
-            return awaited == STATUS_ERROR ? Step::Succeed : Step::Fail;
+            return awaited == STATUS_ERROR ? PacketStep::Succeed : PacketStep::Fail;
         case STATUS_GONE_A:
-        case STATUS_GONE_B:
-            SetState(session, STATE_GONE, 0);
-            return Step::Fail;
+        case STATUS_GONE_B: SetState(session, STATE_GONE, 0); return PacketStep::Fail;
         case STATUS_NOTIFICATION:
             if (packet.notificationNumber == 1 && session.stateCode == 0) {
                 ShowPortState(session, STATE_NOTICE, CODE_PRINTER_NOTICE);
-                if (!SendNotify(session, NotifyPrinterNotice)) return Step::Fail;
+                if (!SendNotify(session, NotifyPrinterNotice)) return PacketStep::Fail;
             }
-            return Step::Continue;
+            return PacketStep::Continue;
         case STATUS_PHASE_CHANGE: {
-            session.phaseType = packet.phaseType;
             u16 number = static_cast<u16>(packet.phaseNumberHigh << 8 | packet.phaseNumberLow);
-            session.phaseNumber = static_cast<i16>(number);
-            if ((packet.phaseType == 1 || packet.phaseType == 3) && number == 0 &&
+            if (IsPrintingPhase(packet.phaseType) && number == 0 &&
                 !SendNotify(session, NotifyWaiting))
-                return Step::Fail;
-            if (awaited == STATUS_PHASE_CHANGE && packet.phaseType == phaseType && number == phaseNumber)
-                return Step::Succeed;
-            return Step::Continue;
+                return PacketStep::Fail;
+            if (awaited == STATUS_PHASE_CHANGE && packet.phaseType == phaseType &&
+                number == phaseNumber)
+                return PacketStep::Succeed;
+            return PacketStep::Continue;
         }
-        default:
-            return Step::Continue;
+        default: return PacketStep::Continue;
     }
 }
 
@@ -112,8 +112,8 @@ WaitEnd WaitLoop(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNum
             if (ReadPacket(session, packet, start)) {
                 gotPacket = true;
                 lastPacket = TickNow();
-                Step step = Dispatch(session, packet, statusType, phaseType, phaseNumber);
-                if (step != Step::Continue) return ended(step == Step::Succeed);
+                PacketStep step = Dispatch(session, packet, statusType, phaseType, phaseNumber);
+                if (step != PacketStep::Continue) return ended(step == PacketStep::Succeed);
             } else if (ReadTimedOut(session)) {
                 SetState(session, STATE_NONE, 0);
                 if (awaitingError) return WaitEnd::Succeeded;
@@ -122,7 +122,7 @@ WaitEnd WaitLoop(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNum
             }
         }
         if (!CheckReply(session)) return WaitEnd::Failed;
-        if (session.resetNeeded) return WaitEnd::Failed;
+        if (session.job.resetNeeded) return WaitEnd::Failed;
         if (!noDeadline && DeadlinePassed(start, length)) {
             if (awaitingError) return WaitEnd::Succeeded;
             SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
@@ -148,7 +148,8 @@ bool WaitForStatus(PortSession& session, u8 statusType, u8 phaseType, u16 phaseN
 // error reply is recovered from as any other, and no reply is a
 // communication failure.
 CycleWait WaitForPrintCycle(PortSession& session, u8 statusType, u8 phaseType, u16 phaseNumber) {
-    switch (WaitLoop(session, statusType, phaseType, phaseNumber, true, session.printTimeout)) {
+    switch (WaitLoop(session, statusType, phaseType, phaseNumber, true,
+                     session.job.status.printTimeout)) {
         case WaitEnd::Succeeded: return CycleWait::Came;
         case WaitEnd::Failed: return CycleWait::Failed;
         case WaitEnd::Silent: break;
@@ -169,7 +170,7 @@ bool TakeMutexForRequest(PortSession& session) {
         MutexWait wait = TakePortMutex(session, REQUEST_MUTEX_WAIT_MS);
         if (wait == MutexWait::Owned) return true;
         if (!CheckReply(session)) return false;
-        if (DeadlinePassed(start, session.statusTimeout)) {
+        if (DeadlinePassed(start, session.job.status.statusTimeout)) {
             SetState(session, STATE_ERROR, CODE_COMM_FAILURE);
             return false;
         }
@@ -183,18 +184,17 @@ bool RequestStatus(PortSession& session) {
     bool usb = session.portType == PORTTYPE_USB;
     if (usb && !TakeMutexForRequest(session)) return false;
 
-    u8 request[sizeof STATUS_REQUEST];
-    for (u32 i = 0; i < sizeof request; ++i) request[i] = STATUS_REQUEST[i];
     u32 written = 0;
     // A short write that leaves no error of its own must not be judged by a
     // stale one.
     SetLastError(0);
-    BOOL ok = LowerWritePort(session, request, sizeof request, &written);
+    bool ok = LowerWritePort(session, STATUS_REQUEST, sizeof STATUS_REQUEST, &written);
     DWORD error = GetLastError();
     // Released before the reply is awaited: the USB reader takes it again.
-    if (usb) ReleaseMutex(static_cast<HANDLE>(session.portMutex));
+    if (usb) ReleaseMutex(static_cast<HANDLE>(session.job.portMutex));
 
-    if (ok && written == sizeof request) return WaitForStatus(session, STATUS_REPLY, 0, 0, false);
+    if (ok && written == sizeof STATUS_REQUEST)
+        return WaitForStatus(session, STATUS_REPLY, 0, 0, false);
     return PortFailure(session, error, FailedCall::StatusRequest);
 }
 
@@ -206,21 +206,21 @@ bool RequestStatus(PortSession& session) {
 // whose print cycle ended with the printer receiving again, it has said all
 // it had to say, and the next label need not wait.
 bool CheckPrinterStatus(PortSession& session) {
-    if (session.portType == PORTTYPE_USB && session.staleStatusPossible) {
-        session.staleStatusPossible = false;
+    if (session.portType == PORTTYPE_USB && session.job.status.staleStatusPossible) {
+        session.job.status.staleStatusPossible = false;
         u32 start = TickNow();
-        u32 timeout = static_cast<u32>(session.pollTimeout);
+        u32 timeout = static_cast<u32>(session.job.status.pollTimeout);
         StatusPacket scratch;
         for (;;) {
             bool read = ReadStatusUsb(session, scratch, start, timeout);
-            session.statusBufferCount = 0;
+            session.job.status.bufferCount = 0;
             if (!read) {
                 if (ReadTimedOut(session)) SetState(session, STATE_NONE, 0);
                 break;
             }
             if (DeadlinePassed(start, timeout)) break;
         }
-        session.statusBufferCount = 0;
+        session.job.status.bufferCount = 0;
     }
 
     if (!RequestStatus(session)) {

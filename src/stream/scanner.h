@@ -22,8 +22,9 @@ enum class SendResult {
     EndFalse,  // ScanStream returns FALSE; the state pair says why
 };
 
-// Where the scanner hands its work. The Win32 data path supplies the real one;
-// tests supply recorders.
+// Where the scanner hands its work. The Win32 data path supplies two: one for
+// the stream as the spooler gives it, and one for bytes sent again, which
+// keeps nothing since they are kept already; tests supply recorders.
 struct ScanSender {
     void* context;
     // The segment is cursor.pos bytes at cursor.base(), ending as kind says.
@@ -31,7 +32,7 @@ struct ScanSender {
                               SegmentKind kind);
     // A complete 92-byte job information block; the result is not used.
     bool (*takeJobInfo)(void* context, PortSession& session, const u8* block);
-    // Appends a job information block to the page's segment list.
+    // Keeps a job information block for a resend (in the page's segment list).
     bool (*storeSegment)(void* context, PortSession& session, const u8* data, u32 length);
     // The segment list could not take a block: NotifySystemError and the reset sequence.
     void (*storeFailed)(void* context, PortSession& session);
@@ -51,9 +52,12 @@ enum class ScanMode {
 bool ScanStreamWith(PortSession& session, u8* buffer, u32 length, u32& consumed,
                     const ScanSender& sender, ScanMode mode = ScanMode::Normal);
 
-// The data path's scan with the real sender (Win32 build only).
+// The data path's scans with the real senders (Win32 build only): of the
+// stream as the spooler gives it, each segment kept for a resend before it
+// goes; and of kept bytes sent again, which stores nothing.
 bool ScanStream(PortSession& session, u8* buffer, u32 length, u32& consumed,
                 ScanMode mode = ScanMode::Normal);
+bool RescanStream(PortSession& session, u8* buffer, u32 length, u32& consumed, ScanMode mode);
 
 // Raster limits: lines without compression, data bytes with it.
 constexpr i32 RASTER_LINE_LIMIT = 700;

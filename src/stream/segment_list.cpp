@@ -40,45 +40,43 @@ bool StoreSegment(PortSession& session, const u8* data, u32 length) {
         return false;
     }
     if (length != 0) std::memcpy(node->data, data, length);
-    if (session.pageFirst == nullptr) {
-        session.pageFirst = node;
-    } else {
-        node->prev = session.pageLast;
-        session.pageLast->next = node;
-    }
-    session.pageLast = node;
+    if (session.job.data.pageFirst == nullptr)
+        session.job.data.pageFirst = node;
+    else
+        session.job.data.pageLast->next = node;
+    session.job.data.pageLast = node;
     return true;
 }
 
 void ReleaseSegments(PortSession& session) {
-    FreeChain(session.pageFirst);
-    session.pageFirst = nullptr;
-    session.pageLast = nullptr;
+    FreeChain(session.job.data.pageFirst);
+    session.job.data.pageFirst = nullptr;
+    session.job.data.pageLast = nullptr;
 }
 
 bool MakePageCopy(PortSession& session) {
     DiscardPageCopy(session);
     SIZE_T total = 0;
-    for (SegmentNode* node = session.pageFirst; node != nullptr; node = node->next)
+    for (SegmentNode* node = session.job.data.pageFirst; node != nullptr; node = node->next)
         total += node->length;
     SegmentNode* copy = AllocNode(total);
     if (copy == nullptr) return false;
     u8* out = copy->data;
-    for (SegmentNode* node = session.pageFirst; node != nullptr; node = node->next) {
+    for (SegmentNode* node = session.job.data.pageFirst; node != nullptr; node = node->next) {
         std::memcpy(out, node->data, node->length);
         out += node->length;
     }
-    session.pageCopy = copy;
-    session.flags |= PSF_PAUSED;
+    session.job.data.pageCopy = copy;
+    session.job.flags |= PSF_PAUSED;
     return true;
 }
 
 void DiscardPageCopy(PortSession& session) {
-    FreeChain(session.pageCopy);
-    session.pageCopy = nullptr;
+    FreeChain(session.job.data.pageCopy);
+    session.job.data.pageCopy = nullptr;
 }
 
 void ReleasePageCopy(PortSession& session) {
     DiscardPageCopy(session);
-    session.flags &= ~PSF_PAUSED;
+    session.job.flags &= ~PSF_PAUSED;
 }

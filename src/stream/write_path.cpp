@@ -6,7 +6,9 @@
 
 #include <cstring>
 
+#include "core/printer_commands.h"
 #include "core/process_state.h"
+#include "core/scoped.h"
 #include "core/trace.h"
 #include "statmon/launch.h"
 #include "statmon/notify.h"
@@ -17,8 +19,6 @@
 
 namespace {
 
-constexpr u8 MULTI_COPY_MARK = 0x3A;  // ':'
-
 // Moves the unscanned tail to the front of the carry buffer (it may already
 // be there). Only what fits is kept; the rest counts as not taken, so the
 // spooler offers it again.
@@ -27,32 +27,32 @@ void KeepTail(PortSession& session, const u8* tail, u32 count, u32& written) {
         written -= count - CARRY_BUFFER_SIZE;
         count = CARRY_BUFFER_SIZE;
     }
-    if (count > 0) std::memmove(session.carryBuffer, tail, count);
-    session.carryCount = count;
+    if (count > 0) std::memmove(session.job.data.carryBuffer, tail, count);
+    session.job.data.carryCount = count;
 }
 
 // A full carry buffer from which nothing could be scanned holds a command that
 // can never complete: the job is stopped instead of stalling for ever. A
 // segment held back by the port mutex is not such a case: it goes next time.
 bool StallsForever(const PortSession& session, const u8* data, u32 n, u32 consumed) {
-    return consumed == 0 && data == session.carryBuffer && n == CARRY_BUFFER_SIZE &&
-           session.storedAhead == 0;
+    return consumed == 0 && data == session.job.data.carryBuffer && n == CARRY_BUFFER_SIZE &&
+           session.job.data.storedAhead == 0;
 }
 
 void StopOverlongCommand(PortSession& session) {
     StopWithSystemError(session, "a command longer than the carry buffer");
-    session.flags |= PSF_RESET_ON_STOP;
-    session.carryCount = 0;
+    session.job.flags |= PSF_RESET_ON_STOP;
+    session.job.data.carryCount = 0;
 }
 
 // Multi-copy jobs go to a temporary file whole; the rebuild prints them at job
 // end. The file's name is kept, so the next write tries the same one again.
 bool DivertToSpoolFile(PortSession& session) {
-    session.spoolToFile = 1;
-    session.spoolFile = OpenTemporaryFile(session.spoolFilePath);
+    session.job.spool.active = true;
+    session.job.spool.file = OpenTemporaryFile(session.job.spool.path);
     TraceDivert(session);
-    if (session.spoolFile == INVALID_HANDLE_VALUE) {
-        session.spoolToFile = 0;
+    if (session.job.spool.file == INVALID_HANDLE_VALUE) {
+        session.job.spool.active = false;
         return false;
     }
     return true;
@@ -61,76 +61,76 @@ bool DivertToSpoolFile(PortSession& session) {
 // A spool file cut short (a full disk) could only be refused by the rebuild at
 // the job end, after every write had been reported as taken: the job stops
 // now, the user is told, and the spooler hears of the failure.
-BOOL AppendToSpoolFile(PortSession& session, const u8* data, u32 n, u32& written) {
+bool AppendToSpoolFile(PortSession& session, const u8* data, u32 n, u32& written) {
     DWORD stored = 0;
-    BOOL ok = WriteFile(session.spoolFile, data, n, &stored, nullptr);
-    if (ok && stored == n) return TRUE;
-    DWORD error = ok ? ERROR_DISK_FULL : GetLastError();  // a short write is a full disk
+    bool ok = WriteFile(session.job.spool.file, data, n, &stored, nullptr) != FALSE;
+    if (ok && stored == n) return true;
+    if (ok) SetLastError(ERROR_DISK_FULL);  // a short write is a full disk
+    KeepLastError keep;
     TraceJobStopped(session, "the spool file cannot take the data");
     SendNotify(session, NotifySystemError);
-    session.flags |= PSF_STOPPED;
-    CloseHandle(session.spoolFile);  // deletes it: there is nothing left to print
-    session.spoolFile = INVALID_HANDLE_VALUE;
+    session.job.flags |= PSF_STOPPED;
+    CloseHandle(session.job.spool.file);  // deletes it: there is nothing left to print
+    session.job.spool.file = INVALID_HANDLE_VALUE;
     written = 0;
-    SetLastError(error);
-    return FALSE;
+    return false;
 }
 
 // A stopped job's data is taken and dropped; with reset-on-stop every such
 // call resets the printer again.
 bool DroppedAsStopped(PortSession& session) {
-    if (!(session.flags & PSF_STOPPED)) return false;
-    if (session.flags & PSF_RESET_ON_STOP) SendResetSequence(session);
+    if (!(session.job.flags & PSF_STOPPED)) return false;
+    if (session.job.flags & PSF_RESET_ON_STOP) SendResetSequence(session);
     return true;
 }
 
 // WritePort's steps from the choice of data on; the caller has handled the
 // stopped job, the launch and sets written to length first.
-BOOL WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool divertAllowed) {
+bool WriteData(PortSession& session, u8* buffer, u32 length, u32& written, bool divertAllowed) {
     u8* data = buffer;
     u32 n = length;
-    if (session.carryCount != 0) {
-        u32 room = CARRY_BUFFER_SIZE - session.carryCount;
+    if (session.job.data.carryCount != 0) {
+        u32 room = CARRY_BUFFER_SIZE - session.job.data.carryCount;
         u32 k = length < room ? length : room;
-        std::memcpy(session.carryBuffer + session.carryCount, buffer, k);
+        std::memcpy(session.job.data.carryBuffer + session.job.data.carryCount, buffer, k);
         written = k;
-        session.carryCount += k;
-        data = session.carryBuffer;
-        n = session.carryCount;
+        session.job.data.carryCount += k;
+        data = session.job.data.carryBuffer;
+        n = session.job.data.carryCount;
     }
 
     for (;;) {
         u32 consumed = 0;
-        if (divertAllowed && !session.firstWriteSeen && n > 0 && data[0] == MULTI_COPY_MARK) {
+        if (divertAllowed && !session.job.spool.firstWriteSeen && n > 0 &&
+            data[0] == MULTI_COPY_MARK) {
             if (!DivertToSpoolFile(session)) {
                 written = 0;  // nothing was taken: the spooler offers it again
-                return FALSE;
+                return false;
             }
         }
-        if (n > 0) session.firstWriteSeen = 1;  // only bytes decide what the job is
-        if (divertAllowed && session.spoolToFile) {
-            if (data == session.carryBuffer) session.carryCount = 0;
+        if (n > 0) session.job.spool.firstWriteSeen = true;  // only bytes decide what the job is
+        if (divertAllowed && session.job.spool.active) {
+            if (data == session.job.data.carryBuffer) session.job.data.carryCount = 0;
             return AppendToSpoolFile(session, data, n, written);
         }
 
         bool scanned = ScanStream(session, data, n, consumed);
-        session.printingPhase = 1;
-        session.waitingPhase = 0;
+        session.job.link.phase = ShownPhase::Printing;
         if (!scanned) {
-            if (ResumeAfterError(session) == Recovery::Stopped) return TRUE;
+            if (ResumeAfterError(session) == Recovery::Stopped) return true;
             if (consumed != n) {
                 data += consumed;
                 n -= consumed;
                 continue;
             }
         }
-        if (session.flags & PSF_PAGE_ENDED) ReleaseSegments(session);
-        if (!(session.flags & PSF_STOPPED) && StallsForever(session, data, n, consumed)) {
+        if (session.job.flags & PSF_PAGE_ENDED) ReleaseSegments(session);
+        if (!(session.job.flags & PSF_STOPPED) && StallsForever(session, data, n, consumed)) {
             StopOverlongCommand(session);
-            return TRUE;
+            return true;
         }
         KeepTail(session, data + consumed, n - consumed, written);
-        return TRUE;
+        return true;
     }
 }
 
@@ -145,9 +145,8 @@ HANDLE OpenTemporaryFile(char path[SPOOL_PATH_SIZE]) {
     HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE && path[0] != '\0') {
-        DWORD error = GetLastError();
+        KeepLastError keep;
         DeleteFileA(path);
-        SetLastError(error);
     }
     return file;
 }
@@ -155,37 +154,37 @@ HANDLE OpenTemporaryFile(char path[SPOOL_PATH_SIZE]) {
 WinBool QXL_WINAPI WritePort(Handle port, u8* buffer, u32 size, u32* written) {
     auto& session = *static_cast<PortSession*>(port);
     *written = size;
-    if (!(session.flags & PSF_STARTED)) return FALSE;
+    if (!(session.job.flags & PSF_STARTED)) return FALSE;
     if (DroppedAsStopped(session)) return TRUE;
-    if (session.flags & PSF_LAUNCH_STATMON) {
+    if (session.job.flags & PSF_LAUNCH_STATMON) {
         LaunchResult launched = LaunchStatusMonitor(session);
         if (launched != LAUNCH_LINKED) return launched == LAUNCH_DROPPED;
     }
-    return WriteData(session, buffer, size, *written, true);
+    return WriteData(session, buffer, size, *written, true) ? TRUE : FALSE;
 }
 
 bool ReplayWrite(PortSession& session, u8* buffer, u32 length, u32& written) {
     written = length;
-    if (!(session.flags & PSF_STARTED)) return false;
+    if (!(session.job.flags & PSF_STARTED)) return false;
     if (DroppedAsStopped(session)) return true;
-    return WriteData(session, buffer, length, written, false) != FALSE;
+    return WriteData(session, buffer, length, written, false);
 }
 
 // A segment held back by the port mutex is offered again (storedAhead says
 // so); only an incomplete command at the very end is dropped.
 void FlushCarry(PortSession& session) {
-    while (session.carryCount > 0 && (session.flags & PSF_STARTED) &&
-           !(session.flags & PSF_STOPPED)) {
+    while (session.job.data.carryCount > 0 && (session.job.flags & PSF_STARTED) &&
+           !(session.job.flags & PSF_STOPPED)) {
         u32 consumed = 0;
-        if (!ScanStream(session, session.carryBuffer, session.carryCount, consumed,
-                        ScanMode::EndOfStream)) {
+        if (!ScanStream(session, session.job.data.carryBuffer, session.job.data.carryCount,
+                        consumed, ScanMode::EndOfStream)) {
             if (ResumeAfterError(session) == Recovery::Stopped) break;
-        } else if (consumed == 0 && session.storedAhead == 0) {
+        } else if (consumed == 0 && session.job.data.storedAhead == 0) {
             break;
         }
-        u32 rest = session.carryCount - consumed;
-        std::memmove(session.carryBuffer, session.carryBuffer + consumed, rest);
-        session.carryCount = rest;
+        u32 rest = session.job.data.carryCount - consumed;
+        std::memmove(session.job.data.carryBuffer, session.job.data.carryBuffer + consumed, rest);
+        session.job.data.carryCount = rest;
     }
-    session.carryCount = 0;
+    session.job.data.carryCount = 0;
 }

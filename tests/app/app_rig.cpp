@@ -71,13 +71,16 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
 
 HWND WaitForAppWindow(const std::string& document, DWORD timeoutMs) {
     HWND found = nullptr;
-    WaitUntil([&] {
-        for (HWND window = nullptr;
-             (window = FindWindowExA(nullptr, window, STATUS_WINDOW_CLASS, nullptr)) != nullptr;) {
-            if (WindowText(window).find(document) != std::string::npos) found = window;
-        }
-        return found != nullptr;
-    }, timeoutMs);
+    WaitUntil(
+        [&] {
+            for (HWND window = nullptr;
+                 (window = FindWindowExA(nullptr, window, STATUS_WINDOW_CLASS, nullptr)) !=
+                 nullptr;) {
+                if (WindowText(window).find(document) != std::string::npos) found = window;
+            }
+            return found != nullptr;
+        },
+        timeoutMs);
     return found;
 }
 
@@ -135,11 +138,14 @@ JobThread::JobThread(JobRun& jobRun, const std::string& printer, const std::stri
         started = run.spooler.startDoc(printer.c_str(), 7, document.c_str());
         if (started) {
             size_t first = std::min(holdAt, stream.size());
-            written = run.write(std::vector<u8>(stream.begin(), stream.begin() + first), SPOOLER_BUFFER);
+            written =
+                run.write(std::vector<u8>(stream.begin(), stream.begin() + first), SPOOLER_BUFFER);
             if (first < stream.size()) {
                 SetEvent(held);
                 WaitForSingleObject(released, 60000);  // bounded: a failed test must not hang
-                written = run.write(std::vector<u8>(stream.begin() + first, stream.end()), SPOOLER_BUFFER) && written;
+                written = run.write(std::vector<u8>(stream.begin() + first, stream.end()),
+                                    SPOOLER_BUFFER) &&
+                          written;
             }
             ended = run.end();
         }
@@ -153,7 +159,9 @@ JobThread::~JobThread() {
     CloseHandle(released);
 }
 
-bool JobThread::waitHeld(DWORD timeoutMs) { return WaitForSingleObject(held, timeoutMs) == WAIT_OBJECT_0; }
+bool JobThread::waitHeld(DWORD timeoutMs) {
+    return WaitForSingleObject(held, timeoutMs) == WAIT_OBJECT_0;
+}
 
 void JobThread::release() { SetEvent(released); }
 
@@ -179,8 +187,8 @@ bool MonitorLink::launch() {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
         return false;
     return WaitUntil([this] {
         EnumWindows(MatchLinkWindow, reinterpret_cast<LPARAM>(this));
@@ -219,7 +227,8 @@ bool MonitorLink::waitForReplies(size_t n, DWORD timeoutMs) {
     return WaitUntil([&] { return replies.size() >= n; }, timeoutMs);
 }
 
-std::vector<u8> JobStartBytes(const std::string& printer, const std::string& document, u32 connect) {
+std::vector<u8> JobStartBytes(const std::string& printer, const std::string& document,
+                              u32 connect) {
     std::vector<u8> block(JOB_START_BLOCK_SIZE, 0);
     block[0] = 7;
     Put(block, JOB_START_PRINTER_OFFSET, printer, JOB_START_NAME_SIZE);

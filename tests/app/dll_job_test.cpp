@@ -16,7 +16,8 @@ namespace {
 
 MonitorTable* DllTable() {
     static LoadedMonitor monitor;
-    static bool loaded = LoadMonitorDll((ProgramDirectory() + "..\\bin\\qxlmon.dll").c_str(), monitor);
+    static bool loaded =
+        LoadMonitorDll((ProgramDirectory() + "..\\bin\\qxlmon.dll").c_str(), monitor);
     EXPECT_TRUE(loaded);
     return &monitor.table;
 }
@@ -25,14 +26,16 @@ MonitorTable* DllTable() {
 std::vector<u8> Printed(const std::vector<u8>& received) {
     std::vector<u8> bytes = WithoutStatusRequests(received);
     std::vector<u8> reset = ResetSequenceBytes();
-    for (auto at = std::search(bytes.begin(), bytes.end(), reset.begin(), reset.end()); at != bytes.end();
+    for (auto at = std::search(bytes.begin(), bytes.end(), reset.begin(), reset.end());
+         at != bytes.end();
          at = std::search(bytes.begin(), bytes.end(), reset.begin(), reset.end()))
         bytes.erase(at, at + static_cast<long>(reset.size()));
     return bytes;
 }
 
 u32 ReplyState(JobRun& run) {
-    return static_cast<volatile u32&>(static_cast<PortSession*>(run.spooler.handle)->replyState);
+    return static_cast<volatile u32&>(
+        static_cast<PortSession*>(run.spooler.handle)->job.link.replyState);
 }
 
 TEST(AppJob, ShowsProgressAndExitsAtTheJobEnd) {

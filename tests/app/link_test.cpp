@@ -21,7 +21,8 @@ struct Linked {
 // code in hex, and its class says whether an answer is awaited.
 TEST(AppLink, IgnoresUnknownCodesAndShowsUnknownStates) {
     Linked app("Unknown Doc");
-    for (u32 code : {0x10199u, 0x50099u, 0x40001u, 0x70000u, 0xFFFFFFFFu, 0u}) app.link.notify(code);
+    for (u32 code : {0x10199u, 0x50099u, 0x40001u, 0x70000u, 0xFFFFFFFFu, 0u})
+        app.link.notify(code);
     EXPECT_EQ(app.link.text(IDC_STATE), "Printing");
     EXPECT_TRUE(ItemEnabled(app.link.appWindow, IDC_PAUSE));
 
@@ -48,7 +49,7 @@ TEST(AppLink, SkipsBlocksThatCannotBeRead) {
     app.link.notify(NotifyProgress, 0x12345678);  // no such block
     app.link.notify(NotifyMediaStatus, 0);
     app.link.notifyBlock(NotifyProgress, {0, 0, 0, 0, 3, 0});  // shorter than a progress block
-    std::vector<u8> wild = {0, 0, 0, 0, 4, 0, 0xFF, 0xFF};  // percent past 100
+    std::vector<u8> wild = {0, 0, 0, 0, 4, 0, 0xFF, 0xFF};     // percent past 100
     app.link.notifyBlock(NotifyProgress, wild);
     EXPECT_EQ(app.link.text(IDC_PAGE), "Printing page 4");
     EXPECT_EQ(app.link.text(IDC_MEDIA), "");
@@ -69,8 +70,8 @@ TEST(AppLink, CutsNamesThatFillTheirField) {
 // the monitor) is offered.
 struct NoConnectCase {
     const char* name;
-    bool jobStart;      // a job start block at all
-    bool otherWindow;   // it names a live window of another class
+    bool jobStart;     // a job start block at all
+    bool otherWindow;  // it names a live window of another class
 };
 
 class AppWithoutConnectWindow : public ::testing::TestWithParam<NoConnectCase> {};
@@ -78,7 +79,8 @@ class AppWithoutConnectWindow : public ::testing::TestWithParam<NoConnectCase> {
 TEST_P(AppWithoutConnectWindow, OffersOnlyToClose) {
     MonitorLink link;
     ASSERT_TRUE(link.launch());
-    HWND other = CreateWindowExA(0, "STATIC", "other", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    HWND other =
+        CreateWindowExA(0, "STATIC", "other", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     if (GetParam().jobStart) {
         HWND named = GetParam().otherWindow ? other : link.connectWindow;
         if (!GetParam().otherWindow) DestroyWindow(link.connectWindow);

@@ -79,13 +79,15 @@ TEST(DllWide, TableHoldsEightOperations) {
     EXPECT_EQ(wide->ReadPort, t.ReadPort);
     EXPECT_EQ(wide->EndDocPort, t.EndDocPort);
     EXPECT_EQ(wide->ClosePort, t.ClosePort);
-    for (const void* filled : {(const void*)wide->OpenPortEx, (const void*)wide->StartDocPort,
-                               (const void*)wide->GetPrinterDataFromPort, (const void*)wide->Shutdown})
+    for (const void* filled :
+         {(const void*)wide->OpenPortEx, (const void*)wide->StartDocPort,
+          (const void*)wide->GetPrinterDataFromPort, (const void*)wide->Shutdown})
         EXPECT_NE(filled, nullptr);
     for (const void* empty :
          {(const void*)wide->EnumPorts, (const void*)wide->OpenPort, (const void*)wide->AddPort,
-          (const void*)wide->AddPortEx, (const void*)wide->ConfigurePort, (const void*)wide->DeletePort,
-          (const void*)wide->SetPortTimeOuts, (const void*)wide->XcvOpenPort, (const void*)wide->XcvDataPort,
+          (const void*)wide->AddPortEx, (const void*)wide->ConfigurePort,
+          (const void*)wide->DeletePort, (const void*)wide->SetPortTimeOuts,
+          (const void*)wide->XcvOpenPort, (const void*)wide->XcvDataPort,
           (const void*)wide->XcvClosePort, (const void*)wide->SendRecvBidiDataFromPort})
         EXPECT_EQ(empty, nullptr);
 }
@@ -124,11 +126,11 @@ TEST(DllWide, NamesOutsideTheCodePage) {
     ASSERT_EQ(GetACP(), 1252u);
     struct Case {
         const char* what;
-        const char* port;   // UTF-8
+        const char* port;  // UTF-8
         const char* printer;
         const char* valueName;
-        DWORD openError;    // 0: opens
-        DWORD dataError;    // the pass-through request with valueName; 0: reaches the port monitor
+        DWORD openError;  // 0: opens
+        DWORD dataError;  // the pass-through request with valueName; 0: reaches the port monitor
     };
     const Case cases[] = {
         {"letters of the code page", "QXUSB\xc3\xa9", "\xc3\x89tiquette", "Status", 0, 0},
@@ -161,7 +163,8 @@ TEST(DllWide, NamesOutsideTheCodePage) {
         u32 status = 0;
         u32 returned = 0;
         SetLastError(0xdeadbeef);
-        BOOL answered = port.getData(CONTROL_USB_STATUS, c.valueName, &status, sizeof status, &returned);
+        BOOL answered =
+            port.getData(CONTROL_USB_STATUS, c.valueName, &status, sizeof status, &returned);
         EXPECT_EQ(answered, c.dataError == 0);
         if (c.dataError != 0) {
             EXPECT_EQ(GetLastError(), c.dataError);

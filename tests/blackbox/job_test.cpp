@@ -22,9 +22,9 @@ struct DllFlow {
     std::string name;
     std::string port;
     std::vector<u8> stream;
-    std::vector<u8> expected;               // at the port, status requests left out
-    std::string script;                     // the application stand-in's
-    std::function<void(JobRun&)> arrange;   // the printer, once the port is open
+    std::vector<u8> expected;              // at the port, status requests left out
+    std::string script;                    // the application stand-in's
+    std::function<void(JobRun&)> arrange;  // the printer, once the port is open
     size_t waits = 0;          // the application hears the job wait this often, when set
     bool passThrough = false;  // the spooler reads the port and asks for its status mid-job
 };
@@ -78,8 +78,10 @@ FlowRecord RunFlow(Entry entry, const DllFlow& flow) {
     record.notifications = run.notifications();
     for (const PortCall& call : run.lower.calls(run.name)) {
         bool repeats = call.op == PortOp::ReadPort || call.op == PortOp::GetPrinterDataFromPort;
-        if (repeats) record.asked.insert(Describe(call));
-        else record.calls.push_back(Describe(call));
+        if (repeats)
+            record.asked.insert(Describe(call));
+        else
+            record.calls.push_back(Describe(call));
     }
     return record;
 }
@@ -92,15 +94,30 @@ void CoverOpenOnPage2(JobRun& run) {
 const BuiltJob kJob = BuildSimpleJob(3);
 
 const DllFlow kFlows[] = {
-    {.name = "UsbPort", .port = "QXUSB81", .stream = kJob.stream, .expected = kJob.portBytes,
+    {.name = "UsbPort",
+     .port = "QXUSB81",
+     .stream = kJob.stream,
+     .expected = kJob.portBytes,
      .waits = 3},
-    {.name = "NetworkPort", .port = "NX81", .stream = kJob.stream, .expected = kJob.portBytes,
+    {.name = "NetworkPort",
+     .port = "NX81",
+     .stream = kJob.stream,
+     .expected = kJob.portBytes,
      .waits = 3},
-    {.name = "SerialPort", .port = "QXCOM8", .stream = kJob.stream, .expected = kJob.portBytes,
+    {.name = "SerialPort",
+     .port = "QXCOM8",
+     .stream = kJob.stream,
+     .expected = kJob.portBytes,
      .waits = 3},
-    {.name = "ParallelPort", .port = "LPT8", .stream = kJob.stream, .expected = kJob.portBytes,
+    {.name = "ParallelPort",
+     .port = "LPT8",
+     .stream = kJob.stream,
+     .expected = kJob.portBytes,
      .waits = 3},
-    {.name = "OtherPort", .port = "FILE81", .stream = kJob.stream, .expected = kJob.portBytes,
+    {.name = "OtherPort",
+     .port = "FILE81",
+     .stream = kJob.stream,
+     .expected = kJob.portBytes,
      .waits = 3},
     // The printer reports its cover open before page 2; the user answers continue.
     {.name = "CoverOpenIsAnsweredAndThePageSentAgain",
@@ -112,7 +129,8 @@ const DllFlow kFlows[] = {
     {.name = "MultiCopyJobIsRebuiltAtTheEnd",
      .port = "QXUSB85",
      .stream = MultiCopySpoolFile(2),
-     .arrange = [](JobRun& run) { run.printer().mediaWidth = 18; }},  // the tape the spool file asks for
+     .arrange =
+         [](JobRun& run) { run.printer().mediaWidth = 18; }},  // the tape the spool file asks for
     {.name = "PassThroughRequestsReachThePort",
      .port = "QXUSB86",
      .stream = kJob.stream,
@@ -198,7 +216,10 @@ TEST_P(DllTrace, JobIsTracedToTheDriversFile) {
     DeleteFileA(file.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(Entries, DllTrace, ::testing::Values(Entry::MonitorEx, Entry::PrintMonitor2),
-                         [](const ::testing::TestParamInfo<Entry>& info) { return EntryName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Entries, DllTrace,
+                         ::testing::Values(Entry::MonitorEx, Entry::PrintMonitor2),
+                         [](const ::testing::TestParamInfo<Entry>& info) {
+                             return EntryName(info.param);
+                         });
 
 }  // namespace

@@ -77,7 +77,8 @@ struct Printed {
 };
 
 Printed Print(Kind kind, const LabelCase* fault, const std::string& port) {
-    JobRun run(Dll(), port, "normal", fault != nullptr && fault->cancel ? "on error reply 3" : "on error reply 1");
+    JobRun run(Dll(), port, "normal",
+               fault != nullptr && fault->cancel ? "on error reply 3" : "on error reply 1");
     if (kind == Kind::Collated || kind == Kind::Uncollated) run.printer().mediaWidth = 18;
     if (fault != nullptr) {
         int page = fault->page != 0 ? fault->page : PageCount(kind);
@@ -107,7 +108,10 @@ const std::vector<std::vector<u8>>& Reference(Kind kind) {
     static std::map<Kind, std::vector<std::vector<u8>>> printed;
     auto found = printed.find(kind);
     if (found == printed.end())
-        found = printed.emplace(kind, Print(kind, nullptr, std::string("QXUSB69") + KindName(kind)).labels).first;
+        found =
+            printed
+                .emplace(kind, Print(kind, nullptr, std::string("QXUSB69") + KindName(kind)).labels)
+                .first;
     return found->second;
 }
 
@@ -135,9 +139,10 @@ const LabelCase kCases[] = {
 };
 
 std::string Title(const LabelCase& c) {
-    return std::string(KindName(c.kind)) + (c.fault == Fault::BeforePage ? "_ErrorBeforePage" : "_ErrorWhilePage") +
-           (c.page != 0 ? std::to_string(c.page) : std::string("Last")) + "_Chunk" + std::to_string(c.chunk) +
-           (c.cancel ? "_Cancelled" : "");
+    return std::string(KindName(c.kind)) +
+           (c.fault == Fault::BeforePage ? "_ErrorBeforePage" : "_ErrorWhilePage") +
+           (c.page != 0 ? std::to_string(c.page) : std::string("Last")) + "_Chunk" +
+           std::to_string(c.chunk) + (c.cancel ? "_Cancelled" : "");
 }
 
 std::string CaseTitle(const ::testing::TestParamInfo<LabelCase>& info) { return Title(info.param); }

@@ -22,9 +22,9 @@ struct StatusCase {
     bool gone = false;                  // the printer is gone from page 2 on
     DWORD status = 0;                   // what is shown: dwStatus, or 0 with text
     const char* text = nullptr;
-    bool clearedAfter = true;  // a clean reply or the job end clears it
-    DWORD failWith = 0;        // the spooler fails every SetPort so
-    DWORD slowMs = 0;          // or takes this long over each
+    bool clearedAfter = true;     // a clean reply or the job end clears it
+    DWORD failWith = 0;           // the spooler fails every SetPort so
+    DWORD slowMs = 0;             // or takes this long over each
     std::vector<int> print = {};  // checked when not empty
 };
 
@@ -33,23 +33,55 @@ const StatusCase kCases[] = {
     {.name = "EndOfMedia", .port = "QXUSBS2", .errorInfo1 = 0x02, .status = PORT_STATUS_PAPER_OUT},
     {.name = "CoverOpen", .port = "QXUSBS3", .errorInfo2 = 0x10, .status = PORT_STATUS_DOOR_OPEN},
     {.name = "MediaNotFed", .port = "QXUSBS4", .errorInfo2 = 0x40, .status = PORT_STATUS_PAPER_JAM},
-    {.name = "ReplaceMedia", .port = "QXUSBS5", .errorInfo2 = 0x01, .status = PORT_STATUS_PAPER_PROBLEM},
-    {.name = "BatteriesWeakSaidByText", .port = "QXUSBS6", .errorInfo1 = 0x08, .text = "Batteries weak"},
+    {.name = "ReplaceMedia",
+     .port = "QXUSBS5",
+     .errorInfo2 = 0x01,
+     .status = PORT_STATUS_PAPER_PROBLEM},
+    {.name = "BatteriesWeakSaidByText",
+     .port = "QXUSBS6",
+     .errorInfo1 = 0x08,
+     .text = "Batteries weak"},
     // A stopped job clears what it showed at its end.
-    {.name = "CutterJamStopsTheJob", .port = "QXUSBS7", .errorInfo1 = 0x04, .status = PORT_STATUS_PAPER_JAM},
+    {.name = "CutterJamStopsTheJob",
+     .port = "QXUSBS7",
+     .errorInfo1 = 0x04,
+     .status = PORT_STATUS_PAPER_JAM},
     // A printer off or gone stays shown offline after the job.
-    {.name = "PrinterGoneStaysOffline", .port = "QXUSBS8", .gone = true, .status = PORT_STATUS_OFFLINE,
+    {.name = "PrinterGoneStaysOffline",
+     .port = "QXUSBS8",
+     .gone = true,
+     .status = PORT_STATUS_OFFLINE,
      .clearedAfter = false},
     // Every port kind tells it alike.
-    {.name = "CoverOpenOnNetwork", .port = "NXS1", .errorInfo2 = 0x10, .status = PORT_STATUS_DOOR_OPEN},
-    {.name = "CoverOpenOnSerial", .port = "QXCOM4", .errorInfo2 = 0x10, .status = PORT_STATUS_DOOR_OPEN},
-    {.name = "CoverOpenOnParallel", .port = "LPT2", .errorInfo2 = 0x10, .status = PORT_STATUS_DOOR_OPEN},
-    {.name = "CoverOpenOnOther", .port = "FILES1", .errorInfo2 = 0x10, .status = PORT_STATUS_DOOR_OPEN},
+    {.name = "CoverOpenOnNetwork",
+     .port = "NXS1",
+     .errorInfo2 = 0x10,
+     .status = PORT_STATUS_DOOR_OPEN},
+    {.name = "CoverOpenOnSerial",
+     .port = "QXCOM4",
+     .errorInfo2 = 0x10,
+     .status = PORT_STATUS_DOOR_OPEN},
+    {.name = "CoverOpenOnParallel",
+     .port = "LPT2",
+     .errorInfo2 = 0x10,
+     .status = PORT_STATUS_DOOR_OPEN},
+    {.name = "CoverOpenOnOther",
+     .port = "FILES1",
+     .errorInfo2 = 0x10,
+     .status = PORT_STATUS_DOOR_OPEN},
     // The spooler's trouble is not the job's.
-    {.name = "FailingSetPortChangesNothing", .port = "QXUSBS9", .errorInfo2 = 0x10,
-     .status = PORT_STATUS_DOOR_OPEN, .failWith = ERROR_ACCESS_DENIED, .print = {0, RESET, 1, 2}},
-    {.name = "SlowSetPortHoldsNoOtherPort", .port = "QXUSBS0", .errorInfo2 = 0x10,
-     .status = PORT_STATUS_DOOR_OPEN, .slowMs = 2000, .print = {0, RESET, 1, 2}},
+    {.name = "FailingSetPortChangesNothing",
+     .port = "QXUSBS9",
+     .errorInfo2 = 0x10,
+     .status = PORT_STATUS_DOOR_OPEN,
+     .failWith = ERROR_ACCESS_DENIED,
+     .print = {0, RESET, 1, 2}},
+    {.name = "SlowSetPortHoldsNoOtherPort",
+     .port = "QXUSBS0",
+     .errorInfo2 = 0x10,
+     .status = PORT_STATUS_DOOR_OPEN,
+     .slowMs = 2000,
+     .print = {0, RESET, 1, 2}},
 };
 
 class PortStatus : public ::testing::TestWithParam<StatusCase> {};

@@ -13,12 +13,13 @@
 #include "rig/message_box_watcher.h"
 #include "rig/resources.h"
 #include "core/statmon_interface.h"
+#include "core/status_packet.h"
 
 namespace {
 
 MonitorTable* Dll() { return &ProgramDll().table; }
 
-constexpr u8 COVER_OPEN = 0x10;  // errorInfo2 bit 4: state (2, 20)
+constexpr u8 COVER_OPEN = ERROR2_COVER_OPEN;  // state (2, 20)
 
 std::shared_ptr<void> CoverOpenOnPage2(JobRun& run) {
     run.printer().errorPage = 2;
@@ -26,7 +27,9 @@ std::shared_ptr<void> CoverOpenOnPage2(JobRun& run) {
     return nullptr;
 }
 
-std::shared_ptr<void> HogTheUsbPort(JobRun& run) { return std::make_shared<PassThroughHog>(run, 1200); }
+std::shared_ptr<void> HogTheUsbPort(JobRun& run) {
+    return std::make_shared<PassThroughHog>(run, 1200);
+}
 
 const JobCase kCases[] = {
     {.name = "EmptyControlSlotOnUsbStillPrints",
@@ -47,10 +50,11 @@ const JobCase kCases[] = {
      .startError = ERROR_NOT_SUPPORTED},
     {.name = "EmptyEndAndCloseSlotsEndTheJob",
      .port = "QXUSB92",
-     .editLower = [](MonitorTable& t) {
-         t.EndDocPort = nullptr;
-         t.ClosePort = nullptr;
-     },
+     .editLower =
+         [](MonitorTable& t) {
+             t.EndDocPort = nullptr;
+             t.ClosePort = nullptr;
+         },
      .print = {0, 1, 2}},
     // Page 2's check finds the parallel port busy, its data then finds it
     // ready: a stall the user answers; the page is sent again, once.
@@ -64,15 +68,18 @@ const JobCase kCases[] = {
      .print = {0, RESET, 1, 2}},
     // A spooler thread holds the USB port through pass-through reads longer
     // than the data path waits for it.
-    {.name = "ContendedUsbPortPrintsEveryPage", .port = "QXUSB93", .arrange = HogTheUsbPort,
+    {.name = "ContendedUsbPortPrintsEveryPage",
+     .port = "QXUSB93",
+     .arrange = HogTheUsbPort,
      .print = {0, 1, 2}},
     {.name = "ContendedUsbPortLosesNothingInAResend",
      .port = "QXUSB94",
      .script = "on 0x20014 reply 1",
-     .arrange = [](JobRun& run) {
-         CoverOpenOnPage2(run);
-         return HogTheUsbPort(run);
-     },
+     .arrange =
+         [](JobRun& run) {
+             CoverOpenOnPage2(run);
+             return HogTheUsbPort(run);
+         },
      .print = {0, RESET, 1, 2}},
     // The application dies while the printer says nothing more: the wait for
     // the page's printing ends as a cancel.
@@ -92,18 +99,28 @@ const JobCase kCases[] = {
      .arrange = CoverOpenOnPage2,
      .print = {0, RESET}},
     // It hangs in its handler past the bound (3 s here): it is taken as gone.
-    {.name = "HungApplicationIsTakenAsGone", .port = "QXUSB96", .script = "on 0x50022 hang 6000",
+    {.name = "HungApplicationIsTakenAsGone",
+     .port = "QXUSB96",
+     .script = "on 0x50022 hang 6000",
      .print = {0, RESET}},
     // It exits as soon as it hears of the job's end, while bytes after the
     // last page end are still to go: no cancel, and no reset of a printer
     // that may still be printing the last label.
-    {.name = "ApplicationThatExitsAtTheJobEndCancelsNothing", .port = "QXUSB87",
-     .script = "on 0x40000 exit", .print = {0, 1, 2}, .chunk = 65536, .trailingNuls = 16},
+    {.name = "ApplicationThatExitsAtTheJobEndCancelsNothing",
+     .port = "QXUSB87",
+     .script = "on 0x40000 exit",
+     .print = {0, 1, 2},
+     .chunk = 65536,
+     .trailingNuls = 16},
     // The longest waits end: a huge "LanSleep" is a second before each piece,
     // slept in slices that hear a cancel; a long "Status Timeout" keeps the
     // USB reader's mutex no longer than the cancel takes to come.
-    {.name = "HugeLanSleepHearsACancelBeforeAnyWrite", .port = "NX86", .script = "on 0x10103 reply 3 send",
-     .print = {RESET}, .settings = {{"LanSleep", 0xFFFFFFFF}}, .network = true},
+    {.name = "HugeLanSleepHearsACancelBeforeAnyWrite",
+     .port = "NX86",
+     .script = "on 0x10103 reply 3 send",
+     .print = {RESET},
+     .settings = {{"LanSleep", 0xFFFFFFFF}},
+     .network = true},
     {.name = "LongStatusTimeoutHearsACancel",
      .port = "QXUSB86",
      .script = "on 0x10101 reply 3 after 300",
@@ -141,7 +158,8 @@ const JobCase kCases[] = {
      .arrange = [](JobRun& run) -> std::shared_ptr<void> {
          run.printer().silentFromPage = 2;
          run.lower.beforeCall = [&run](PortOp) {
-             run.lower.withLock([&] { run.printer().answersStatus = run.printer().pagesEnded < 2; });
+             run.lower.withLock(
+                 [&] { run.printer().answersStatus = run.printer().pagesEnded < 2; });
          };
          return nullptr;
      },
@@ -179,12 +197,14 @@ std::string EntryCaseName(const ::testing::TestParamInfo<std::tuple<Entry, JobCa
 std::vector<JobCase> EmptySlotCases() {
     std::vector<JobCase> cases;
     for (const JobCase& c : kCases)
-        if (c.name.starts_with("Empty") && c.name != "EmptyControlSlotOnUsbStillPrints") cases.push_back(c);
+        if (c.name.starts_with("Empty") && c.name != "EmptyControlSlotOnUsbStillPrints")
+            cases.push_back(c);
     return cases;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TroubleJob,
-                         ::testing::Combine(::testing::Values(Entry::MonitorEx), ::testing::ValuesIn(kCases)),
+                         ::testing::Combine(::testing::Values(Entry::MonitorEx),
+                                            ::testing::ValuesIn(kCases)),
                          EntryCaseName);
 INSTANTIATE_TEST_SUITE_P(ThroughPrintMonitor2, TroubleJob,
                          ::testing::Combine(::testing::Values(Entry::PrintMonitor2),
@@ -225,7 +245,8 @@ TEST(TroubleLock, ReSendToAHungApplicationHoldsNoOtherPort) {
     bool beforeHangEnded = false;
     RunBounded("job with a hung application", 60000, [&] {
         Background other([&] {
-            run.statmon.waitFor([&](const auto&) { return Logged(run.statmon, "hang 2500"); }, 30000);
+            run.statmon.waitFor([&](const auto&) { return Logged(run.statmon, "hang 2500"); },
+                                30000);
             FakePortMonitor lower;
             SpoolerPort port;
             port.table = Dll();

@@ -36,31 +36,49 @@ struct DecodeTest : ::testing::Test {
     }
 };
 
-#define EXPECT_PAIR(pair, c, k)          \
-    do {                                 \
-        Pair p_ = (pair);                \
-        EXPECT_EQ(p_.stateClass, (c));   \
-        EXPECT_EQ(p_.stateCode, (k));    \
+#define EXPECT_PAIR(pair, c, k)        \
+    do {                               \
+        Pair p_ = (pair);              \
+        EXPECT_EQ(p_.stateClass, (c)); \
+        EXPECT_EQ(p_.stateCode, (k));  \
     } while (0)
 
 TEST_F(DecodeTest, GoodReplyWithoutChecksIsReady) {
     EXPECT_PAIR(decode(Reply(), true), STATE_READY, 0);
-    EXPECT_EQ(session.resendMode, 0);
 }
 
 TEST_F(DecodeTest, EachErrorBitGivesItsPair) {
-    struct Case { u8 info1, info2; i16 c, k; };
+    struct Case {
+        u8 info1, info2;
+        i16 c, k;
+    };
     const Case cases[] = {
-        {0x01, 0, 2, 1},  {0x02, 0, 2, 5},   {0x04, 0, 3, 12}, {0x08, 0, 2, 19},
-        {0x10, 0, 2, 49}, {0x20, 0, 4, 0},   {0x40, 0, 3, 24}, {0x80, 0, 2, 8},
-        {0, 0x01, 2, 13}, {0, 0x02, 2, 9},   {0, 0x04, 3, 27}, {0, 0x08, 2, 9},
-        {0, 0x10, 2, 20}, {0, 0x20, 4, 0},   {0, 0x40, 2, 22},
+        {0x01, 0, 2, 1},
+        {0x02, 0, 2, 5},
+        {0x04, 0, 3, 12},
+        {0x08, 0, 2, 19},
+        {0x10, 0, 2, 49},
+        {0x20, 0, 4, 0},
+        {0x40, 0, 3, 24},
+        {0x80, 0, 2, 8},
+        {0, 0x01, 2, 13},
+        {0, 0x02, 2, 9},
+        {0, 0x04, 3, 27},
+        {0, 0x08, 2, 9},
+        {0, 0x10, 2, 20},
+        {0, 0x20, 4, 0},
+        {0, 0x40, 2, 22},
         // the lowest bit wins, and errorInfo1 before errorInfo2
-        {0x03, 0, 2, 1},  {0xFF, 0xFF, 2, 1}, {0x40, 0x01, 3, 24},
+        {0x03, 0, 2, 1},
+        {0xFF, 0xFF, 2, 1},
+        {0x40, 0x01, 3, 24},
         // 0x02 is tested before the whole-byte comparison with 0x04
-        {0, 0x06, 2, 9},  {0, 0x05, 2, 13},
+        {0, 0x06, 2, 9},
+        {0, 0x05, 2, 13},
         // 0x0C matches neither whole-byte comparison: the later bits decide
-        {0, 0x1C, 2, 20}, {0, 0x2C, 4, 0},   {0, 0x4C, 2, 22},
+        {0, 0x1C, 2, 20},
+        {0, 0x2C, 4, 0},
+        {0, 0x4C, 2, 22},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "info1 " << int(c.info1) << " info2 " << int(c.info2));
@@ -72,14 +90,6 @@ TEST_F(DecodeTest, ErrorInfo2BitSevenAndTheValue0x0CAreNotErrors) {
     EXPECT_PAIR(decode(Reply(0, 0x80), true), STATE_READY, 0);
     EXPECT_PAIR(decode(Reply(0, 0x0C), true), STATE_READY, 0);
     EXPECT_PAIR(decode(Reply(0, 0x0C, 0), false), STATE_ERROR, 1);  // goes on to the width test
-}
-
-TEST_F(DecodeTest, ErrorBitSevenAsksForTheResendMode) {
-    decode(Reply(0x80), false);
-    EXPECT_EQ(session.resendMode, 1);
-    session.resendMode = 0;
-    decode(Reply(0x81), false);  // bit 0 decides first
-    EXPECT_EQ(session.resendMode, 0);
 }
 
 TEST_F(DecodeTest, WrongPrinterIdWinsOverEveryErrorBit) {
@@ -96,9 +106,9 @@ TEST_F(DecodeTest, WrongPrinterIdWinsOverEveryErrorBit) {
 TEST_F(DecodeTest, ErrorStatusWithoutErrorBitsIsFatal) {
     StatusPacket packet = Reply();
     packet.statusType = STATUS_ERROR;
-    session.jobInfo.checkFlags = 0x0E;
-    session.jobInfo.mediaWidth = 62;
-    session.jobInfo.mediaType = 0x0A;
+    session.job.jobInfo.checkFlags = 0x0E;
+    session.job.jobInfo.mediaWidth = 62;
+    session.job.jobInfo.mediaType = 0x0A;
     EXPECT_PAIR(decode(packet, false), STATE_FATAL, CODE_ERROR_STATUS);
     packet.errorInfo1 = 0x02;
     EXPECT_PAIR(decode(packet, false), STATE_ERROR, 5);
@@ -117,8 +127,8 @@ TEST_F(DecodeTest, MediaChecksFollowTheCheckFlags) {
         i16 code;
     };
     const Case cases[] = {
-        {0x00, 9, 29, 1, 0x0A, 62, 0, true, 0},     // nothing checked
-        {0x02, 9, 62, 0, 0x0A, 62, 0, false, 16},   // type differs, job type 9
+        {0x00, 9, 29, 1, 0x0A, 62, 0, true, 0},    // nothing checked
+        {0x02, 9, 62, 0, 0x0A, 62, 0, false, 16},  // type differs, job type 9
         {0x02, 0x0B, 62, 0, 0x0A, 62, 0, false, 15},
         {0x02, 0x0A, 29, 1, 0x0A, 62, 0, true, 0},  // only the type is checked
         {0x04, 0x0B, 29, 0, 0x0A, 62, 0, false, 15},
@@ -126,15 +136,15 @@ TEST_F(DecodeTest, MediaChecksFollowTheCheckFlags) {
         {0x08, 0x0B, 29, 1, 0x0A, 62, 0, false, 15},
         {0x08, 0x0B, 29, 0, 0x0A, 62, 0, true, 0},
         {0x0E, 0x0A, 62, 0, 0x0A, 62, 0, true, 0},
-        {0x0E, 9, 29, 1, 0x0A, 62, 0, false, 16},   // the type test comes first
+        {0x0E, 9, 29, 1, 0x0A, 62, 0, false, 16},  // the type test comes first
         {0x0E00, 9, 29, 1, 0x0A, 62, 0, true, 0},  // only the low byte counts
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "flags " << c.flags << " job type " << int(c.jobType));
-        session.jobInfo.checkFlags = c.flags;
-        session.jobInfo.mediaType = c.jobType;
-        session.jobInfo.mediaWidth = c.jobWidth;
-        session.jobInfo.mediaExtra = c.jobExtra;
+        session.job.jobInfo.checkFlags = c.flags;
+        session.job.jobInfo.mediaType = c.jobType;
+        session.job.jobInfo.mediaWidth = c.jobWidth;
+        session.job.jobInfo.mediaExtra = c.jobExtra;
         Pair pair = decode(Reply(0, 0, c.width, c.type, c.extra), c.good);
         EXPECT_EQ(pair.stateClass, c.good ? STATE_READY : STATE_ERROR);
         EXPECT_EQ(pair.stateCode, c.code);

@@ -19,7 +19,11 @@ Bytes SyncShort(const Bytes& in, PacketStart start) {
 }
 
 TEST(PacketSync, FindsTheStartAndDropsWhatIsInFront) {
-    struct Case { Bytes in; PacketStart start; Bytes out; };
+    struct Case {
+        Bytes in;
+        PacketStart start;
+        Bytes out;
+    };
     const Case cases[] = {
         {{0x80, 0x20, 0x42}, PacketStart::Pair, {0x80, 0x20, 0x42}},
         {{1, 2, 0x80, 0x20, 9}, PacketStart::Pair, {0x80, 0x20, 9}},
@@ -69,23 +73,24 @@ TEST(PacketSync, TakesWholePacketsAndKeepsTheRest) {
 }
 
 TEST(PacketSync, ReadRoomNeverPassesTheLimitOrTheBuffer) {
-    struct Case { u32 count, limit, room; };
-    for (Case c : {Case{0, 32, 32}, Case{24, 32, 8}, Case{32, 32, 0}, Case{40, 32, 0},
-                   Case{0, 640, 640}, Case{608, 640, 32}, Case{640, 640, 0}, Case{0, 5000, 640},
-                   Case{700, 640, 0}}) {
+    struct Case {
+        u32 count, limit, room;
+    };
+    for (Case c :
+         {Case{0, 32, 32}, Case{24, 32, 8}, Case{32, 32, 0}, Case{40, 32, 0}, Case{0, 640, 640},
+          Case{608, 640, 32}, Case{640, 640, 0}, Case{0, 5000, 640}, Case{700, 640, 0}}) {
         EXPECT_EQ(ReadRoom(c.count, c.limit), c.room) << c.count << " of " << c.limit;
     }
 }
 
 TEST(PacketSync, HeaderMatchRestartsOnAFreshStartByte) {
-    struct Case { Bytes bytes; u32 matched; };
+    struct Case {
+        Bytes bytes;
+        u32 matched;
+    };
     const Case cases[] = {
-        {{0x80, 0x20, 0x42}, 3},
-        {{0x80, 0x80, 0x20, 0x42}, 3},
-        {{0x80, 0x20, 0x80, 0x20, 0x42}, 3},
-        {{0x80, 0x20, 0x41}, 0},
-        {{0x80, 0x20, 0x80}, 1},
-        {{0x20, 0x42}, 0},
+        {{0x80, 0x20, 0x42}, 3}, {{0x80, 0x80, 0x20, 0x42}, 3}, {{0x80, 0x20, 0x80, 0x20, 0x42}, 3},
+        {{0x80, 0x20, 0x41}, 0}, {{0x80, 0x20, 0x80}, 1},       {{0x20, 0x42}, 0},
         {{0x42, 0x80, 0x20}, 2},
     };
     for (const Case& c : cases) {

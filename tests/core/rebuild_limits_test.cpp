@@ -47,7 +47,8 @@ TEST(Rebuild, UnsteppableBytesEndTheWalkNotTheJob) {
     // the second is empty; MeasureCommands counts only the ESC i K before it.
     const Buf data{ESC, 'i', 'K', 0x88, 0x01, FF, 'Z', FF};
     const Buf out = Rebuild({Record(data, 1, 1, 0, TWO_PIECES)});
-    const Buf expected = Block({1, 2, 0x0004, 8 + 2}) + RESET + data + Block({2, 2, 0x0004, 8 + 2}) + Buf{ESC, 'i', 'K', SUB};
+    const Buf expected = Block({1, 2, 0x0004, 8 + 2}) + RESET + data +
+                         Block({2, 2, 0x0004, 8 + 2}) + Buf{ESC, 'i', 'K', SUB};
     EXPECT_EQ(out, expected);
 }
 
@@ -78,20 +79,21 @@ TEST(Rebuild, InvalidFilesAreRefusedWithoutOutput) {
     };
     for (const auto& c : cases) {
         Harness h;
-        EXPECT_EQ(h.run(c.image), 0) << c.what;
+        EXPECT_FALSE(h.run(c.image)) << c.what;
         EXPECT_TRUE(h.out.empty()) << c.what;
     }
 }
 
 TEST(Rebuild, AllocationAndWriteFailuresFailTheRebuild) {
-    const Buf image = SpoolFileBytes({Record(PageData(0x08, 0x55, 'a'), 2), Record(PageData(0x08, 0x55, 'b'), 2)});
+    const Buf image = SpoolFileBytes(
+        {Record(PageData(0x08, 0x55, 'a'), 2), Record(PageData(0x08, 0x55, 'b'), 2)});
     Harness whole;
-    ASSERT_EQ(whole.run(image), 1);
+    ASSERT_TRUE(whole.run(image));
     ASSERT_GE(whole.allocations, 5) << "three index arrays and two control buffers";
     for (int n = 0; n < whole.allocations; ++n) {
         Harness h;
         h.failAllocation = n;
-        EXPECT_EQ(h.run(image), 0) << "allocation " << n;
+        EXPECT_FALSE(h.run(image)) << "allocation " << n;
         if (n < 3) {
             EXPECT_TRUE(h.out.empty()) << "index array " << n;
         }
@@ -99,7 +101,7 @@ TEST(Rebuild, AllocationAndWriteFailuresFailTheRebuild) {
     for (int n = 0; n < whole.writes; ++n) {
         Harness h;
         h.failWrite = n;
-        EXPECT_EQ(h.run(image), 0) << "write " << n;
+        EXPECT_FALSE(h.run(image)) << "write " << n;
         EXPECT_LT(h.out.size(), whole.out.size());
     }
 }
@@ -108,7 +110,7 @@ TEST(Rebuild, UncollatedOrdersPatchTheSourceImage) {
     Buf image = SpoolFileBytes({Record(PageData(0x08, 0x55, 'a'), 2)});
     Harness h;
     RebuildIo io = h.io();
-    ASSERT_EQ(RebuildJobImage(image.data(), static_cast<u32>(image.size()), &io), 1);
+    ASSERT_TRUE(RebuildJobImage(image.data(), static_cast<u32>(image.size()), &io));
     const Buf data(image.begin() + 58, image.end());
     EXPECT_EQ(data, PageData(0x88, 0, 'a'));
 }

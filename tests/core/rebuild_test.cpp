@@ -18,7 +18,9 @@ TEST(Rebuild, SmallRasterIsSentOnceAndRepeatedFromMemory) {
     const u32 raster = 32517;
     const u32 length = 14 + 3 + raster + 1;
     const Buf out = Rebuild({Record(LargePage(0x08, 0x55, raster), 3)});
-    const Buf expected = Block({1, 3, 0x0404, length + 94}) + RESET + LargePage(0x88, 0, raster) + Block({2, 3, 0x0004, 14 + 93}) + PageControls(0x88) + FORM_FEED + Block({3, 3, 0x0004, 14 + 93}) + PageControls(0x08) + Buf{SUB};
+    const Buf expected = Block({1, 3, 0x0404, length + 94}) + RESET + LargePage(0x88, 0, raster) +
+                         Block({2, 3, 0x0004, 14 + 93}) + PageControls(0x88) + FORM_FEED +
+                         Block({3, 3, 0x0004, 14 + 93}) + PageControls(0x08) + Buf{SUB};
     EXPECT_EQ(out, expected);
 }
 
@@ -27,7 +29,9 @@ TEST(Rebuild, LargeRasterIsSentWholeForEveryCopy) {
     const u32 length = 14 + 3 + raster + 1;
     const Buf out = Rebuild({Record(LargePage(0x88, 0x55, raster), 3)});
     const Buf page = LargePage(0x08, 0, raster);
-    const Buf expected = Block({1, 3, 0x0004, length + 94}) + RESET + page + Block({2, 3, 0x0004, length + 92}) + page + Block({3, 3, 0x0004, length + 92}) + EndJob(page);
+    const Buf expected = Block({1, 3, 0x0004, length + 94}) + RESET + page +
+                         Block({2, 3, 0x0004, length + 92}) + page +
+                         Block({3, 3, 0x0004, length + 92}) + EndJob(page);
     EXPECT_EQ(out, expected);
 }
 
@@ -37,7 +41,10 @@ TEST(Rebuild, TwoRecordsTwoCopiesUncollatedForward) {
     const Buf bControls{ESC, '@', ESC, 'i', 'K', 0x08, 'M', 7};
     const u32 bLength = static_cast<u32>(b.size());
     const Buf out = Rebuild({Record(PageData(0x08, 0x55, 'a'), 2), Record(b, 2)});
-    const Buf expected = Block({1, 4, 0x0404, 20 + 94}) + RESET + PageData(0x88, 0, 'a') + Block({2, 4, 0x0004, 14 + 93}) + PageControls(0x08) + FORM_FEED + Block({3, 4, 0x0404, bLength + 92}) + bSet + Block({4, 4, 0x0004, 8 + 93}) + bControls + Buf{SUB};
+    const Buf expected = Block({1, 4, 0x0404, 20 + 94}) + RESET + PageData(0x88, 0, 'a') +
+                         Block({2, 4, 0x0004, 14 + 93}) + PageControls(0x08) + FORM_FEED +
+                         Block({3, 4, 0x0404, bLength + 92}) + bSet +
+                         Block({4, 4, 0x0004, 8 + 93}) + bControls + Buf{SUB};
     EXPECT_EQ(out, expected);
 }
 
@@ -46,7 +53,8 @@ TEST(Rebuild, SecondPieceGetsTheFirstPiecesControlsCollated) {
     const Buf out = Rebuild({Record(PIECE1 + PIECE2, 1, 1, 0, TWO_PIECES)});
     // controlBytes counts the second piece's ESC i a too; that room stays zero.
     const Buf controls{ESC, '@', ESC, 'i', 'K', 0x08, 0, 0, 0, 0};
-    const Buf expected = Block({1, 2, 0x0004, 20 + 2}) + RESET + PIECE1 + Block({2, 2, 0x0004, 20 + 2}) + controls + EndJob(PIECE2);
+    const Buf expected = Block({1, 2, 0x0004, 20 + 2}) + RESET + PIECE1 +
+                         Block({2, 2, 0x0004, 20 + 2}) + controls + EndJob(PIECE2);
     EXPECT_EQ(out, expected);
 }
 
@@ -54,7 +62,10 @@ TEST(Rebuild, PiecesUncollatedWithShortCopies) {
     const Buf out = Rebuild({Record(PIECE1 + PIECE2, 2, 0, 0, TWO_PIECES)});
     const Buf setControls{ESC, '@', ESC, 'i', 'K', 0x88, 0, 0, 0, 0};
     const Buf clearControls{ESC, '@', ESC, 'i', 'K', 0x08, 0, 0, 0, 0};
-    const Buf expected = Block({1, 4, 0x0404, 11 + 94}) + RESET + PIECE1 + Block({2, 4, 0x0004, 10 + 93}) + clearControls + FORM_FEED + Block({3, 4, 0x0404, 9 + 92}) + setControls + PIECE2 + Block({4, 4, 0x0004, 10 + 93}) + clearControls + Buf{SUB};
+    const Buf expected = Block({1, 4, 0x0404, 11 + 94}) + RESET + PIECE1 +
+                         Block({2, 4, 0x0004, 10 + 93}) + clearControls + FORM_FEED +
+                         Block({3, 4, 0x0404, 9 + 92}) + setControls + PIECE2 +
+                         Block({4, 4, 0x0004, 10 + 93}) + clearControls + Buf{SUB};
     EXPECT_EQ(out, expected);
 }
 
@@ -82,8 +93,9 @@ TEST(Rebuild, ResetFollowsOnlyTheFirstBlockInReverseOrders) {
     EXPECT_EQ(Rebuild({Record(a, 1, 1, 1), Record(b, 1, 1, 1)}),
               Block({1, 2, 0x0004, 20 + 2}) + RESET + b + Block({2, 2, 0x0004, 20}) + EndJob(a))
         << "collated";
-    EXPECT_EQ(Rebuild({Record(a, 1, 0, 1), Record(b, 1, 0, 1)}),
-              Block({1, 2, 0x0004, 20 + 94}) + RESET + b + Block({2, 2, 0x0004, 20 + 92}) + EndJob(a))
+    EXPECT_EQ(
+        Rebuild({Record(a, 1, 0, 1), Record(b, 1, 0, 1)}),
+        Block({1, 2, 0x0004, 20 + 94}) + RESET + b + Block({2, 2, 0x0004, 20 + 92}) + EndJob(a))
         << "uncollated";
 }
 
@@ -101,11 +113,13 @@ TEST(Rebuild, FourOrdersOfThreePagesAndTwoCopies) {
     for (const auto& c : cases) {
         std::vector<SpoolRecordFields> records;
         for (u8 id = 1; id <= 3; ++id)
-            records.push_back(Record({ESC, 'i', 'a', id, ESC, 'i', 'K', 0x08, 'G', 1, 0, id, FF}, 2, c.collate, c.reverse));
+            records.push_back(Record({ESC, 'i', 'a', id, ESC, 'i', 'K', 0x08, 'G', 1, 0, id, FF}, 2,
+                                     c.collate, c.reverse));
         const std::vector<Page> pages = Pages(Rebuild(records));
         ASSERT_EQ(pages.size(), 6u);
         for (size_t k = 0; k < pages.size(); ++k) {
-            EXPECT_EQ(pages[k].marker, c.order[k]) << "collate " << int(c.collate) << " reverse " << int(c.reverse);
+            EXPECT_EQ(pages[k].marker, c.order[k])
+                << "collate " << int(c.collate) << " reverse " << int(c.reverse);
             EXPECT_EQ(pages[k].pageNumber, k + 1);
             EXPECT_EQ(pages[k].partIndex, k + 1);
             EXPECT_EQ(pages[k].total, 6);
@@ -116,7 +130,8 @@ TEST(Rebuild, FourOrdersOfThreePagesAndTwoCopies) {
 TEST(Rebuild, PageTotalCountsPiecesRecordsAndCopies) {
     for (u8 collate : {0, 1}) {
         for (u8 reverse : {0, 1}) {
-            std::vector<SpoolRecordFields> records(3, Record(PIECE1 + PIECE2, 2, collate, reverse, TWO_PIECES));
+            std::vector<SpoolRecordFields> records(
+                3, Record(PIECE1 + PIECE2, 2, collate, reverse, TWO_PIECES));
             const std::vector<Page> pages = Pages(Rebuild(records));
             ASSERT_EQ(pages.size(), 12u);
             for (size_t k = 0; k < pages.size(); ++k) {
@@ -151,7 +166,11 @@ TEST(Rebuild, BlockMediaFieldsComeFromTheFirstAndLastRecords) {
         last.settingFlag = c.settingFlag;
         last.mediaExtra = 7;
         const Buf out = Rebuild({first, last});
-        const Buf expected = (Block({1, 2, c.flags, 22, c.lastType, c.width, 7, u8(c.settingFlag ? 1 : 0)})) + RESET + PageData(0x08, 0, 'a') + (Block({2, 2, c.flags, 20, c.lastType, c.width, 7, u8(c.settingFlag ? 1 : 0)})) + EndJob(PageData(0x08, 0, 'b'));
+        const Buf expected =
+            (Block({1, 2, c.flags, 22, c.lastType, c.width, 7, u8(c.settingFlag ? 1 : 0)})) +
+            RESET + PageData(0x08, 0, 'a') +
+            (Block({2, 2, c.flags, 20, c.lastType, c.width, 7, u8(c.settingFlag ? 1 : 0)})) +
+            EndJob(PageData(0x08, 0, 'b'));
         EXPECT_EQ(out, expected) << c.what;
     }
 }

@@ -55,8 +55,8 @@ TEST(Scanner, SkippedCommandsAndFillerBytesTravelToThePort) {
     Recorder recorder;
     Bytes data = Bytes{0x00, 0x03, 0x00} + RESET + Bytes{0x1B, 0x5C, 0x0C, 0x0C} +
                  Bytes{0x1B, 0x69, 0x4D, 0x0C} + Bytes{0x1B, 0x69, 0x61, 0x0C} +
-                 Bytes{0x1B, 0x69, 0x64, 0x0C, 0x0C} + Bytes{0x1B, 0x2A, 0x01, 0x00, 0x0C, 0x0C,
-                                                              0x0C, 0x1A} +
+                 Bytes{0x1B, 0x69, 0x64, 0x0C, 0x0C} +
+                 Bytes{0x1B, 0x2A, 0x01, 0x00, 0x0C, 0x0C, 0x0C, 0x1A} +
                  Bytes{0x1B, 0x69, 0x49, 0x02, 0x0C, 0x1A} + Bytes{0x03} + FF;
     Outcome out = Scan(session, data, recorder);
     EXPECT_EQ(out.consumed, data.size());
@@ -102,10 +102,10 @@ TEST(Scanner, PageEndsRememberTheLastKind) {
     Bytes data = Z + FF + Z + SUB;
     Scan(session, data, recorder);
     EXPECT_EQ(recorder.kinds(), (std::vector<SegmentKind>{SEG_PAGE_END, SEG_LAST_PAGE}));
-    EXPECT_EQ(session.lastPageEnd, 0x1A);
+    EXPECT_EQ(session.job.data.lastPageEnd, 0x1A);
     Bytes next = Z + FF;
     Scan(session, next, recorder);
-    EXPECT_EQ(session.lastPageEnd, 0x0C);
+    EXPECT_EQ(session.job.data.lastPageEnd, 0x0C);
 }
 
 TEST(Scanner, ResumedPageGetsTheJobEndAndTheSavedCutParameter) {
@@ -113,8 +113,8 @@ TEST(Scanner, ResumedPageGetsTheJobEndAndTheSavedCutParameter) {
         const char* name;
         u8 lastPageEnd;
         i32 cutParamSeen;
-        SegmentKind kind;     // of the resent FF
-        u8 pageEndByte;       // as it reaches the port
+        SegmentKind kind;                  // of the resent FF
+        u8 pageEndByte;                    // as it reaches the port
         u8 firstCutParam, secondCutParam;  // as the two ESC i K reach the port
         i32 resumeAfter;
     };
@@ -128,11 +128,11 @@ TEST(Scanner, ResumedPageGetsTheJobEndAndTheSavedCutParameter) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PortSession session = NewJob();
-        session.lastPageEnd = c.lastPageEnd;
-        session.cutParamSeen = c.cutParamSeen;
-        session.savedCutParam = 0x08;
-        session.resumeAfterReply = 1;
-        session.restoreCutParam = 1;
+        session.job.data.lastPageEnd = c.lastPageEnd;
+        session.job.data.cutParamSeen = c.cutParamSeen;
+        session.job.data.savedCutParam = 0x08;
+        session.job.data.resumeAfterReply = true;
+        session.job.data.restoreCutParam = true;
         Recorder recorder;
         Bytes data = Bytes{0x1B, 0x69, 0x4B, 0x03} + Bytes{0x1B, 0x69, 0x4B, 0x04} + Z + FF;
         Scan(session, data, recorder);
@@ -143,10 +143,10 @@ TEST(Scanner, ResumedPageGetsTheJobEndAndTheSavedCutParameter) {
         EXPECT_EQ(sent[3], c.firstCutParam);
         EXPECT_EQ(sent[7], c.secondCutParam);
         EXPECT_EQ(data, sent);  // edited in the caller's buffer
-        EXPECT_EQ(session.savedCutParam, c.secondCutParam);
-        EXPECT_EQ(session.cutParamSeen, 1);
-        EXPECT_EQ(session.resumeAfterReply, c.resumeAfter);
-        EXPECT_EQ(session.restoreCutParam, 0);
+        EXPECT_EQ(session.job.data.savedCutParam, c.secondCutParam);
+        EXPECT_EQ(session.job.data.cutParamSeen, 1);
+        EXPECT_EQ(session.job.data.resumeAfterReply, c.resumeAfter);
+        EXPECT_EQ(session.job.data.restoreCutParam, 0);
     }
 }
 
@@ -208,7 +208,6 @@ TEST(Scanner, SenderEndsTheCall) {
         EXPECT_EQ(out.result, ending == SendResult::EndTrue);
         EXPECT_EQ(out.consumed, 2u);
         EXPECT_EQ(recorder.segments.size(), 1u);
-
     }
 }
 
@@ -222,10 +221,10 @@ TEST(Scanner, SegmentHandedBackIsCountedOnce) {
     Outcome first = Scan(session, data, recorder);
     EXPECT_TRUE(first.result);
     EXPECT_EQ(first.consumed, 0u);
-    EXPECT_EQ(session.rasterCount, 0);
+    EXPECT_EQ(session.job.data.rasterCount, 0);
     Outcome again = Scan(session, data, recorder);
     EXPECT_EQ(again.consumed, data.size());
-    EXPECT_EQ(session.rasterCount, 5);
+    EXPECT_EQ(session.job.data.rasterCount, 5);
 }
 
 }  // namespace

@@ -82,19 +82,6 @@ TEST(Scanner, JobInformationBlockCutAcrossTwoCallsIsTakenWhole) {
     }
 }
 
-TEST(Scanner, JobInformationBlockWhileResendingIsTakenButNotStored) {
-    PortSession session = NewJob();
-    session.flags |= PSF_RESENDING;
-    Recorder recorder;
-    Bytes data = JobInfo(2) + Z + FF;
-    Outcome out = Scan(session, data, recorder);
-    EXPECT_TRUE(out.result);
-    EXPECT_EQ(out.consumed, data.size());
-    EXPECT_EQ(recorder.jobInfos.size(), 1u);
-    EXPECT_TRUE(recorder.stored.empty());
-    EXPECT_EQ(recorder.sent(), Z + FF);
-}
-
 TEST(Scanner, JobInformationBlockThatCannotBeStoredStopsTheJob) {
     PortSession session = NewJob();
     Recorder recorder;
@@ -105,14 +92,14 @@ TEST(Scanner, JobInformationBlockThatCannotBeStoredStopsTheJob) {
     EXPECT_TRUE(out.result);
     EXPECT_EQ(out.consumed, before.size());  // the block is not finished with
     EXPECT_EQ(recorder.storeFailedCalls, 1);
-    EXPECT_TRUE(session.flags & PSF_STOPPED);
+    EXPECT_TRUE(session.job.flags & PSF_STOPPED);
     EXPECT_EQ(recorder.sent(), before);
 }
 
 struct SplitCase {
     const char* name;
-    Bytes page;           // after a page start, ending with FF
-    size_t splitAt;       // bytes of the page in the split segment; 0: no split
+    Bytes page;      // after a page start, ending with FF
+    size_t splitAt;  // bytes of the page in the split segment; 0: no split
     i32 countAtSplit;
 };
 
@@ -160,8 +147,8 @@ TEST(Scanner, CompressionOnceOnStaysOn) {
     Recorder recorder;
     Bytes data = Bytes{0x4D, 0x02} + Z + Bytes{0x4D, 0x00} + Z;
     Scan(session, data, recorder);
-    EXPECT_TRUE(session.flags & PSF_COMPRESSED);
-    EXPECT_EQ(session.rasterCount, 4);
+    EXPECT_TRUE(session.job.flags & PSF_COMPRESSED);
+    EXPECT_EQ(session.job.data.rasterCount, 4);
 }
 
 TEST(Scanner, CountStillOverItsLimitSplitsAtTheNextLine) {

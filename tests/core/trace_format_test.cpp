@@ -55,10 +55,14 @@ TEST(TraceFormat, NotificationsAndStatesByName) {
         u32 code;
         const char* text;
     };
-    for (NotifyCase c : {NotifyCase{NotifyPrinting, "printing"}, {NotifyJobEnd, "job end"},
-                         {NotifySystemError, "system error"}, {0x20014, "state (2,20) cover open"},
-                         {0x20005, "state (2,5) end of media"}, {0x2002A, "state (2,42)"},
-                         {0x30000, "state (3,0) stop"}, {0x60001, "0x60001"}}) {
+    for (NotifyCase c : {NotifyCase{NotifyPrinting, "printing"},
+                         {NotifyJobEnd, "job end"},
+                         {NotifySystemError, "system error"},
+                         {0x20014, "state (2,20) cover open"},
+                         {0x20005, "state (2,5) end of media"},
+                         {0x2002A, "state (2,42)"},
+                         {0x30000, "state (3,0) stop"},
+                         {0x60001, "0x60001"}}) {
         TraceLine line{};
         TraceAppendNotify(line, c.code);
         EXPECT_EQ(Text(line), c.text);
@@ -67,10 +71,14 @@ TEST(TraceFormat, NotificationsAndStatesByName) {
         i16 stateClass, stateCode;
         const char* text;
     };
-    for (StateCase c : {StateCase{1, 0, "(1,0) ready"}, {2, 26, "(2,26) communication failure"},
-                        {2, -1, "(2,-1) read timed out"}, {2, 5, "(2,5) end of media"},
-                        {2, 20, "(2,20) cover open"}, {3, 24, "(3,24) power adapter fault"},
-                        {2, 42, "(2,42) printer error"}, {3, 42, "(3,42) fatal printer error"},
+    for (StateCase c : {StateCase{1, 0, "(1,0) ready"},
+                        {2, 26, "(2,26) communication failure"},
+                        {2, -1, "(2,-1) read timed out"},
+                        {2, 5, "(2,5) end of media"},
+                        {2, 20, "(2,20) cover open"},
+                        {3, 24, "(3,24) power adapter fault"},
+                        {2, 42, "(2,42) printer error"},
+                        {3, 42, "(3,42) fatal printer error"},
                         {4, 0, "(4,0) printer gone"},
                         {7, 1, "(7,1)"}}) {
         TraceLine line{};
@@ -121,11 +129,11 @@ TEST(TraceFormat, JobOutcomeFromTheRecordAtTheJobEnd) {
     };
     for (const Case& c : cases) {
         PortSession session{};
-        session.flags = c.flags;
+        session.job.flags = c.flags;
         session.trace.jobEnd = c.jobEnd;
         session.stateClass = c.stateClass;
         session.stateCode = c.stateCode;
-        session.replyState = c.replyState;
+        session.job.link.replyState = c.replyState;
         EXPECT_STREQ(JobOutcome(session), c.outcome) << c.stateClass << "," << c.stateCode;
     }
 }

@@ -16,34 +16,26 @@ constexpr u8 SUB = 0x1A;
 // Exactly sized heap copies, so the sanitizers see any step past the end.
 u32 PageEnd(const Buf& data) {
     Buf copy(data);
-    u32 length = 0xdeadbeef;
-    EXPECT_TRUE(FindPageEnd(copy.data(), copy.data() + copy.size(), &length));
-    return length;
+    return FindPageEnd(copy.data(), copy.data() + copy.size());
 }
 
-struct Totals {
-    u32 control;
-    u32 raster;
-};
-
-Totals Measure(const Buf& data) {
+CommandBytes Measure(const Buf& data) {
     Buf copy(data);
-    Totals t{0xdeadbeef, 0xdeadbeef};
-    EXPECT_TRUE(MeasureCommands(copy.data(), static_cast<u32>(copy.size()), &t.control, &t.raster));
-    return t;
+    return MeasureCommands(copy.data(), static_cast<u32>(copy.size()));
 }
 
-Buf Extract(const Buf& data, u32 destSize, WinBool setBit) {
+Buf Extract(const Buf& data, u32 destSize, bool setBit) {
     Buf copy(data);
     Buf dest(destSize, 0);
-    EXPECT_TRUE(ExtractControlCommands(copy.data(), static_cast<u32>(copy.size()), dest.data(), destSize, setBit));
+    ExtractControlCommands(copy.data(), static_cast<u32>(copy.size()), dest.data(), destSize,
+                           setBit);
     EXPECT_EQ(copy, data) << "the source is never changed";
     return dest;
 }
 
-Buf Patch(const Buf& data, WinBool setBit) {
+Buf Patch(const Buf& data, bool setBit) {
     Buf copy(data);
-    EXPECT_TRUE(PatchControlCommands(copy.data(), static_cast<u32>(copy.size()), setBit));
+    PatchControlCommands(copy.data(), static_cast<u32>(copy.size()), setBit);
     return copy;
 }
 
@@ -59,7 +51,10 @@ TEST(FindPageEnd, StopsJustPastTheFirstPageEnd) {
         {"end of job first", {SUB}, 1},
         {"ESC i a, G 2 0, FF", {ESC, 'i', 'a', 1, 'G', 2, 0, FF, FF, FF}, 10},
         {"the step of G carries it over FF bytes", {'G', 2, 0, FF, FF, FF}, 6},
-        {"every command kind", {0, 3, 'M', 5, ESC, '@', ESC, 'i', 'S', ESC, 'i', 'B', 1, 2, ESC, 'i', 'K', 8, 'Z', SUB, FF}, 20},
+        {"every command kind",
+         {0,   3, 'M', 5,   ESC, '@', ESC, 'i', 'S', ESC, 'i',
+          'B', 1, 2,   ESC, 'i', 'K', 8,   'Z', SUB, FF},
+         20},
         {"no page end: rest of the record", {ESC, '@', 'Z', 'Z'}, 4},
         {"empty record", {}, 0},
         {"unknown byte ends the walk: rest of the record", {'Z', 0x01, FF, FF}, 4},
@@ -79,11 +74,8 @@ TEST(FindPageEnd, GivesTenForTheExample) {
 TEST(FindPageEnd, NeverLooksPastTheBoundItIsGiven) {
     // The page end lies beyond the record's end: it must not be found.
     Buf data{'Z', 'Z', FF};
-    u32 length = 0;
-    FindPageEnd(data.data(), data.data() + 2, &length);
-    EXPECT_EQ(length, 2u);
-    FindPageEnd(data.data(), data.data(), &length);
-    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(FindPageEnd(data.data(), data.data() + 2), 2u);
+    EXPECT_EQ(FindPageEnd(data.data(), data.data()), 0u);
 }
 
 TEST(FindPageEnd, JobInfoBlockIsSteppedOverWhole) {
@@ -110,7 +102,9 @@ TEST(MeasureCommands, CountsControlAndRasterBytes) {
         {"G count is little-endian", Buf{'G', 0x01, 0x01}, 0, 0},  // clipped: nothing follows
         {"ESC i B and ESC i d are five bytes", {ESC, 'i', 'B', 1, 2, ESC, 'i', 'd', 3, 4}, 10, 0},
         {"ESC i K, M, O, R, a are four bytes",
-         {ESC, 'i', 'K', 0, ESC, 'i', 'M', 0, ESC, 'i', 'O', 0, ESC, 'i', 'R', 0, ESC, 'i', 'a', 0}, 20, 0},
+         {ESC, 'i', 'K', 0, ESC, 'i', 'M', 0, ESC, 'i', 'O', 0, ESC, 'i', 'R', 0, ESC, 'i', 'a', 0},
+         20,
+         0},
         {"ESC i c is eight bytes", {ESC, 'i', 'c', 1, 2, 3, 4, 5, 'Z'}, 8, 2},
         {"NUL and ETX count one each", {0, 3, 0}, 3, 0},
         {"carries on past page ends", {'Z', FF, ESC, '@', SUB, 'Z'}, 2, 4},
@@ -122,7 +116,7 @@ TEST(MeasureCommands, CountsControlAndRasterBytes) {
         {"empty", {}, 0, 0},
     };
     for (const MeasureCase& c : cases) {
-        Totals t = Measure(c.data);
+        CommandBytes t = Measure(c.data);
         EXPECT_EQ(t.control, c.control) << c.what;
         EXPECT_EQ(t.raster, c.raster) << c.what;
     }
@@ -137,50 +131,60 @@ TEST(MeasureCommands, GCountAboveOneByte) {
 
 TEST(ExtractControlCommands, CopiesControlCommandsUpToThePageEnd) {
     const Buf data{ESC, '@', ESC, 'i', 'K', 0x08, 'G', 1, 0, 'x', FF, 'M', 2};
-    EXPECT_EQ(Extract(data, 6, 1), (Buf{ESC, '@', ESC, 'i', 'K', 0x88}));
+    EXPECT_EQ(Extract(data, 6, true), (Buf{ESC, '@', ESC, 'i', 'K', 0x88}));
     // Sized by MeasureCommands over the same data: the M after the page end
     // is counted but not copied, so its bytes stay zero.
     EXPECT_EQ(Measure(data).control, 8u);
-    EXPECT_EQ(Extract(data, 8, 1), (Buf{ESC, '@', ESC, 'i', 'K', 0x88, 0, 0}));
+    EXPECT_EQ(Extract(data, 8, true), (Buf{ESC, '@', ESC, 'i', 'K', 0x88, 0, 0}));
 }
 
 struct ExtractCase {
     const char* what;
     Buf data;
-    WinBool setBit;
+    bool setBit;
     Buf expected;  // also gives the destination size
 };
 
 TEST(ExtractControlCommands, EditsTheCopiesOnly) {
     const ExtractCase cases[] = {
-        {"cut bit cleared", {ESC, 'i', 'K', 0x88, 'Z'}, 0, {ESC, 'i', 'K', 0x08}},
-        {"cut bit set", {ESC, 'i', 'K', 0x01}, 1, {ESC, 'i', 'K', 0x81}},
-        {"ESC i c first parameter zeroed", {ESC, 'i', 'c', 9, 8, 7, 6, 5}, 1, {ESC, 'i', 'c', 0, 8, 7, 6, 5}},
-        {"raster left out", {'Z', 'G', 2, 0, 1, 2, 'M', 1, 0, 3}, 1, {'M', 1, 0, 3}},
-        {"stops at end of job", {'M', 1, SUB, 'M', 2}, 1, {'M', 1, 0, 0}},
-        {"stops at an unknown byte", {'M', 1, 0x7F, 'M', 2}, 1, {'M', 1, 0, 0}},
-        {"ESC i I copied whole", Buf{ESC, 'i', 'I', 'X'}, 1, Buf{ESC, 'i', 'I', 'X'}},
-        {"clipped ESC i K: no byte past the end", {'M', 1, ESC, 'i', 'K'}, 1, {'M', 1, ESC, 'i', 'K'}},
-        {"a command larger than the destination is not cut", {'M', 1, ESC, 'i', 'c', 1, 2, 3, 4, 5}, 1, {'M', 1, 0, 0}},
+        {"cut bit cleared", {ESC, 'i', 'K', 0x88, 'Z'}, false, {ESC, 'i', 'K', 0x08}},
+        {"cut bit set", {ESC, 'i', 'K', 0x01}, true, {ESC, 'i', 'K', 0x81}},
+        {"ESC i c first parameter zeroed",
+         {ESC, 'i', 'c', 9, 8, 7, 6, 5},
+         true,
+         {ESC, 'i', 'c', 0, 8, 7, 6, 5}},
+        {"raster left out", {'Z', 'G', 2, 0, 1, 2, 'M', 1, 0, 3}, true, {'M', 1, 0, 3}},
+        {"stops at end of job", {'M', 1, SUB, 'M', 2}, true, {'M', 1, 0, 0}},
+        {"stops at an unknown byte", {'M', 1, 0x7F, 'M', 2}, true, {'M', 1, 0, 0}},
+        {"ESC i I copied whole", Buf{ESC, 'i', 'I', 'X'}, true, Buf{ESC, 'i', 'I', 'X'}},
+        {"clipped ESC i K: no byte past the end",
+         {'M', 1, ESC, 'i', 'K'},
+         true,
+         {'M', 1, ESC, 'i', 'K'}},
+        {"a command larger than the destination is not cut",
+         {'M', 1, ESC, 'i', 'c', 1, 2, 3, 4, 5},
+         true,
+         {'M', 1, 0, 0}},
     };
     for (const ExtractCase& c : cases)
-        EXPECT_EQ(Extract(c.data, static_cast<u32>(c.expected.size()), c.setBit), c.expected) << c.what;
+        EXPECT_EQ(Extract(c.data, static_cast<u32>(c.expected.size()), c.setBit), c.expected)
+            << c.what;
 }
 
 TEST(PatchControlCommands, EditsEveryPageInPlace) {
-    const Buf data{ESC, 'i', 'K', 0x88, ESC, 'i', 'c', 5, 1, 2, 3, 4, 'G', 1, 0, 0x88, FF,
-                   ESC, 'i', 'K', 0x88, ESC, 'i', 'c', 5, 1, 2, 3, 4, SUB};
+    const Buf data{ESC,  'i', 'K', 0x88, ESC, 'i',  'c', 5,   1,   2, 3, 4, 'G', 1, 0,
+                   0x88, FF,  ESC, 'i',  'K', 0x88, ESC, 'i', 'c', 5, 1, 2, 3,   4, SUB};
     Buf cleared = data;
     cleared[3] = 0x08;
     cleared[7] = 0;
     cleared[20] = 0x08;
     cleared[24] = 0;
-    EXPECT_EQ(Patch(data, 0), cleared);
+    EXPECT_EQ(Patch(data, false), cleared);
 
     Buf set = cleared;
     set[3] = 0x88;
     set[20] = 0x88;
-    EXPECT_EQ(Patch(cleared, 1), set);
+    EXPECT_EQ(Patch(cleared, true), set);
 }
 
 TEST(PatchControlCommands, LeavesRasterAndUnknownBytesAlone) {
@@ -189,13 +193,18 @@ TEST(PatchControlCommands, LeavesRasterAndUnknownBytesAlone) {
         Buf data;
         Buf expected;
     } cases[] = {
-        {"K bytes inside raster data", {'G', 4, 0, ESC, 'i', 'K', 0x88}, {'G', 4, 0, ESC, 'i', 'K', 0x88}},
-        {"after an unknown byte", {ESC, 'i', 'K', 0x88, 0x05, ESC, 'i', 'K', 0x88},
+        {"K bytes inside raster data",
+         {'G', 4, 0, ESC, 'i', 'K', 0x88},
+         {'G', 4, 0, ESC, 'i', 'K', 0x88}},
+        {"after an unknown byte",
+         {ESC, 'i', 'K', 0x88, 0x05, ESC, 'i', 'K', 0x88},
          {ESC, 'i', 'K', 0x08, 0x05, ESC, 'i', 'K', 0x88}},
         {"clipped ESC i c", {ESC, 'i', 'c'}, {ESC, 'i', 'c'}},
-        {"ESC i K parameter is the last byte", {'Z', ESC, 'i', 'K', 0xFF}, {'Z', ESC, 'i', 'K', 0x7F}},
+        {"ESC i K parameter is the last byte",
+         {'Z', ESC, 'i', 'K', 0xFF},
+         {'Z', ESC, 'i', 'K', 0x7F}},
     };
-    for (const auto& c : cases) EXPECT_EQ(Patch(c.data, 0), c.expected) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(Patch(c.data, false), c.expected) << c.what;
 }
 
 struct TapeCase {
@@ -207,12 +216,12 @@ struct TapeCase {
 
 TEST(LookupTapeWidth, Rows) {
     const TapeCase cases[] = {
-        {2, 260, 18, 1},  {2, -1, 18, 1},   {2, 0, 18, 1},     {5, 267, 12, 1},  {5, 307, 12, 1},
-        {5, 268, 18, 1},  {5, 308, 18, 1},  {5, 300, 0, 1},    {5, 257, 0, 1},   {8, 257, 0, 1},
-        {8, -5, 0, 1},    {0, 257, 6, 1},   {0, 262, 36, 1},   {1, 259, 12, 1},  {0, 263, 0, 0},
-        {0, 276, 0, 0},   {0, 277, 6, 2},   {1, 281, 24, 2},   {0, 282, 36, 2},  {0, 283, 6, 3},
-        {0, 288, 36, 3},  {0, 289, 6, 4},   {0, 294, 36, 4},   {0, 295, 0, 0},   {0, 270, 0, 0},
-        {0, -1, 0, 0},    {9, 256, 0, 0},   {9, 258, 9, 1},    {255, 291, 12, 4}, {0, -32768, 0, 0},
+        {2, 260, 18, 1}, {2, -1, 18, 1},  {2, 0, 18, 1},   {5, 267, 12, 1},   {5, 307, 12, 1},
+        {5, 268, 18, 1}, {5, 308, 18, 1}, {5, 300, 0, 1},  {5, 257, 0, 1},    {8, 257, 0, 1},
+        {8, -5, 0, 1},   {0, 257, 6, 1},  {0, 262, 36, 1}, {1, 259, 12, 1},   {0, 263, 0, 0},
+        {0, 276, 0, 0},  {0, 277, 6, 2},  {1, 281, 24, 2}, {0, 282, 36, 2},   {0, 283, 6, 3},
+        {0, 288, 36, 3}, {0, 289, 6, 4},  {0, 294, 36, 4}, {0, 295, 0, 0},    {0, 270, 0, 0},
+        {0, -1, 0, 0},   {9, 256, 0, 0},  {9, 258, 9, 1},  {255, 291, 12, 4}, {0, -32768, 0, 0},
     };
     for (const TapeCase& c : cases) {
         u32 pieces = 0xdeadbeef;

@@ -26,8 +26,10 @@ CaseResult Result(const std::string& name, DWORD start, const std::vector<std::s
 std::map<u32, std::string> DocumentsByProcess(const std::vector<StatmonRecord>& log) {
     std::map<u32, std::string> documents;
     for (const StatmonRecord& record : log) {
-        if (record.event != "notify" || record.code != NotifyJobStart || record.block.size() < 264) continue;
-        const char* name = reinterpret_cast<const char*>(record.block.data() + JOB_START_DOCUMENT_OFFSET);
+        if (record.event != "notify" || record.code != NotifyJobStart || record.block.size() < 264)
+            continue;
+        const char* name =
+            reinterpret_cast<const char*>(record.block.data() + JOB_START_DOCUMENT_OFFSET);
         documents[record.processId] = std::string(name, strnlen(name, JOB_START_NAME_SIZE - 1));
     }
     return documents;
@@ -49,7 +51,8 @@ CaseResult FourPortsAtOnce() {
     for (int i = 0; i < 4; ++i) {
         lower.port(ports[i]).printer.portKind = PrinterPortFor(ports[i]);
         spoolers[i].table = &ProgramDll().table;
-        if (!spoolers[i].open(ports[i], lower.table())) broken.push_back(std::string("open ") + ports[i]);
+        if (!spoolers[i].open(ports[i], lower.table()))
+            broken.push_back(std::string("open ") + ports[i]);
     }
     lower.withLock([&] {
         lower.port("LPT7").printer.errorPage = 2;
@@ -76,7 +79,8 @@ CaseResult FourPortsAtOnce() {
         bool whole = printed == job.pages;
         bool prefix = printed.size() <= job.pages.size() &&
                       std::equal(printed.begin(), printed.end(), job.pages.begin());
-        if (cancelled ? !prefix : !whole) broken.push_back(std::string(ports[i]) + " printed another job's or a wrong page");
+        if (cancelled ? !prefix : !whole)
+            broken.push_back(std::string(ports[i]) + " printed another job's or a wrong page");
     }
     std::vector<StatmonRecord> log = statmon.records();
     std::map<u32, std::string> owner = DocumentsByProcess(log);
@@ -86,10 +90,15 @@ CaseResult FourPortsAtOnce() {
         if (record.code == 0x20014) ++coverOpen[owner[record.processId]];
         if (record.code == NotifyJobEnd) ++jobEnds[owner[record.processId]];
     }
-    if (owner.size() != 4) broken.push_back("applications of " + std::to_string(owner.size()) + " jobs heard their job start");
-    if (coverOpen["Job2"] != 1 || coverOpen.size() != 1) broken.push_back("the cover open reached another job's application");
+    if (owner.size() != 4)
+        broken.push_back("applications of " + std::to_string(owner.size()) +
+                         " jobs heard their job start");
+    if (coverOpen["Job2"] != 1 || coverOpen.size() != 1)
+        broken.push_back("the cover open reached another job's application");
     for (const char* document : {"Job1", "Job2", "Job4"})
-        if (jobEnds[document] != 1) broken.push_back(std::string(document) + "'s application did not hear its job end once");
+        if (jobEnds[document] != 1)
+            broken.push_back(std::string(document) +
+                             "'s application did not hear its job end once");
     if (jobEnds["Job3"] != 0) broken.push_back("the cancelled job's application heard a job end");
     return Result("concurrency/four-ports-at-once", start, broken);
 }
@@ -122,23 +131,32 @@ CaseResult SamePortTwoProcesses() {
     RunBounded("the port claimed by two processes", 2 * JOB_BOUND_MS, [&] {
         if (!run.start()) return;
         size_t half = job.stream.size() / 2;
-        run.write(std::vector<u8>(job.stream.begin(), job.stream.begin() + static_cast<long>(half)), CHUNK);
-        Background other([&] { second = RunProgram("\"" + ProgramPath() + "\" --same-port-second --port " + port, false, 60000); });
+        run.write(std::vector<u8>(job.stream.begin(), job.stream.begin() + static_cast<long>(half)),
+                  CHUNK);
+        Background other([&] {
+            second = RunProgram("\"" + ProgramPath() + "\" --same-port-second --port " + port,
+                                false, 60000);
+        });
         Sleep(2000);  // the second process is waiting for the port by now
-        run.write(std::vector<u8>(job.stream.begin() + static_cast<long>(half), job.stream.end()), CHUNK);
+        run.write(std::vector<u8>(job.stream.begin() + static_cast<long>(half), job.stream.end()),
+                  CHUNK);
         run.end();
     });
     DWORD lastWrite = LastWriteTick(run);
     unsigned long waited = 0, firstWrite = 0, printed = 0;
-    if (!second.finished || std::sscanf(second.output.c_str(), "WAITED %lu FIRST_WRITE %lu PRINTED %lu", &waited,
-                                        &firstWrite, &printed) != 3) {
+    if (!second.finished ||
+        std::sscanf(second.output.c_str(), "WAITED %lu FIRST_WRITE %lu PRINTED %lu", &waited,
+                    &firstWrite, &printed) != 3) {
         broken.push_back("the second process said: " + second.output.substr(0, 200));
     } else {
-        if (firstWrite < lastWrite) broken.push_back("the second process wrote before the first job ended");
-        if (printed != 3) broken.push_back("the second process printed " + std::to_string(printed) + " pages");
+        if (firstWrite < lastWrite)
+            broken.push_back("the second process wrote before the first job ended");
+        if (printed != 3)
+            broken.push_back("the second process printed " + std::to_string(printed) + " pages");
         if (waited < 500) broken.push_back("the second process did not wait for the port");
     }
-    if (run.printer().printed != job.pages) broken.push_back("the first process's job printed wrong");
+    if (run.printer().printed != job.pages)
+        broken.push_back("the first process's job printed wrong");
     return Result("concurrency/one-port-two-processes", start, broken);
 }
 
@@ -152,15 +170,18 @@ void Forget(JobRun& run) {
 }
 
 void PrintFigures(const char* what, const Resources& at10, const Resources& end) {
-    std::printf("%-28s handles %zu -> %zu, heap bytes %zu -> %zu, private bytes %zu -> %zu, threads %zu -> %zu\n",
-                what, at10.handles, end.handles, at10.heapBytes, end.heapBytes, at10.privateBytes,
-                end.privateBytes, at10.threads, end.threads);
+    std::printf(
+        "%-28s handles %zu -> %zu, heap bytes %zu -> %zu, private bytes %zu -> %zu, threads %zu -> "
+        "%zu\n",
+        what, at10.handles, end.handles, at10.heapBytes, end.heapBytes, at10.privateBytes,
+        end.privateBytes, at10.threads, end.threads);
 }
 
 // Growth past job 10 beyond a small fixed allowance is a leak.
 bool Flat(const Resources& at10, const Resources& end) {
     return end.handles <= at10.handles + 8 && end.heapBytes <= at10.heapBytes + 256 * 1024 &&
-           end.privateBytes <= at10.privateBytes + 4 * 1024 * 1024 && end.threads <= at10.threads + 2;
+           end.privateBytes <= at10.privateBytes + 4 * 1024 * 1024 &&
+           end.threads <= at10.threads + 2;
 }
 
 // Every hundredth job a line, so a long run shows its course as it goes.
@@ -180,7 +201,9 @@ bool PrintOneJob(JobRun& run, const BuiltJob& job) {
 
 }  // namespace
 
-std::vector<CaseResult> RunConcurrencyChecks() { return {FourPortsAtOnce(), SamePortTwoProcesses()}; }
+std::vector<CaseResult> RunConcurrencyChecks() {
+    return {FourPortsAtOnce(), SamePortTwoProcesses()};
+}
 
 int SamePortSecondProcess(const std::string& port) {
     JobRun run(&ProgramDll().table, port);
@@ -193,7 +216,8 @@ int SamePortSecondProcess(const std::string& port) {
     DWORD waited = GetTickCount() - before;
     run.write(job.stream, CHUNK);
     run.end();
-    std::printf("WAITED %lu FIRST_WRITE %lu PRINTED %zu\n", waited, FirstWriteTick(run), run.printer().printed.size());
+    std::printf("WAITED %lu FIRST_WRITE %lu PRINTED %zu\n", waited, FirstWriteTick(run),
+                run.printer().printed.size());
     return 0;
 }
 
@@ -223,6 +247,7 @@ int RunSoak(int jobs, int cycles) {
     end = MeasureResources();
     PrintFigures("open and close each job", at10, end);
     flat = flat && Flat(at10, end);
-    std::printf("soak: %d + %d jobs, %d failed, %s\n", jobs, cycles, failed, flat ? "flat" : "GROWING");
+    std::printf("soak: %d + %d jobs, %d failed, %s\n", jobs, cycles, failed,
+                flat ? "flat" : "GROWING");
     return failed == 0 && flat ? 0 : 1;
 }

@@ -32,10 +32,9 @@ const Effect kEffects[] = {
     {"garbage", PortOp::ReadPort, FaultEffect::Garbage},
 };
 
-const PortOp kFaultedOps[] = {PortOp::StartDocPort, PortOp::SetPortTimeOuts,
-                              PortOp::WritePort,    PortOp::ReadPort,
-                              PortOp::GetPrinterDataFromPort, PortOp::EndDocPort,
-                              PortOp::ClosePort};
+const PortOp kFaultedOps[] = {
+    PortOp::StartDocPort,           PortOp::SetPortTimeOuts, PortOp::WritePort, PortOp::ReadPort,
+    PortOp::GetPrinterDataFromPort, PortOp::EndDocPort,      PortOp::ClosePort};
 
 struct PrinterCase {
     const char* name;
@@ -63,8 +62,10 @@ struct AppCase {
 const AppCase kAppFaults[] = {
     {"not-found", "normal", "", PrinterFault::None, false, true, true},
     {"no-window", "nowindow", "", PrinterFault::None, false, false, false},
-    {"exits-mid-page", "normal", "on 0x50022 exit after 200", PrinterFault::None, false, true, false},
-    {"closes-while-awaited", "closeonstate", "", PrinterFault::CoverOpenThenClosed, false, true, false},
+    {"exits-mid-page", "normal", "on 0x50022 exit after 200", PrinterFault::None, false, true,
+     false},
+    {"closes-while-awaited", "closeonstate", "", PrinterFault::CoverOpenThenClosed, false, true,
+     false},
     {"hangs", "normal", "on 0x50022 hang 5000", PrinterFault::None, false, false, false},
     {"pause-then-cancel", "normal", "on 0x20014 reply 2; on 0x20014 reply 3 after 1500",
      PrinterFault::CoverOpenThenClosed, true, true, false},
@@ -138,7 +139,9 @@ void AddPortFaults(std::vector<FaultCase>& cases, const Censuses& censuses, bool
             if (sample && p != turn % ports.size()) continue;
             auto found = censuses.find(JobKey(ports[p], false));
             if (found == censuses.end()) continue;
-            for (int k : Positions(found->second.calls.count(effect.op) ? found->second.calls.at(effect.op) : 0, sample)) {
+            for (int k : Positions(
+                     found->second.calls.count(effect.op) ? found->second.calls.at(effect.op) : 0,
+                     sample)) {
                 FaultCase c = Base(KindName(ports[p]) + "/" + PortOpName(effect.op) + "#" +
                                        std::to_string(k) + "/" + effect.name,
                                    ports[p]);
@@ -196,13 +199,15 @@ void AddSystemFaults(std::vector<FaultCase>& cases, const Censuses& censuses, bo
         std::string kind = multiCopy ? "copies" : "plain";
         std::vector<int> at;
         if (sample) {
-            at = {1, static_cast<int>(census.allocations / 2), static_cast<int>(census.allocations)};
+            at = {1, static_cast<int>(census.allocations / 2),
+                  static_cast<int>(census.allocations)};
         } else {
             for (size_t n = 1; n <= census.allocations; ++n) at.push_back(static_cast<int>(n));
         }
         for (int n : at) {
             if (n <= 0) continue;
-            FaultCase c = Base("allocation/" + kind + "#" + std::to_string(n), kPlainPort, multiCopy);
+            FaultCase c =
+                Base("allocation/" + kind + "#" + std::to_string(n), kPlainPort, multiCopy);
             c.allocationFailsAt = n;
             cases.push_back(c);
         }
@@ -212,7 +217,8 @@ void AddSystemFaults(std::vector<FaultCase>& cases, const Censuses& censuses, bo
             size_t count = calls == census.fileCalls.end() ? 0 : calls->second;
             for (int k : Positions(count, false)) {
                 if (sample && k != 1) continue;
-                FaultCase c = Base("file/" + std::string(function) + "#" + std::to_string(k), kPlainPort, true);
+                FaultCase c = Base("file/" + std::string(function) + "#" + std::to_string(k),
+                                   kPlainPort, true);
                 c.fileFunction = function;
                 c.fileFailsAt = k;
                 cases.push_back(c);
@@ -281,8 +287,10 @@ Censuses DecodeCensuses(const std::string& text) {
                 }
             }
             if (isOp) continue;
-            if (name == "allocations") census.allocations = count;
-            else census.fileCalls[name] = count;
+            if (name == "allocations")
+                census.allocations = count;
+            else
+                census.fileCalls[name] = count;
         }
     }
     return censuses;

@@ -96,7 +96,8 @@ struct JobOutcome {
 JobOutcome RunJob(const FaultCase& c, int slot, JobVerdict& verdict) {
     JobOutcome outcome;
     std::string port = PortForSlot(c.port, slot);
-    ArmSystemFaults(c.allocationFailsAt, c.fileFunction, c.fileFailsAt, c.appCannotStart, c.enumPortsFails);
+    ArmSystemFaults(c.allocationFailsAt, c.fileFunction, c.fileFailsAt, c.appCannotStart,
+                    c.enumPortsFails);
     {
         JobRun run(&ProgramDll().table, port, c.appMode, c.appScript);
         if (c.multiCopy) run.printer().mediaWidth = 18;  // the rebuilt job's tape
@@ -119,9 +120,9 @@ JobOutcome RunJob(const FaultCase& c, int slot, JobVerdict& verdict) {
             outcome.printedTicks = run.printer().printedTicks;
             outcome.pending = run.printer().pending();
         });
-        for (PortOp op : {PortOp::StartDocPort, PortOp::SetPortTimeOuts, PortOp::WritePort,
-                          PortOp::ReadPort, PortOp::GetPrinterDataFromPort, PortOp::EndDocPort,
-                          PortOp::ClosePort})
+        for (PortOp op :
+             {PortOp::StartDocPort, PortOp::SetPortTimeOuts, PortOp::WritePort, PortOp::ReadPort,
+              PortOp::GetPrinterDataFromPort, PortOp::EndDocPort, PortOp::ClosePort})
             verdict.census.calls[op] = run.lower.count(run.name, op);
         outcome.application = run.statmon.records();
     }
@@ -133,11 +134,14 @@ JobOutcome RunJob(const FaultCase& c, int slot, JobVerdict& verdict) {
 
 // Invariants 1, 3 and 4: in time, a print that is the job's first pages each
 // once, and an application that heard how the job ended.
-void JudgeJob(const FaultCase& c, const Pages& reference, const JobOutcome& outcome, JobVerdict& verdict) {
+void JudgeJob(const FaultCase& c, const Pages& reference, const JobOutcome& outcome,
+              JobVerdict& verdict) {
     auto breaks = [&](const std::string& what) { verdict.broken.push_back(what); };
-    if (verdict.milliseconds > JOB_BOUND_MS) breaks("1 the job took " + std::to_string(verdict.milliseconds) + " ms");
+    if (verdict.milliseconds > JOB_BOUND_MS)
+        breaks("1 the job took " + std::to_string(verdict.milliseconds) + " ms");
     // The monitor ends no other program: one told to hang on or never to exit is left alone.
-    if (c.appExits && !ApplicationEnded(outcome.application)) breaks("1 the application did not exit");
+    if (c.appExits && !ApplicationEnded(outcome.application))
+        breaks("1 the application did not exit");
 
     // A page prints again only after the reset of a recovery that took it for
     // not printed: its print was never reported (a failure ended its handshake).
@@ -147,7 +151,8 @@ void JudgeJob(const FaultCase& c, const Pages& reference, const JobOutcome& outc
         bool repeat = i > 0 && mayRepeat && outcome.printed[i] == reference[page];
         if (i > 0 && !repeat) ++page;
         if (page >= reference.size() || outcome.printed[i] != reference[page]) {
-            breaks("3 print " + std::to_string(i + 1) + " of " + std::to_string(outcome.printed.size()) +
+            breaks("3 print " + std::to_string(i + 1) + " of " +
+                   std::to_string(outcome.printed.size()) +
                    " is not the job's next page, or repeats one reported printed");
             break;
         }
@@ -156,16 +161,19 @@ void JudgeJob(const FaultCase& c, const Pages& reference, const JobOutcome& outc
     if (!outcome.pending.empty()) {
         size_t next = outcome.printed.empty() ? 0 : page + 1;
         bool startsNext = next < reference.size() && StartsWith(reference[next], outcome.pending);
-        bool startsAgain = mayRepeat && page < reference.size() && StartsWith(reference[page], outcome.pending);
+        bool startsAgain =
+            mayRepeat && page < reference.size() && StartsWith(reference[page], outcome.pending);
         if (!startsNext && !startsAgain)
-            breaks("3 the printer holds " + std::to_string(outcome.pending.size()) + " bytes that are no page's start");
+            breaks("3 the printer holds " + std::to_string(outcome.pending.size()) +
+                   " bytes that are no page's start");
     }
 
     bool started = false, cancelled = false, heard = false;
     for (const StatmonRecord& record : outcome.application) {
         if (record.event == "start") started = true;
         if (record.event == "reply" && record.code == 3) cancelled = true;
-        if (record.event == "notify" && (record.code == 0x40000 || record.code >> 16 == 3)) heard = true;
+        if (record.event == "notify" && (record.code == 0x40000 || record.code >> 16 == 3))
+            heard = true;
     }
     if (c.appHears && started && !cancelled && !heard) breaks("4 the application heard no outcome");
 }
@@ -180,7 +188,8 @@ struct Settlement {
 // another process: the blocks it opened go only when its exit is complete. A
 // block counts as kept only when it was there at every look: another
 // process's job may make a block of the same name for the time of a message.
-Settlement Settled(const std::string& port, const std::vector<std::string>& blocks, const Resources& before) {
+Settlement Settled(const std::string& port, const std::vector<std::string>& blocks,
+                   const Resources& before) {
     std::vector<bool> alwaysThere(blocks.size(), true);
     auto held = [&] {
         bool any = ThreadCount() > before.threads || MutexExists(port + " OpenPort");
@@ -203,13 +212,17 @@ void JudgeResources(const std::string& port, const Resources& before, const Sett
     auto breaks = [&](const std::string& what) { verdict.broken.push_back(what); };
     const Resources& after = settled.after;
     if (after.handles > before.handles + 2)
-        breaks("5 handles " + std::to_string(before.handles) + " -> " + std::to_string(after.handles));
+        breaks("5 handles " + std::to_string(before.handles) + " -> " +
+               std::to_string(after.handles));
     if (after.heapBytes > before.heapBytes + 16384)
-        breaks("5 heap bytes " + std::to_string(before.heapBytes) + " -> " + std::to_string(after.heapBytes));
+        breaks("5 heap bytes " + std::to_string(before.heapBytes) + " -> " +
+               std::to_string(after.heapBytes));
     if (after.threads > before.threads)
-        breaks("5 threads " + std::to_string(before.threads) + " -> " + std::to_string(after.threads));
+        breaks("5 threads " + std::to_string(before.threads) + " -> " +
+               std::to_string(after.threads));
     if (after.temporaryFiles != before.temporaryFiles) breaks("5 temporary files left");
-    for (const std::string& block : settled.keptBlocks) breaks("5 block " + block + " still exists");
+    for (const std::string& block : settled.keptBlocks)
+        breaks("5 block " + block + " still exists");
     if (MutexExists(port + " OpenPort")) breaks("5 the port's mutex still exists");
 }
 
@@ -230,7 +243,8 @@ JobVerdict RunFaultJob(const FaultCase& c, int slot, const Pages* reference) {
         JobOutcome outcome = RunJob(c, slot, verdict);
         JudgeJob(c, *reference, outcome, verdict);
         for (const StatmonRecord& record : outcome.application)
-            if (!record.blockName.empty() && blocks.size() < blocks.capacity()) blocks.push_back(record.blockName);
+            if (!record.blockName.empty() && blocks.size() < blocks.capacity())
+                blocks.push_back(record.blockName);
     }
     const std::string port = PortForSlot(c.port, slot);
     JudgeResources(port, before, Settled(port, blocks, before), verdict);

@@ -14,7 +14,8 @@ struct JobVerdict {
     DWORD milliseconds = 0;
     Census census;  // what the job called
     Pages printed;  // what came out of the printer (kept for a reference run only)
-    std::vector<std::string> broken;  // the broken invariants, one line each ("3 page 2 printed twice")
+    std::vector<std::string>
+        broken;  // the broken invariants, one line each ("3 page 2 printed twice")
 };
 
 // Runs the case's job on the slot's port (1 to 9). With a reference (the

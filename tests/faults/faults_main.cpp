@@ -92,11 +92,13 @@ int RunWorker(bool sample, int slot, const std::string& list) {
         std::string key = JobKey(c.port, c.multiCopy);
         // The fault-free job of the kind: its pages, and the warm-up the
         // resource counts need (first-use allocations are not leaks).
-        if (!references.count(key)) references[key] = RunFaultJob(CleanCase(c.port, c.multiCopy), slot, nullptr).printed;
+        if (!references.count(key))
+            references[key] = RunFaultJob(CleanCase(c.port, c.multiCopy), slot, nullptr).printed;
         std::printf("CASE %zu\n", i);
         std::fflush(stdout);
         JobVerdict verdict = RunFaultJob(c, slot, &references[key]);
-        std::printf("%s %zu %lu", verdict.broken.empty() ? "PASS" : "FAIL", i, verdict.milliseconds);
+        std::printf("%s %zu %lu", verdict.broken.empty() ? "PASS" : "FAIL", i,
+                    verdict.milliseconds);
         for (const std::string& line : verdict.broken) std::printf("\t%s", line.c_str());
         std::printf("\n");
         std::fflush(stdout);
@@ -119,7 +121,8 @@ int RunMatrix(bool sample, int jobs, const std::string& filter) {
 
     std::vector<CaseResult> results = RunInWorkers(chosen, BATCH, jobs, sample);
     for (CaseResult& result : RunConcurrencyChecks()) results.push_back(result);
-    int status = PrintTable(results, [&](size_t i) { return i < cases.size() ? cases[i].name : std::string("?"); });
+    int status = PrintTable(
+        results, [&](size_t i) { return i < cases.size() ? cases[i].name : std::string("?"); });
     RemoveOwnTemporaryDirectory();
     return status;
 }
@@ -128,17 +131,21 @@ int RunMatrix(bool sample, int jobs, const std::string& filter) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    auto has = [&](const char* flag) { return std::find(args.begin(), args.end(), flag) != args.end(); };
+    auto has = [&](const char* flag) {
+        return std::find(args.begin(), args.end(), flag) != args.end();
+    };
     auto value = [&](const char* flag, const std::string& fallback) {
         auto at = std::find(args.begin(), args.end(), flag);
         return at != args.end() && at + 1 != args.end() ? *(at + 1) : fallback;
     };
     bool sample = has("--sample");
-    if (has("--worker")) return RunWorker(sample, std::stoi(value("--slot", "1")), value("--cases", ""));
+    if (has("--worker"))
+        return RunWorker(sample, std::stoi(value("--slot", "1")), value("--cases", ""));
     if (has("--same-port-second")) return SamePortSecondProcess(value("--port", ""));
     if (has("--soak")) {
         if (!Prepare()) return 1;
-        return RunSoak(std::stoi(value("--soak-jobs", "1000")), std::stoi(value("--cycles", "200")));
+        return RunSoak(std::stoi(value("--soak-jobs", "1000")),
+                       std::stoi(value("--cycles", "200")));
     }
     return RunMatrix(sample, std::stoi(value("--jobs", "4")), value("--filter", ""));
 }

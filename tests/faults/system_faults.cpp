@@ -26,7 +26,8 @@ using LocalAllocFn = HLOCAL(WINAPI*)(UINT, SIZE_T);
 using MallocFn = void*(__cdecl*)(size_t);
 using CallocFn = void*(__cdecl*)(size_t, size_t);
 using ReallocFn = void*(__cdecl*)(void*, size_t);
-using CreateFileFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+using CreateFileFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                     HANDLE);
 using ReadWriteFn = BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
 using EnumPortsFn = BOOL(WINAPI*)(LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
 using CreateProcessFn = BOOL(WINAPI*)(LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
@@ -72,13 +73,16 @@ HLOCAL WINAPI CountedLocalAlloc(UINT flags, SIZE_T size) {
 }
 
 void* __cdecl CountedMalloc(size_t size) { return AllocationFails() ? nullptr : g_malloc(size); }
-void* __cdecl CountedCalloc(size_t n, size_t size) { return AllocationFails() ? nullptr : g_calloc(n, size); }
+void* __cdecl CountedCalloc(size_t n, size_t size) {
+    return AllocationFails() ? nullptr : g_calloc(n, size);
+}
 void* __cdecl CountedRealloc(void* block, size_t size) {
     return AllocationFails() ? nullptr : g_realloc(block, size);
 }
 
-HANDLE WINAPI CountedCreateFile(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                                DWORD disposition, DWORD flags, HANDLE model) {
+HANDLE WINAPI CountedCreateFile(LPCSTR name, DWORD access, DWORD share,
+                                LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                HANDLE model) {
     if (FileCallFails(0)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
@@ -86,7 +90,8 @@ HANDLE WINAPI CountedCreateFile(LPCSTR name, DWORD access, DWORD share, LPSECURI
     return g_createFile(name, access, share, security, disposition, flags, model);
 }
 
-BOOL WINAPI CountedWriteFile(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) {
+BOOL WINAPI CountedWriteFile(HANDLE file, LPVOID data, DWORD size, LPDWORD done,
+                             LPOVERLAPPED overlapped) {
     if (FileCallFails(1)) {
         if (done != nullptr) *done = 0;
         SetLastError(ERROR_DISK_FULL);
@@ -95,7 +100,8 @@ BOOL WINAPI CountedWriteFile(HANDLE file, LPVOID data, DWORD size, LPDWORD done,
     return g_writeFile(file, data, size, done, overlapped);
 }
 
-BOOL WINAPI CountedReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) {
+BOOL WINAPI CountedReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD done,
+                            LPOVERLAPPED overlapped) {
     if (FileCallFails(2)) {
         if (done != nullptr) *done = 0;
         SetLastError(ERROR_READ_FAULT);
@@ -104,10 +110,10 @@ BOOL WINAPI CountedReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD done, 
     return g_readFile(file, data, size, done, overlapped);
 }
 
-BOOL WINAPI CountedCreateProcess(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES process,
-                                 LPSECURITY_ATTRIBUTES thread, BOOL inherit, DWORD flags,
-                                 LPVOID environment, LPCSTR directory, LPSTARTUPINFOA startup,
-                                 LPPROCESS_INFORMATION information) {
+BOOL WINAPI CountedCreateProcess(LPCSTR application, LPSTR commandLine,
+                                 LPSECURITY_ATTRIBUTES process, LPSECURITY_ATTRIBUTES thread,
+                                 BOOL inherit, DWORD flags, LPVOID environment, LPCSTR directory,
+                                 LPSTARTUPINFOA startup, LPPROCESS_INFORMATION information) {
     if (g_processStartFails) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
@@ -129,7 +135,8 @@ const PortList& Ports() {
         DWORD needed = 0;
         g_enumPorts(nullptr, 2, nullptr, 0, &needed, &taken.count);
         taken.bytes.resize(needed);
-        taken.ok = needed != 0 && g_enumPorts(nullptr, 2, taken.bytes.data(), needed, &needed, &taken.count);
+        taken.ok = needed != 0 &&
+                   g_enumPorts(nullptr, 2, taken.bytes.data(), needed, &needed, &taken.count);
         return taken;
     }();
     return list;
@@ -153,7 +160,9 @@ BOOL WINAPI CachedEnumPorts(LPSTR name, DWORD level, LPBYTE buffer, DWORD size, 
     auto* entries = reinterpret_cast<PORT_INFO_2A*>(buffer);
     const BYTE* from = list.bytes.data();
     auto moved = [&](LPSTR text) {
-        return text == nullptr ? nullptr : reinterpret_cast<LPSTR>(buffer + (reinterpret_cast<BYTE*>(text) - from));
+        return text == nullptr
+                   ? nullptr
+                   : reinterpret_cast<LPSTR>(buffer + (reinterpret_cast<BYTE*>(text) - from));
     };
     for (DWORD i = 0; i < list.count; ++i) {
         entries[i].pPortName = moved(entries[i].pPortName);
@@ -177,16 +186,26 @@ bool InstallSystemHooks(HMODULE module) {
     static std::vector<std::unique_ptr<ImportHook>> hooks;
     if (!hooks.empty()) return true;
     const HookPlan plans[] = {
-        {"kernel32.dll", "GlobalAlloc", reinterpret_cast<void*>(CountedGlobalAlloc), reinterpret_cast<void**>(&g_globalAlloc)},
-        {"kernel32.dll", "LocalAlloc", reinterpret_cast<void*>(CountedLocalAlloc), reinterpret_cast<void**>(&g_localAlloc)},
-        {"msvcrt.dll", "malloc", reinterpret_cast<void*>(CountedMalloc), reinterpret_cast<void**>(&g_malloc)},
-        {"msvcrt.dll", "calloc", reinterpret_cast<void*>(CountedCalloc), reinterpret_cast<void**>(&g_calloc)},
-        {"msvcrt.dll", "realloc", reinterpret_cast<void*>(CountedRealloc), reinterpret_cast<void**>(&g_realloc)},
-        {"kernel32.dll", "CreateFileA", reinterpret_cast<void*>(CountedCreateFile), reinterpret_cast<void**>(&g_createFile)},
-        {"kernel32.dll", "WriteFile", reinterpret_cast<void*>(CountedWriteFile), reinterpret_cast<void**>(&g_writeFile)},
-        {"kernel32.dll", "ReadFile", reinterpret_cast<void*>(CountedReadFile), reinterpret_cast<void**>(&g_readFile)},
-        {"kernel32.dll", "CreateProcessA", reinterpret_cast<void*>(CountedCreateProcess), reinterpret_cast<void**>(&g_createProcess)},
-        {"winspool.drv", "EnumPortsA", reinterpret_cast<void*>(CachedEnumPorts), reinterpret_cast<void**>(&g_enumPorts)},
+        {"kernel32.dll", "GlobalAlloc", reinterpret_cast<void*>(CountedGlobalAlloc),
+         reinterpret_cast<void**>(&g_globalAlloc)},
+        {"kernel32.dll", "LocalAlloc", reinterpret_cast<void*>(CountedLocalAlloc),
+         reinterpret_cast<void**>(&g_localAlloc)},
+        {"msvcrt.dll", "malloc", reinterpret_cast<void*>(CountedMalloc),
+         reinterpret_cast<void**>(&g_malloc)},
+        {"msvcrt.dll", "calloc", reinterpret_cast<void*>(CountedCalloc),
+         reinterpret_cast<void**>(&g_calloc)},
+        {"msvcrt.dll", "realloc", reinterpret_cast<void*>(CountedRealloc),
+         reinterpret_cast<void**>(&g_realloc)},
+        {"kernel32.dll", "CreateFileA", reinterpret_cast<void*>(CountedCreateFile),
+         reinterpret_cast<void**>(&g_createFile)},
+        {"kernel32.dll", "WriteFile", reinterpret_cast<void*>(CountedWriteFile),
+         reinterpret_cast<void**>(&g_writeFile)},
+        {"kernel32.dll", "ReadFile", reinterpret_cast<void*>(CountedReadFile),
+         reinterpret_cast<void**>(&g_readFile)},
+        {"kernel32.dll", "CreateProcessA", reinterpret_cast<void*>(CountedCreateProcess),
+         reinterpret_cast<void**>(&g_createProcess)},
+        {"winspool.drv", "EnumPortsA", reinterpret_cast<void*>(CachedEnumPorts),
+         reinterpret_cast<void**>(&g_enumPorts)},
     };
     for (const HookPlan& plan : plans) {
         auto hook = std::make_unique<ImportHook>(module, plan.dll, plan.function, plan.replacement);

@@ -19,10 +19,10 @@ struct Worker {
     HANDLE process = nullptr;
     HANDLE output = nullptr;
     std::vector<size_t> batch;
-    size_t next = 0;           // batch entries done
-    bool running = false;      // a CASE line came without its result yet
-    std::string pending;       // output not yet split into lines
-    std::string lastWords;     // what it said outside the protocol, last
+    size_t next = 0;        // batch entries done
+    bool running = false;   // a CASE line came without its result yet
+    std::string pending;    // output not yet split into lines
+    std::string lastWords;  // what it said outside the protocol, last
     DWORD caseStart = 0;
 };
 
@@ -40,16 +40,16 @@ bool Start(Worker& worker, int slot, bool sample) {
     std::string list;
     for (size_t i = worker.next; i < worker.batch.size(); ++i)
         list += (list.empty() ? "" : ",") + std::to_string(worker.batch[i]);
-    std::string command = "\"" + ProgramPath() + "\" --worker --slot " + std::to_string(slot) + " --cases " +
-                          list + (sample ? " --sample" : "");
+    std::string command = "\"" + ProgramPath() + "\" --worker --slot " + std::to_string(slot) +
+                          " --cases " + list + (sample ? " --sample" : "");
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     PROCESS_INFORMATION started{};
-    BOOL ok = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                             &started);
+    BOOL ok = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                             &startup, &started);
     CloseHandle(writeEnd);
     if (!ok) {
         CloseHandle(readEnd);
@@ -83,7 +83,8 @@ bool ParseResult(const std::string& line, CaseResult& result) {
     size_t tab = line.find('\t');
     while (tab != std::string::npos) {
         size_t end = line.find('\t', tab + 1);
-        result.broken.push_back(line.substr(tab + 1, end == std::string::npos ? std::string::npos : end - tab - 1));
+        result.broken.push_back(
+            line.substr(tab + 1, end == std::string::npos ? std::string::npos : end - tab - 1));
         tab = end;
     }
     return true;
@@ -91,10 +92,13 @@ bool ParseResult(const std::string& line, CaseResult& result) {
 
 void TakeLines(Worker& worker, std::vector<CaseResult>& results) {
     DWORD available = 0;
-    while (PeekNamedPipe(worker.output, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+    while (PeekNamedPipe(worker.output, nullptr, 0, nullptr, &available, nullptr) &&
+           available > 0) {
         char buffer[4096];
         DWORD got = 0;
-        if (!ReadFile(worker.output, buffer, std::min<DWORD>(sizeof buffer, available), &got, nullptr) || got == 0)
+        if (!ReadFile(worker.output, buffer, std::min<DWORD>(sizeof buffer, available), &got,
+                      nullptr) ||
+            got == 0)
             break;
         worker.pending.append(buffer, got);
     }
@@ -125,8 +129,9 @@ void Lost(Worker& worker, bool hung, std::vector<CaseResult>& results) {
         result.milliseconds = GetTickCount() - worker.caseStart;
         std::string said = worker.lastWords.empty() ? "" : ": " + worker.lastWords;
         bool crashed = worker.lastWords.find("exception") != std::string::npos;
-        result.broken.push_back(hung ? "1 the case did not end" + said
-                                     : crashed ? "2 the process crashed" + said : "1 the worker ended" + said);
+        result.broken.push_back(hung      ? "1 the case did not end" + said
+                                : crashed ? "2 the process crashed" + said
+                                          : "1 the worker ended" + said);
         results.push_back(result);
         ++worker.next;
     }
@@ -136,7 +141,8 @@ void Lost(Worker& worker, bool hung, std::vector<CaseResult>& results) {
 
 }  // namespace
 
-std::vector<CaseResult> RunInWorkers(const std::vector<size_t>& cases, int batch, int jobs, bool sample) {
+std::vector<CaseResult> RunInWorkers(const std::vector<size_t>& cases, int batch, int jobs,
+                                     bool sample) {
     std::deque<std::vector<size_t>> batches;
     for (size_t i = 0; i < cases.size(); i += static_cast<size_t>(batch))
         batches.emplace_back(cases.begin() + static_cast<long>(i),
@@ -154,7 +160,8 @@ std::vector<CaseResult> RunInWorkers(const std::vector<size_t>& cases, int batch
                 // Each worker prints on ports of its own slot: side by side,
                 // jobs of one port name would wait for each other.
                 if (!Start(worker, static_cast<int>(w) + 1, sample)) {
-                    for (size_t i : worker.batch) results.push_back({i, "", false, 0, {"1 the worker did not start"}});
+                    for (size_t i : worker.batch)
+                        results.push_back({i, "", false, 0, {"1 the worker did not start"}});
                     continue;
                 }
             }
@@ -170,7 +177,8 @@ std::vector<CaseResult> RunInWorkers(const std::vector<size_t>& cases, int batch
                 Lost(worker, hung, results);
                 // The cases the worker did not reach run in a worker of their own.
                 if (worker.next < worker.batch.size())
-                    batches.emplace_front(worker.batch.begin() + static_cast<long>(worker.next), worker.batch.end());
+                    batches.emplace_front(worker.batch.begin() + static_cast<long>(worker.next),
+                                          worker.batch.end());
             }
         }
         if (!busy && batches.empty()) break;
@@ -179,7 +187,8 @@ std::vector<CaseResult> RunInWorkers(const std::vector<size_t>& cases, int batch
     return results;
 }
 
-int PrintTable(const std::vector<CaseResult>& results, const std::function<std::string(size_t)>& nameOf) {
+int PrintTable(const std::vector<CaseResult>& results,
+               const std::function<std::string(size_t)>& nameOf) {
     size_t passed = 0;
     const CaseResult* slowest = nullptr;
     auto name = [&](const CaseResult& r) { return r.name.empty() ? nameOf(r.index) : r.name; };
@@ -187,13 +196,16 @@ int PrintTable(const std::vector<CaseResult>& results, const std::function<std::
         if (result.passed) ++passed;
         if (slowest == nullptr || result.milliseconds > slowest->milliseconds) slowest = &result;
     }
-    std::printf("\n%-12s %zu\n%-12s %zu\n%-12s %zu\n", "cases", results.size(), "passed", passed, "failed",
-                results.size() - passed);
-    if (slowest != nullptr) std::printf("%-12s %s (%lu ms)\n", "slowest", name(*slowest).c_str(), slowest->milliseconds);
+    std::printf("\n%-12s %zu\n%-12s %zu\n%-12s %zu\n", "cases", results.size(), "passed", passed,
+                "failed", results.size() - passed);
+    if (slowest != nullptr)
+        std::printf("%-12s %s (%lu ms)\n", "slowest", name(*slowest).c_str(),
+                    slowest->milliseconds);
     for (const CaseResult& result : results) {
         if (result.passed) continue;
         std::printf("FAILED %s\n", name(result).c_str());
-        for (const std::string& line : result.broken) std::printf("    invariant %s\n", line.c_str());
+        for (const std::string& line : result.broken)
+            std::printf("    invariant %s\n", line.c_str());
     }
     std::fflush(stdout);
     return passed == results.size() ? 0 : 1;

@@ -6,8 +6,8 @@
 #include <vector>
 
 struct CaseResult {
-    size_t index = 0;    // in the generated list; concurrency checks use their own names
-    std::string name;    // set for results that are not matrix cases
+    size_t index = 0;  // in the generated list; concurrency checks use their own names
+    std::string name;  // set for results that are not matrix cases
     bool passed = false;
     unsigned long milliseconds = 0;
     std::vector<std::string> broken;  // the broken invariants, one line each
@@ -21,4 +21,5 @@ std::vector<CaseResult> RunInWorkers(const std::vector<size_t>& cases, int batch
 
 // Prints cases, passed, failed, the slowest case and every failure; returns
 // the program's exit status.
-int PrintTable(const std::vector<CaseResult>& results, const std::function<std::string(size_t)>& nameOf);
+int PrintTable(const std::vector<CaseResult>& results,
+               const std::function<std::string(size_t)>& nameOf);

@@ -19,11 +19,11 @@ struct Sink {
     std::vector<u8> out;
     long outstanding = 0;
 
-    static WinBool Write(void* context, const u8* data, u32 length) {
+    static bool Write(void* context, const u8* data, u32 length) {
         Sink* s = static_cast<Sink*>(context);
-        if (length == 0 || s->out.size() + length > OUTPUT_CAP) return 0;
+        if (length == 0 || s->out.size() + length > OUTPUT_CAP) return false;
         s->out.insert(s->out.end(), data, data + length);
-        return 1;
+        return true;
     }
     static void* Allocate(void* context, u32 size) {
         if (size == 0) abort();
@@ -42,7 +42,7 @@ void RunRebuild(std::vector<u8> image) {
     // An exact-sized heap copy, so a step past the image's end is caught.
     u8* copy = static_cast<u8*>(malloc(image.size() ? image.size() : 1));
     if (!image.empty()) memcpy(copy, image.data(), image.size());
-    const WinBool ok = RebuildJobImage(copy, static_cast<u32>(image.size()), &io);
+    const bool ok = RebuildJobImage(copy, static_cast<u32>(image.size()), &io);
     free(copy);
     if (sink.outstanding != 0) abort();
     if (ok && (sink.out.empty() || sink.out.back() != 0x1A)) abort();
@@ -51,18 +51,14 @@ void RunRebuild(std::vector<u8> image) {
 void RunWalkers(const u8* data, size_t size) {
     std::vector<u8> buffer(data, data + size);
     const u32 length = static_cast<u32>(size);
-    u32 pieceLength = 0;
-    FindPageEnd(buffer.data(), buffer.data() + size, &pieceLength);
-    if (pieceLength > length) abort();
-    u32 controlBytes = 0;
-    u32 rasterBytes = 0;
-    MeasureCommands(buffer.data(), length, &controlBytes, &rasterBytes);
+    if (FindPageEnd(buffer.data(), buffer.data() + size) > length) abort();
+    const u32 controlBytes = MeasureCommands(buffer.data(), length).control;
     if (controlBytes > length) abort();
     if (controlBytes != 0) {
         std::vector<u8> dest(controlBytes, 0);
-        ExtractControlCommands(buffer.data(), length, dest.data(), controlBytes, size & 1);
+        ExtractControlCommands(buffer.data(), length, dest.data(), controlBytes, (size & 1) != 0);
     }
-    PatchControlCommands(buffer.data(), length, size & 2);
+    PatchControlCommands(buffer.data(), length, (size & 2) != 0);
 }
 
 // Well-formed record chains from the input, so the orders and pieces are

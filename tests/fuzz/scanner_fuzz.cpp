@@ -59,17 +59,32 @@ Bytes BuildStream(Reader& in, bool tokens) {
             case 3: out.insert(out.end(), 1 + op / 16, 0x5A); break;
             case 4: out.push_back(0x0C); break;
             case 5: out.push_back(0x1A); break;
-            case 6: out.insert(out.end(), {0x1B, 0x69, 0x63}); raw(5); break;
-            case 7: out.insert(out.end(), {0x1B, 0x69, 0x4B}); raw(1); break;
-            case 8: out.push_back(0x4D); raw(1); break;
+            case 6:
+                out.insert(out.end(), {0x1B, 0x69, 0x63});
+                raw(5);
+                break;
+            case 7:
+                out.insert(out.end(), {0x1B, 0x69, 0x4B});
+                raw(1);
+                break;
+            case 8:
+                out.push_back(0x4D);
+                raw(1);
+                break;
             case 9: {
                 u8 count = in.next() % 8;
                 out.insert(out.end(), {0x1B, 0x2A, count, 0});
                 raw(1 + 3 * count);
                 break;
             }
-            case 10: out.insert(out.end(), {0x1B, 0x69, 0x49, 0x02}); raw(2); break;
-            case 11: out.insert(out.end(), {0x1B, 0x69, 0x49}); raw(1); break;
+            case 10:
+                out.insert(out.end(), {0x1B, 0x69, 0x49, 0x02});
+                raw(2);
+                break;
+            case 11:
+                out.insert(out.end(), {0x1B, 0x69, 0x49});
+                raw(1);
+                break;
             case 12: out.insert(out.end(), {0x1B, 0x40}); break;
             case 13: out.insert(out.end(), 64 * (1 + op / 16), 0x5A); break;
             case 14: {
@@ -78,7 +93,10 @@ Bytes BuildStream(Reader& in, bool tokens) {
                 out.insert(out.end(), n, in.next());
                 break;
             }
-            case 15: out.insert(out.end(), {0x1B, 0x69, 0x41}); raw(16); break;
+            case 15:
+                out.insert(out.end(), {0x1B, 0x69, 0x41});
+                raw(16);
+                break;
         }
     }
     return out;
@@ -89,6 +107,7 @@ struct Harness {
     u32 holdBacks = 0;
     u32 seed = 0;
     bool failStores = false;
+    bool storesNothing = false;  // as the resend's sender, whose bytes are kept already
     bool stopped = false;
     const u8* buffer = nullptr;
     u32 length = 0;
@@ -108,7 +127,7 @@ struct Harness {
         // A bounded number of segments is held back whole, as on a busy port.
         if (self->holdBacks > 0 && self->random() % 4 == 0) {
             --self->holdBacks;
-            if (kind != SEG_PLAIN) session.rasterCount = 0;
+            if (kind != SEG_PLAIN) session.job.data.rasterCount = 0;
             return SendResult::Continue;
         }
         const u8* base = cursor.base();
@@ -119,7 +138,7 @@ struct Harness {
         self->output.insert(self->output.end(), base, base + cursor.pos);
         cursor.consumed += cursor.pos;
         cursor.pos = 0;
-        if (kind != SEG_PLAIN) session.rasterCount = 0;  // the handshake's part
+        if (kind != SEG_PLAIN) session.job.data.rasterCount = 0;  // the handshake's part
         return SendResult::Continue;
     }
     static bool Take(void* context, PortSession&, const u8* block) {
@@ -135,7 +154,7 @@ struct Harness {
         auto* self = static_cast<Harness*>(context);
         Require(length == JOB_INFO_SIZE, "stored block of the wrong size");
         if (self->failStores && self->random() % 8 == 0) return false;
-        self->output.insert(self->output.end(), data, data + length);
+        if (!self->storesNothing) self->output.insert(self->output.end(), data, data + length);
         return true;
     }
     static void StoreFailed(void* context, PortSession&) {
@@ -152,7 +171,7 @@ u32 ScanOnce(PortSession& session, Harness& harness, u8* data, u32 n, ScanMode m
     harness.buffer = block.get();
     harness.length = n;
     u32 consumed = 0;
-    bool resending = session.flags & PSF_RESENDING;
+    bool resending = harness.storesNothing;
     size_t before = harness.output.size();
     bool result = ScanStreamWith(session, block.get(), n, consumed, harness.sender(), mode);
     Require(result, "scan failed with a sender that never fails");
@@ -188,21 +207,20 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
     Bytes stream = BuildStream(in, mode & 1);
 
     PortSession session{};
-    session.lastPageEnd = 0x0C;
+    session.job = FreshJob();
     if (mode & 2) {  // as after a recovery
-        session.resumeAfterReply = 1;
-        session.restoreCutParam = 1;
-        session.cutParamSeen = 1;
-        session.savedCutParam = 0x5A;
-        session.lastPageEnd = 0x1A;
+        session.job.data.resumeAfterReply = true;
+        session.job.data.restoreCutParam = true;
+        session.job.data.cutParamSeen = true;
+        session.job.data.savedCutParam = 0x5A;
+        session.job.data.lastPageEnd = 0x1A;
     }
     Harness harness;
     harness.seed = seed;
     harness.holdBacks = (mode & 4) ? 16 : 0;
     harness.failStores = mode & 8;
     // Resending: blocks are taken without being stored, so the output is not whole.
-    bool resending = mode & 16;
-    if (resending) session.flags |= PSF_RESENDING;
+    harness.storesNothing = mode & 16;
 
     // The write path: pieces of the spooler's sizes, the tail carried in front of the next.
     constexpr u32 CARRY = CARRY_BUFFER_SIZE;
@@ -259,7 +277,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
     if (!harness.stopped) {
         Require(finished + carryCount == stream.size(), "bytes lost between calls");
     }
-    if (!resending) {
+    if (!harness.storesNothing) {
         Require(harness.output.size() <= finished, "output beyond the finished bytes");
         CheckEdits(stream, harness.output);
     }

@@ -75,7 +75,7 @@ void RunHeader(const u8* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size >= sizeof(StatusPacket) + sizeof(JobInfoBlock)) {
         PortSession session{};
-        std::memcpy(&session.jobInfo, data + sizeof(StatusPacket), sizeof(JobInfoBlock));
+        std::memcpy(&session.job.jobInfo, data + sizeof(StatusPacket), sizeof(JobInfoBlock));
         StatusPacket packet;
         std::memcpy(&packet, data, sizeof packet);
         bool good = DecodeStatus(session, packet);

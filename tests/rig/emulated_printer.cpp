@@ -6,11 +6,10 @@
 
 #include "common/commands.h"
 #include "core/port_monitor.h"
+#include "core/printer_commands.h"
 
 namespace {
 
-constexpr u8 STATUS_REQUEST[3] = {0x1B, 0x69, 0x53};  // ESC i S
-constexpr size_t RESET_ZEROS = 48;
 // The printer's receive buffer: more raster data than this it prints at once.
 constexpr i32 SPLIT_LINES = 700;
 constexpr i32 SPLIT_COMPRESSED_BYTES = 32618;
@@ -18,8 +17,11 @@ constexpr i32 SPLIT_COMPRESSED_BYTES = 32618;
 // 48 zero bytes and ESC @ at the end of the buffer: the printer starts afresh.
 bool EndsWithReset(const std::vector<u8>& bytes) {
     size_t n = bytes.size();
-    if (n < RESET_ZEROS + 2 || bytes[n - 2] != 0x1B || bytes[n - 1] != 0x40) return false;
-    return std::all_of(bytes.end() - 2 - RESET_ZEROS, bytes.end() - 2, [](u8 b) { return b == 0; });
+    constexpr size_t ESC_AT = sizeof RESET_COMMAND;
+    if (n < RESET_ZEROS + ESC_AT || !std::equal(bytes.end() - ESC_AT, bytes.end(), RESET_COMMAND))
+        return false;
+    return std::all_of(bytes.end() - ESC_AT - RESET_ZEROS, bytes.end() - ESC_AT,
+                       [](u8 b) { return b == 0; });
 }
 
 }  // namespace
@@ -40,12 +42,12 @@ void EmulatedPrinter::receive(const u8* data, u32 size) {
         } else {
             requestMatched_ = byte == STATUS_REQUEST[0] ? 1 : 0;
         }
-        if (byte == 0x40 && EndsWithReset(pageBuffer_)) restartPage();
+        if (byte == RESET_COMMAND[1] && EndsWithReset(pageBuffer_)) restartPage();
     }
     const bool split = walkToSplit();
     if (!autoPageCycle || size == 0) return;
     size_t queuedBefore = toHost.size();
-    if (data[size - 1] == 0x0C || data[size - 1] == 0x1A)
+    if (data[size - 1] == CMD_FF || data[size - 1] == CMD_SUB)
         endPage();
     else if (split)
         printSplitPart();
@@ -98,7 +100,8 @@ void EmulatedPrinter::printSplitPart() {
 // A slow printer's page: what the page end queued comes only pageMs later.
 void EmulatedPrinter::holdWhilePrinting(size_t queuedBefore) {
     if (pageMs == 0 || toHost.size() <= queuedBefore) return;
-    printing_.insert(printing_.end(), toHost.begin() + static_cast<long>(queuedBefore), toHost.end());
+    printing_.insert(printing_.end(), toHost.begin() + static_cast<long>(queuedBefore),
+                     toHost.end());
     toHost.resize(queuedBefore);
     printedTick_ = GetTickCount() + pageMs;
 }
@@ -109,7 +112,9 @@ void EmulatedPrinter::releasePrinted() {
     printing_.clear();
 }
 
-void EmulatedPrinter::queue(const u8* data, u32 size) { toHost.insert(toHost.end(), data, data + size); }
+void EmulatedPrinter::queue(const u8* data, u32 size) {
+    toHost.insert(toHost.end(), data, data + size);
+}
 
 void EmulatedPrinter::queuePacket(const StatusPacket& packet) {
     toHost.insert(toHost.end(), noise.begin(), noise.end());
@@ -118,9 +123,12 @@ void EmulatedPrinter::queuePacket(const StatusPacket& packet) {
 }
 
 StatusPacket EmulatedPrinter::statusReply() const {
-    return MakeStatusPacket({.statusType = STATUS_REPLY, .errorInfo1 = errorInfo1,
-                             .errorInfo2 = errorInfo2, .mediaWidth = mediaWidth,
-                             .mediaType = mediaType, .mediaExtra = mediaExtra});
+    return MakeStatusPacket({.statusType = STATUS_REPLY,
+                             .errorInfo1 = errorInfo1,
+                             .errorInfo2 = errorInfo2,
+                             .mediaWidth = mediaWidth,
+                             .mediaType = mediaType,
+                             .mediaExtra = mediaExtra});
 }
 
 void EmulatedPrinter::clearErrors() {
@@ -155,9 +163,9 @@ void EmulatedPrinter::answerStatusRequest() {
 }
 
 void EmulatedPrinter::queuePrintCycle(bool withPrintingEnded) {
-    queuePacket(PhasePacket(1, 0));
+    queuePacket(PhasePacket(PHASE_PRINTING, 0));
     if (withPrintingEnded) queuePacket(MakeStatusPacket({.statusType = STATUS_PRINTING_ENDED}));
-    queuePacket(PhasePacket(0, 0));
+    queuePacket(PhasePacket(PHASE_RECEIVING, 0));
 }
 
 // An error status while a page prints stops the printer: nothing more comes
@@ -171,8 +179,9 @@ void EmulatedPrinter::endPage() {
     if (gone || (silentFromPage != 0 && page >= silentFromPage)) return;
     if (errorStatusPage == page) {
         errorStatusPage = 0;
-        queuePacket(PhasePacket(1, 0));
-        queuePacket(MakeStatusPacket({.statusType = STATUS_ERROR, .errorInfo1 = errorStatusInfo1,
+        queuePacket(PhasePacket(PHASE_PRINTING, 0));
+        queuePacket(MakeStatusPacket({.statusType = STATUS_ERROR,
+                                      .errorInfo1 = errorStatusInfo1,
                                       .errorInfo2 = errorStatusInfo2}));
         return;
     }
@@ -235,8 +244,7 @@ ControlAnswer EmulatedPrinter::control(u32 controlId, const char* in, u32 inSize
         return {TRUE, 0};
     };
     switch (controlId) {
-        case CONTROL_USB_STATUS:
-            return answer(gone ? 0 : usbStatus, sizeof(u32));
+        case CONTROL_USB_STATUS: return answer(gone ? 0 : usbStatus, sizeof(u32));
         case CONTROL_NETWORK_QUEUED:
             return answer(static_cast<u32>(toHost.size()), std::min<u32>(networkAnswerSize, 4));
         case CONTROL_SERIAL_STATUS:
@@ -252,9 +260,7 @@ ControlAnswer EmulatedPrinter::control(u32 controlId, const char* in, u32 inSize
             }
             return answer(parallelStatus, sizeof(u32));
         case CONTROL_PORT_VALUE:
-        case CONTROL_NETWORK_VALUE:
-            return takeValue();
-        default:
-            return {};
+        case CONTROL_NETWORK_VALUE: return takeValue();
+        default: return {};
     }
 }

@@ -47,7 +47,7 @@ struct EmulatedPrinter {
     // or reset sequence (status requests left out).
     std::vector<std::vector<u8>> printed;
     std::vector<DWORD> printedTicks;  // when each of them printed (GetTickCount)
-    std::deque<u8> toHost;     // bytes queued for ReadPort
+    std::deque<u8> toHost;            // bytes queued for ReadPort
 
     // Most bytes one ReadPort delivers (0: as many as asked for).
     u32 readChunk = 0;
@@ -73,22 +73,23 @@ struct EmulatedPrinter {
     // its bits are in the next clearingReplies status replies, then gone.
     u8 clearingErrorInfo1 = 0;
     u32 clearingReplies = 0;
-    u32 gonePage = 0;  // from this page's request on the printer is gone
+    u32 gonePage = 0;        // from this page's request on the printer is gone
     u32 silentFromPage = 0;  // from this page's end on the printer says nothing more
-    bool gone = false;  // gone: requests get a type 3 packet, USB status 0
-    u32 pageMs = 0;     // a slow printer: a page's print cycle arrives this long after its end
-    std::vector<u8> noise;  // put in front of every packet queued
-    std::vector<u8> babble;  // queued again whenever the queue runs dry: a port that never goes quiet
-    DWORD readError = 0;    // the next readErrorTimes reads fail with it (-1: all)
+    bool gone = false;       // gone: requests get a type 3 packet, USB status 0
+    u32 pageMs = 0;          // a slow printer: a page's print cycle arrives this long after its end
+    std::vector<u8> noise;   // put in front of every packet queued
+    std::vector<u8>
+        babble;           // queued again whenever the queue runs dry: a port that never goes quiet
+    DWORD readError = 0;  // the next readErrorTimes reads fail with it (-1: all)
     int readErrorTimes = 0;
 
     // Control answers.
-    u32 usbStatus = 0x03;            // 0x220014
-    u8 parallelStatus = 0x80;        // 0x160004: selected, not busy
+    u32 usbStatus = 0x03;              // 0x220014
+    u8 parallelStatus = 0x80;          // 0x160004: selected, not busy
     u32 parallelBusyAfterRequest = 0;  // the query after this status request answers busy, once
-    u32 networkAnswerSize = 4;       // 0x1B0400 answers this many bytes of the count
-    std::optional<u32> serialStatus;  // 0x1B2000; unset: made from the queue
-    u32 serialExtraBits = 0;          // or-ed into the word made from the queue
+    u32 networkAnswerSize = 4;         // 0x1B0400 answers this many bytes of the count
+    std::optional<u32> serialStatus;   // 0x1B2000; unset: made from the queue
+    u32 serialExtraBits = 0;           // or-ed into the word made from the queue
     std::vector<std::pair<u32, u32>> valuesSet;  // 0x220034 and 0x1B0408: id, value
 
     u32 statusRequests = 0;
@@ -114,10 +115,10 @@ struct EmulatedPrinter {
     u32 serialWord() const;
 
 private:
-    u32 requestMatched_ = 0;  // bytes of ESC i S matched so far
+    u32 requestMatched_ = 0;      // bytes of ESC i S matched so far
     std::vector<u8> pageBuffer_;  // the page being received
-    std::deque<u8> printing_;  // the print cycle of a slow printer's page, held back
-    DWORD printedTick_ = 0;    // when it is due
+    std::deque<u8> printing_;     // the print cycle of a slow printer's page, held back
+    DWORD printedTick_ = 0;       // when it is due
     void holdWhilePrinting(size_t queuedBefore);
     void releasePrinted();
     // The printer's walk over the page it receives: how far its commands are

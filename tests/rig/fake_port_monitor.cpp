@@ -25,7 +25,8 @@ const char* PortOpName(PortOp op) {
     return "?";
 }
 
-FakePortMonitor::FakePortMonitor(bool withSetTimeouts) : table_(FakePortMonitorTable(withSetTimeouts)) {
+FakePortMonitor::FakePortMonitor(bool withSetTimeouts)
+    : table_(FakePortMonitorTable(withSetTimeouts)) {
     g_live.push_back(this);
 }
 
@@ -82,7 +83,8 @@ FaultRule FakePortMonitor::takeFault(PortOp op) {
 // A port monitor asked again and again (a long wait on a silent printer) must
 // not exhaust a 32-bit test process: past the limit only the count grows.
 void FakePortMonitor::record(FakePort& port, PortCall call) {
-    if (++port.callCounts[call.op] <= RECORD_LIMIT && keepBytes_) port.calls.push_back(std::move(call));
+    if (++port.callCounts[call.op] <= RECORD_LIMIT && keepBytes_)
+        port.calls.push_back(std::move(call));
 }
 
 std::vector<PortCall> FakePortMonitor::calls(const std::string& portName) {

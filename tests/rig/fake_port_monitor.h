@@ -39,7 +39,7 @@ struct PortCall {
     CommTimeouts timeouts = {};  // SetPortTimeOuts
     DWORD threadId = 0;
     DWORD tick = 0;
-    LONGLONG counter = 0;        // QueryPerformanceCounter at the call, for timings
+    LONGLONG counter = 0;  // QueryPerformanceCounter at the call, for timings
     BOOL returned = FALSE;
 };
 
@@ -58,7 +58,7 @@ enum class FaultEffect {
 
 // A failure, or a last error left behind after a call that succeeds.
 struct FaultRule {
-    bool fail = true;   // FALSE is returned with lastError; else TRUE with lastError left
+    bool fail = true;  // FALSE is returned with lastError; else TRUE with lastError left
     DWORD lastError = ERROR_GEN_FAILURE;
     int times = 1;      // how many calls it applies to; -1 for all
     int passFirst = 0;  // calls of the operation that go through before it applies

@@ -109,8 +109,8 @@ WinBool QXL_WINAPI FakeOpenPortW(Handle instance, WideChar* name, Handle* handle
     return OpenNamedPort(monitor, Utf8Text(name), handle);
 }
 
-WinBool StartNamedDoc(Handle handle, const std::string& printer, const std::string& docName, u32 jobId,
-                      u32 level) {
+WinBool StartNamedDoc(Handle handle, const std::string& printer, const std::string& docName,
+                      u32 jobId, u32 level) {
     FakePortMonitor* monitor = AsPort(handle)->owner;
     RunHook(monitor, PortOp::StartDocPort);
     std::lock_guard lock(monitor->mutex());
@@ -128,13 +128,15 @@ WinBool StartNamedDoc(Handle handle, const std::string& printer, const std::stri
 }
 
 // The document name is the first field of the document information at levels 1 and 2.
-WinBool QXL_WINAPI FakeStartDocPort(Handle handle, char* printer, u32 jobId, u32 level, u8* docInfo) {
+WinBool QXL_WINAPI FakeStartDocPort(Handle handle, char* printer, u32 jobId, u32 level,
+                                    u8* docInfo) {
     const char* docName = docInfo != nullptr ? *reinterpret_cast<char**>(docInfo) : nullptr;
-    return StartNamedDoc(handle, printer != nullptr ? printer : "", docName != nullptr ? docName : "",
-                         jobId, level);
+    return StartNamedDoc(handle, printer != nullptr ? printer : "",
+                         docName != nullptr ? docName : "", jobId, level);
 }
 
-WinBool QXL_WINAPI FakeStartDocPortW(Handle handle, WideChar* printer, u32 jobId, u32 level, u8* docInfo) {
+WinBool QXL_WINAPI FakeStartDocPortW(Handle handle, WideChar* printer, u32 jobId, u32 level,
+                                     u8* docInfo) {
     const WideChar* docName = docInfo != nullptr ? *reinterpret_cast<WideChar**>(docInfo) : nullptr;
     return StartNamedDoc(handle, Utf8Text(printer), Utf8Text(docName), jobId, level);
 }
@@ -271,8 +273,8 @@ WinBool NamedPrinterData(Handle handle, u32 controlId, const std::string& valueN
 WinBool QXL_WINAPI FakeGetPrinterDataFromPort(Handle handle, u32 controlId, char* valueName,
                                               char* in, u32 inSize, char* out, u32 outSize,
                                               u32* returned) {
-    return NamedPrinterData(handle, controlId, valueName != nullptr ? valueName : "", in, inSize, out,
-                            outSize, returned);
+    return NamedPrinterData(handle, controlId, valueName != nullptr ? valueName : "", in, inSize,
+                            out, outSize, returned);
 }
 
 WinBool QXL_WINAPI FakeGetPrinterDataFromPortW(Handle handle, u32 controlId, WideChar* valueName,

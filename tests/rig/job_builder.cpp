@@ -17,10 +17,10 @@ void Append(std::vector<u8>& out, const std::vector<u8>& bytes) {
 std::vector<u8> PageBody(const PageLayout& page, bool last) {
     std::vector<u8> body;
     Append(body, {0x1B, 0x69, 0x61, 0x01});  // ESC i a: raster mode
-    Append(body, {0x1B, 0x69, 0x7A, 0x86, 0x0A, page.mediaWidth, 0x00, 0x00, 0x00, 0x00,
-                  0x00, 0x00, 0x00});        // media information, passed through
+    Append(body, {0x1B, 0x69, 0x7A, 0x86, 0x0A, page.mediaWidth, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                  0x00});  // media information, passed through
     if (page.withCutParam) Append(body, {0x1B, 0x69, 0x4B, 0x08});  // ESC i K
-    Append(body, {0x4D, 0x00});              // M 0: no compression
+    Append(body, {0x4D, 0x00});                                     // M 0: no compression
     for (u16 line = 0; line < page.rasterLines; ++line) {
         Append(body, {0x47, static_cast<u8>(page.lineBytes & 0xFF),
                       static_cast<u8>(page.lineBytes >> 8)});

@@ -37,7 +37,9 @@ struct JobCase {
     u32 heard = 0;         // a notification the application must have heard
 };
 
-inline std::string CaseName(const ::testing::TestParamInfo<JobCase>& info) { return info.param.name; }
+inline std::string CaseName(const ::testing::TestParamInfo<JobCase>& info) {
+    return info.param.name;
+}
 inline void PrintTo(const JobCase& c, std::ostream* out) { *out << c.name; }
 
 // Runs fn on a thread of its own. A run that does not end within ms is a

@@ -2,21 +2,23 @@
 #include "rig/job_run.h"
 
 #include <algorithm>
+#include <iterator>
 
+#include "core/printer_commands.h"
 #include "rig/spool_file_builder.h"
 
 std::vector<u8> ResetSequenceBytes() {
-    std::vector<u8> bytes(48, 0);
-    bytes.push_back(0x1B);
-    bytes.push_back(0x40);
+    std::vector<u8> bytes(RESET_ZEROS + sizeof RESET_COMMAND, 0);
+    std::copy(std::begin(RESET_COMMAND), std::end(RESET_COMMAND), bytes.begin() + RESET_ZEROS);
     return bytes;
 }
 
 std::vector<u8> WithoutStatusRequests(const std::vector<u8>& bytes) {
     std::vector<u8> out;
     for (size_t i = 0; i < bytes.size(); ++i) {
-        if (i + 2 < bytes.size() && bytes[i] == 0x1B && bytes[i + 1] == 0x69 && bytes[i + 2] == 0x53) {
-            i += 2;
+        if (bytes.size() - i >= sizeof STATUS_REQUEST &&
+            std::equal(std::begin(STATUS_REQUEST), std::end(STATUS_REQUEST), bytes.begin() + i)) {
+            i += sizeof STATUS_REQUEST - 1;
             continue;
         }
         out.push_back(bytes[i]);
@@ -25,7 +27,8 @@ std::vector<u8> WithoutStatusRequests(const std::vector<u8>& bytes) {
 }
 
 bool EndsWith(const std::vector<u8>& bytes, const std::vector<u8>& tail) {
-    return bytes.size() >= tail.size() && std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
+    return bytes.size() >= tail.size() &&
+           std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
 }
 
 PrinterPort PrinterPortFor(const std::string& portName) {

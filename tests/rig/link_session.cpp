@@ -34,8 +34,8 @@ Receiver::Receiver() {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "qxl test receiver";
     RegisterClassA(&windowClass);
-    window = CreateWindowExA(0, "qxl test receiver", "receiver", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    window = CreateWindowExA(0, "qxl test receiver", "receiver", WS_OVERLAPPEDWINDOW, 0, 0, 100,
+                             100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ReceivedNotifications().clear();
 }
 
@@ -49,36 +49,39 @@ std::vector<u32> Receiver::codes() const {
 
 LinkSession::LinkSession() {
     LinkedTable();  // the monitor's lock exists once the monitor is initialised
-    s.replyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    s.replyState = REPLY_CONTINUE;
-    s.ownerThreadId = GetCurrentThreadId();
-    s.windowTitle = DuplicateText("Label - test");
+    s.job.link.replyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    s.job.link.replyState = REPLY_CONTINUE;
+    s.job.ownerThreadId = GetCurrentThreadId();
+    s.job.link.windowTitle = DuplicateText("Label - test");
 }
 
 LinkSession::~LinkSession() {
-    if (s.connectWindow != nullptr) PostMessageA(static_cast<HWND>(s.connectWindow), WM_CLOSE, 0, 0);
-    if (s.connectThread != nullptr) {
-        WaitForSingleObject(s.connectThread, 10000);
-        CloseHandle(s.connectThread);
+    if (s.job.link.connectWindow != nullptr)
+        PostMessageA(static_cast<HWND>(s.job.link.connectWindow), WM_CLOSE, 0, 0);
+    if (s.job.link.connectThread != nullptr) {
+        WaitForSingleObject(s.job.link.connectThread, 10000);
+        CloseHandle(s.job.link.connectThread);
     }
-    CloseHandle(s.replyEvent);
-    FreeText(s.windowTitle);
-    FreeText(s.printerName);
-    FreeText(s.documentName);
+    CloseHandle(s.job.link.replyEvent);
+    FreeText(s.job.link.windowTitle);
+    FreeText(s.job.printerName);
+    FreeText(s.job.documentName);
 }
 
 bool LinkSession::connect() {
-    s.connectThread = CreateThread(nullptr, 0, ConnectThreadMain, &s, 0, nullptr);
-    if (s.connectThread == nullptr) return false;
-    if (WaitForSingleObject(s.replyEvent, 10000) != WAIT_OBJECT_0) return false;
-    ResetEvent(s.replyEvent);
-    return s.connectWindow != nullptr;
+    s.job.link.connectThread = CreateThread(nullptr, 0, ConnectThreadMain, &s, 0, nullptr);
+    if (s.job.link.connectThread == nullptr) return false;
+    if (WaitForSingleObject(s.job.link.replyEvent, 10000) != WAIT_OBJECT_0) return false;
+    ResetEvent(s.job.link.replyEvent);
+    return s.job.link.connectWindow != nullptr;
 }
 
-bool LinkSession::eventSet() const { return WaitForSingleObject(s.replyEvent, 0) == WAIT_OBJECT_0; }
+bool LinkSession::eventSet() const {
+    return WaitForSingleObject(s.job.link.replyEvent, 0) == WAIT_OBJECT_0;
+}
 
 void LinkSession::reply(WPARAM wParam) {
     MSG message;
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
-    SendMessageA(static_cast<HWND>(s.connectWindow), WM_STATMON, wParam, 0);
+    SendMessageA(static_cast<HWND>(s.job.link.connectWindow), WM_STATMON, wParam, 0);
 }

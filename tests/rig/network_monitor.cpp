@@ -27,6 +27,8 @@ bool RegisterNetworkPortMonitor(const std::string& dllPath) {
     return done;
 }
 
-void SetNetworkPorts(const std::string& ports) { SetEnvironmentVariableA("QXL_NX_PORTS", ports.c_str()); }
+void SetNetworkPorts(const std::string& ports) {
+    SetEnvironmentVariableA("QXL_NX_PORTS", ports.c_str());
+}
 
 void SetNetworkEnumFails(bool fail) { SetEnvironmentVariableA("QXL_NX_FAIL", fail ? "1" : "0"); }

@@ -23,7 +23,8 @@ Recorder& TheRecorder() {
 
 std::string Narrow(const wchar_t* text) {
     char out[512] = {};
-    if (text != nullptr) WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out - 1, nullptr, nullptr);
+    if (text != nullptr)
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out - 1, nullptr, nullptr);
     return out;
 }
 
@@ -64,7 +65,8 @@ bool CatchSetPort(HMODULE module) {
     for (HMODULE done : caught)
         if (done == module) return true;
     // Kept for the life of the process: the monitor may call it at any time.
-    auto* hook = new ImportHook(module, "winspool.drv", "SetPortW", reinterpret_cast<void*>(RecordSetPort));
+    auto* hook =
+        new ImportHook(module, "winspool.drv", "SetPortW", reinterpret_cast<void*>(RecordSetPort));
     if (!hook->installed()) {
         delete hook;
         return false;

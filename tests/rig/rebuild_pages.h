@@ -28,12 +28,12 @@ struct Harness {
     int failWrite = -1;
     int failAllocation = -1;
 
-    static WinBool Write(void* context, const u8* data, u32 length) {
+    static bool Write(void* context, const u8* data, u32 length) {
         Harness* h = static_cast<Harness*>(context);
         EXPECT_GT(length, 0u);
-        if (h->writes++ == h->failWrite) return 0;
+        if (h->writes++ == h->failWrite) return false;
         h->out.insert(h->out.end(), data, data + length);
-        return 1;
+        return true;
     }
     static void* Allocate(void* context, u32 size) {
         Harness* h = static_cast<Harness*>(context);
@@ -48,9 +48,9 @@ struct Harness {
     }
     RebuildIo io() { return RebuildIo{this, Write, Allocate, Release}; }
 
-    WinBool run(Buf image) {
+    bool run(Buf image) {
         RebuildIo table = io();
-        WinBool ok = RebuildJobImage(image.data(), static_cast<u32>(image.size()), &table);
+        bool ok = RebuildJobImage(image.data(), static_cast<u32>(image.size()), &table);
         EXPECT_EQ(outstanding, 0) << "every block is released";
         return ok;
     }
@@ -105,20 +105,39 @@ inline Buf EndJob(Buf stream) {
 
 // A one-page record: control commands (14 bytes), two raster bytes, form feed.
 inline Buf PageData(u8 cut, u8 cParam, u8 marker) {
-    return {ESC, '@', ESC, 'i', 'K', cut, ESC, 'i', 'c', cParam, 1, 2, 3, 4, 'G', 2, 0, marker, marker, FF};
+    return {ESC, '@', ESC, 'i', 'K', cut, ESC, 'i',    'c',    cParam,
+            1,   2,   3,   4,   'G', 2,   0,   marker, marker, FF};
 }
-inline Buf PageControls(u8 cut) { return {ESC, '@', ESC, 'i', 'K', cut, ESC, 'i', 'c', 0, 1, 2, 3, 4}; }
+inline Buf PageControls(u8 cut) {
+    return {ESC, '@', ESC, 'i', 'K', cut, ESC, 'i', 'c', 0, 1, 2, 3, 4};
+}
 
 // The same control commands in front of a chosen amount of raster data.
 inline Buf LargePage(u8 cut, u8 cParam, u32 raster) {
-    Buf data{ESC, '@', ESC, 'i', 'K', cut, ESC, 'i', 'c', cParam, 1, 2, 3, 4, 'G',
-             static_cast<u8>(raster), static_cast<u8>(raster >> 8)};
+    Buf data{ESC,
+             '@',
+             ESC,
+             'i',
+             'K',
+             cut,
+             ESC,
+             'i',
+             'c',
+             cParam,
+             1,
+             2,
+             3,
+             4,
+             'G',
+             static_cast<u8>(raster),
+             static_cast<u8>(raster >> 8)};
     data.resize(data.size() + raster, 0x77);
     data.push_back(FF);
     return data;
 }
 
-inline SpoolRecordFields Record(Buf data, i16 copies = 1, u8 collate = 0, u8 reverse = 0, i16 paperId = 260) {
+inline SpoolRecordFields Record(Buf data, i16 copies = 1, u8 collate = 0, u8 reverse = 0,
+                                i16 paperId = 260) {
     SpoolRecordFields record;
     record.data = std::move(data);
     record.copies = copies;

@@ -43,7 +43,8 @@ size_t HeapBusyBytes() {
 size_t PrivateBytes() {
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
-    return GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory) ? memory.PagefileUsage : 0;
+    return GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory) ? memory.PagefileUsage
+                                                                             : 0;
 }
 
 size_t ThreadCount() {

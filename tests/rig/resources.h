@@ -6,14 +6,14 @@
 
 struct Resources {
     size_t handles = 0;
-    size_t heapBytes = 0;     // busy bytes of every heap of the process
+    size_t heapBytes = 0;  // busy bytes of every heap of the process
     size_t threads = 0;
     size_t privateBytes = 0;
     size_t temporaryFiles = 0;  // the monitor's QXTF*.tmp in the temporary directory
 };
 
 Resources MeasureResources();
-size_t ThreadCount();  // this process's threads, alone (cheap)
+size_t ThreadCount();    // this process's threads, alone (cheap)
 size_t HeapBusyBytes();  // busy bytes of every heap, alone
 size_t PrivateBytes();   // the commit charge, alone
 

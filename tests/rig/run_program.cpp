@@ -17,9 +17,11 @@ HANDLE LimitedToken() {
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own.h)) return nullptr;
     TOKEN_LINKED_TOKEN linked{};
     DWORD size = 0;
-    if (!GetTokenInformation(own.h, TokenLinkedToken, &linked, sizeof linked, &size)) return nullptr;
+    if (!GetTokenInformation(own.h, TokenLinkedToken, &linked, sizeof linked, &size))
+        return nullptr;
     HANDLE primary = nullptr;
-    DuplicateTokenEx(linked.LinkedToken, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary);
+    DuplicateTokenEx(linked.LinkedToken, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation,
+                     TokenPrimary, &primary);
     CloseHandle(linked.LinkedToken);
     return primary;
 }
@@ -29,7 +31,8 @@ void DrainPipe(HANDLE pipe, std::string& output) {
     while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
         char buffer[4096];
         DWORD got = 0;
-        if (!ReadFile(pipe, buffer, sizeof buffer < available ? sizeof buffer : available, &got, nullptr) ||
+        if (!ReadFile(pipe, buffer, sizeof buffer < available ? sizeof buffer : available, &got,
+                      nullptr) ||
             got == 0)
             return;
         output.append(buffer, got);
@@ -60,10 +63,10 @@ ProgramRun RunProgram(const std::string& commandLine, bool limited, DWORD timeou
     startup.hStdError = writeEnd.h;
     PROCESS_INFORMATION process{};
     std::string line = commandLine;
-    BOOL started = limited ? CreateProcessAsUserA(token.h, nullptr, line.data(), nullptr, nullptr, TRUE, 0,
-                                                  nullptr, nullptr, &startup, &process)
-                           : CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                            &startup, &process);
+    BOOL started = limited ? CreateProcessAsUserA(token.h, nullptr, line.data(), nullptr, nullptr,
+                                                  TRUE, 0, nullptr, nullptr, &startup, &process)
+                           : CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
+                                            nullptr, nullptr, &startup, &process);
     if (!started) return run;
     Handle processHandle{process.hProcess}, threadHandle{process.hThread};
     CloseHandle(writeEnd.h);

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstring>
+#include <iterator>
 #include <vector>
 
+#include "core/printer_commands.h"
 #include "rig/bytes.h"
 #include "stream/scanner.h"
 
@@ -32,9 +34,9 @@ inline Bytes JobInfo(u16 pageNumber) {
     return block;
 }
 
-const Bytes RESET{0x1B, 0x40};
-const Bytes FF{0x0C};
-const Bytes SUB{0x1A};
+const Bytes RESET(std::begin(RESET_COMMAND), std::end(RESET_COMMAND));
+const Bytes FF{CMD_FF};
+const Bytes SUB{CMD_SUB};
 const Bytes Z{0x5A};
 const Bytes PADDING(24, 0x00);  // enough NULs that nothing before them waits
 
@@ -53,9 +55,9 @@ struct Recorder {
     int storeFailedCalls = 0;
     bool failStore = false;
     bool handshakeResets = true;
-    int holdBack = 0;                     // hold back this many segments whole
-    int handBack = 0;                     // end the call on this many segments, unwritten
-    int endAfter = -1;                    // end the call after this many segments
+    int holdBack = 0;   // hold back this many segments whole
+    int handBack = 0;   // end the call on this many segments, unwritten
+    int endAfter = -1;  // end the call after this many segments
     SendResult ending = SendResult::EndTrue;
 
     Bytes sent() const {
@@ -78,14 +80,14 @@ struct Recorder {
         }
         if (self->holdBack > 0) {
             --self->holdBack;
-            if (self->handshakeResets) session.rasterCount = 0;
+            if (self->handshakeResets) session.job.data.rasterCount = 0;
             return SendResult::Continue;  // pos keeps every byte: they lead the next segment
         }
         self->segments.push_back(
-            {Bytes(cursor.base(), cursor.base() + cursor.pos), kind, session.rasterCount});
+            {Bytes(cursor.base(), cursor.base() + cursor.pos), kind, session.job.data.rasterCount});
         cursor.consumed += cursor.pos;
         cursor.pos = 0;
-        if (kind != SEG_PLAIN && self->handshakeResets) session.rasterCount = 0;
+        if (kind != SEG_PLAIN && self->handshakeResets) session.job.data.rasterCount = 0;
         if (self->endAfter >= 0 && static_cast<int>(self->segments.size()) >= self->endAfter)
             return self->ending;
         return SendResult::Continue;
@@ -108,7 +110,7 @@ struct Recorder {
 
 inline PortSession NewJob() {
     PortSession session{};
-    session.lastPageEnd = 0x0C;
+    session.job = FreshJob();
     return session;
 }
 
@@ -118,7 +120,7 @@ struct Outcome {
 };
 
 inline Outcome Scan(PortSession& session, Bytes& data, Recorder& recorder,
-             ScanMode mode = ScanMode::Normal) {
+                    ScanMode mode = ScanMode::Normal) {
     u32 consumed = 0;
     bool result = ScanStreamWith(session, data.data(), static_cast<u32>(data.size()), consumed,
                                  recorder.sender(), mode);

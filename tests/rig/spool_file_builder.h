@@ -49,4 +49,3 @@ inline std::vector<std::uint8_t> SpoolFileBytes(const std::vector<SpoolRecordFie
     }
     return out;
 }
-

@@ -52,8 +52,9 @@ bool LoadMonitorDll(const char* path, LoadedMonitor& out) {
 LoadedMonitor& ProgramDll() {
     static LoadedMonitor monitor;
     static bool loaded = [] {
-        SetEnvironmentVariableA("QXLMON_TEST_BOUNDS",
-                                "notify=3000,search=4000,message=1500,exit=3000,thread=2000,mutex=2000");
+        SetEnvironmentVariableA(
+            "QXLMON_TEST_BOUNDS",
+            "notify=3000,search=4000,message=1500,exit=3000,thread=2000,mutex=2000");
         return LoadMonitorDll((ProgramDirectory() + "qxlmon.dll").c_str(), monitor) &&
                CatchSetPort(monitor.module);
     }();
@@ -88,7 +89,8 @@ BOOL SpoolerPort::startDoc(const char* printerName, u32 jobId, const char* docNa
         std::wstring doc = WideText(docName);
         wchar_t wideDatatype[] = L"RAW";
         DocInfo1W info{doc.data(), nullptr, wideDatatype};
-        return table2->StartDocPort(handle, printer.data(), jobId, level, reinterpret_cast<u8*>(&info));
+        return table2->StartDocPort(handle, printer.data(), jobId, level,
+                                    reinterpret_cast<u8*>(&info));
     }
     std::string printer = printerName;
     std::string doc = docName;
@@ -117,17 +119,24 @@ BOOL SpoolerPort::read(u8* buffer, u32 size, u32* count) {
     return (table2 != nullptr ? table2->ReadPort : table->ReadPort)(handle, buffer, size, count);
 }
 
-BOOL SpoolerPort::getData(u32 controlId, const char* valueName, void* out, u32 outSize, u32* returned) {
+BOOL SpoolerPort::getData(u32 controlId, const char* valueName, void* out, u32 outSize,
+                          u32* returned) {
     if (table2 != nullptr) {
         std::wstring name = WideText(valueName != nullptr ? valueName : "");
-        return table2->GetPrinterDataFromPort(handle, controlId, valueName != nullptr ? name.data() : nullptr,
-                                              nullptr, 0, static_cast<wchar_t*>(out), outSize, returned);
+        return table2->GetPrinterDataFromPort(handle, controlId,
+                                              valueName != nullptr ? name.data() : nullptr, nullptr,
+                                              0, static_cast<wchar_t*>(out), outSize, returned);
     }
     std::string name = valueName != nullptr ? valueName : "";
-    return table->GetPrinterDataFromPort(handle, controlId, valueName != nullptr ? name.data() : nullptr,
-                                         nullptr, 0, static_cast<char*>(out), outSize, returned);
+    return table->GetPrinterDataFromPort(handle, controlId,
+                                         valueName != nullptr ? name.data() : nullptr, nullptr, 0,
+                                         static_cast<char*>(out), outSize, returned);
 }
 
-BOOL SpoolerPort::endDoc() { return (table2 != nullptr ? table2->EndDocPort : table->EndDocPort)(handle); }
+BOOL SpoolerPort::endDoc() {
+    return (table2 != nullptr ? table2->EndDocPort : table->EndDocPort)(handle);
+}
 
-BOOL SpoolerPort::close() { return (table2 != nullptr ? table2->ClosePort : table->ClosePort)(handle); }
+BOOL SpoolerPort::close() {
+    return (table2 != nullptr ? table2->ClosePort : table->ClosePort)(handle);
+}

@@ -12,10 +12,10 @@
 // One line of the stand-in's log.
 struct StatmonRecord {
     u32 processId = 0;
-    u32 tick = 0;  // GetTickCount when the stand-in wrote the line
-    std::string event;  // "start", "window", "notify", "reply", "closing", "exit", ...
-    u32 code = 0;       // notify: wParam; reply: the state
-    u32 lParam = 0;     // notify
+    u32 tick = 0;              // GetTickCount when the stand-in wrote the line
+    std::string event;         // "start", "window", "notify", "reply", "closing", "exit", ...
+    u32 code = 0;              // notify: wParam; reply: the state
+    u32 lParam = 0;            // notify
     bool hasBlock = false;     // notify with one of the four block codes
     bool blockOpened = false;  // the block could be opened by its name
     std::string blockName;

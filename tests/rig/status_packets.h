@@ -23,8 +23,8 @@ inline StatusPacket MakeStatusPacket(const StatusFields& fields = {}) {
     StatusPacket packet;
     std::memset(&packet, 0, sizeof packet);
     std::memcpy(packet.header, STATUS_HEADER, sizeof packet.header);
-    packet.printerId[0] = 0x30;
-    packet.printerId[1] = 0x35;
+    packet.printerId[0] = PRINTER_ID[0];
+    packet.printerId[1] = PRINTER_ID[1];
     packet.errorInfo1 = fields.errorInfo1;
     packet.errorInfo2 = fields.errorInfo2;
     packet.mediaWidth = fields.mediaWidth;
@@ -39,8 +39,8 @@ inline StatusPacket MakeStatusPacket(const StatusFields& fields = {}) {
 }
 
 inline StatusPacket PhasePacket(u8 phaseType, u16 phaseNumber) {
-    return MakeStatusPacket({.statusType = STATUS_PHASE_CHANGE, .phaseType = phaseType,
-                             .phaseNumber = phaseNumber});
+    return MakeStatusPacket(
+        {.statusType = STATUS_PHASE_CHANGE, .phaseType = phaseType, .phaseNumber = phaseNumber});
 }
 
 inline std::vector<u8> PacketBytes(const StatusPacket& packet) {

@@ -20,7 +20,9 @@ u32 OffsetTicks() { return GetTickCount() + g_tickOffset; }
 
 TicksNearWrap::TicksNearWrap() : old(SetTickSource(OffsetTicks)) {}
 TicksNearWrap::~TicksNearWrap() { SetTickSource(old); }
-void TicksNearWrap::wrapIn(u32 milliseconds) { g_tickOffset = 0xFFFFFFFFu - milliseconds - GetTickCount(); }
+void TicksNearWrap::wrapIn(u32 milliseconds) {
+    g_tickOffset = 0xFFFFFFFFu - milliseconds - GetTickCount();
+}
 
 std::vector<u32>& RecordedNotifications() {
     static std::vector<u32> codes;
@@ -43,23 +45,24 @@ HWND MakeRecorderWindow() {
 StatusPort::StatusPort(const std::string& name, i16 portType, u32 timeout) : port(name) {
     session = port.session();
     session->portType = portType;
-    session->portMutex = CreateMutexA(nullptr, FALSE, nullptr);
-    session->statusTimeout = timeout;
-    session->printTimeout = timeout;
-    session->pollTimeout = static_cast<i32>(timeout);
-    session->staleStatusPossible = true;  // as at a job's start
+    session->job.portMutex = CreateMutexA(nullptr, FALSE, nullptr);
+    session->job.status.statusTimeout = timeout;
+    session->job.status.printTimeout = timeout;
+    session->job.status.pollTimeout = static_cast<i32>(timeout);
+    session->job.status.staleStatusPossible = true;  // as at a job's start
     window = MakeRecorderWindow();
-    session->monitorWindow = window;
+    session->job.link.monitorWindow = window;
     RecordedNotifications().clear();
-    static const PrinterPort kinds[] = {PrinterPort::Other, PrinterPort::Serial, PrinterPort::Other,
-                                        PrinterPort::Parallel, PrinterPort::Usb, PrinterPort::Network};
+    static const PrinterPort kinds[] = {PrinterPort::Other, PrinterPort::Serial,
+                                        PrinterPort::Other, PrinterPort::Parallel,
+                                        PrinterPort::Usb,   PrinterPort::Network};
     if (portType >= 0 && portType <= PORTTYPE_NETWORK) printer().portKind = kinds[portType];
 }
 
 StatusPort::~StatusPort() {
-    CloseHandle(static_cast<HANDLE>(session->portMutex));
-    session->portMutex = nullptr;
-    session->monitorWindow = nullptr;
+    CloseHandle(static_cast<HANDLE>(session->job.portMutex));
+    session->job.portMutex = nullptr;
+    session->job.link.monitorWindow = nullptr;
     DestroyWindow(window);
 }
 
@@ -68,4 +71,3 @@ void StatusPort::write(const std::vector<u8>& bytes) {
     session->lowerMonitor.WritePort(session->lowerPort, const_cast<u8*>(bytes.data()),
                                     static_cast<u32>(bytes.size()), &written);
 }
-

@@ -18,7 +18,8 @@ void WINAPI CaptureDebugOutput(LPCSTR text) {
 }  // namespace
 
 DebugOutputCapture::DebugOutputCapture(HMODULE module)
-    : hook(module, "kernel32.dll", "OutputDebugStringA", reinterpret_cast<void*>(CaptureDebugOutput)) {
+    : hook(module, "kernel32.dll", "OutputDebugStringA",
+           reinterpret_cast<void*>(CaptureDebugOutput)) {
     std::lock_guard<std::mutex> lock(g_captureMutex);
     g_captured.clear();
 }
@@ -44,7 +45,8 @@ std::vector<std::string> ReadTraceLines(const std::string& path) {
     return lines;
 }
 
-std::string MissingStep(const std::vector<std::string>& lines, const std::vector<std::string>& steps) {
+std::string MissingStep(const std::vector<std::string>& lines,
+                        const std::vector<std::string>& steps) {
     size_t next = 0;
     for (const std::string& step : steps) {
         while (next < lines.size() && lines[next].find(step) == std::string::npos) ++next;

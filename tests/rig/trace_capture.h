@@ -27,7 +27,8 @@ std::vector<std::string> ReadTraceLines(const std::string& path);
 
 // The first step that no line holds after the line of the step before, or ""
 // when the lines tell every step in order.
-std::string MissingStep(const std::vector<std::string>& lines, const std::vector<std::string>& steps);
+std::string MissingStep(const std::vector<std::string>& lines,
+                        const std::vector<std::string>& steps);
 
 // A fresh path in the temporary directory, with no file there.
 std::string TempTracePath(const char* name);

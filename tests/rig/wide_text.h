@@ -17,6 +17,7 @@ inline std::string Utf8Text(const wchar_t* wide) {
     if (wide == nullptr) return {};
     int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
     std::string text(length > 0 ? length - 1 : 0, '\0');
-    if (length > 1) WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), length, nullptr, nullptr);
+    if (length > 1)
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), length, nullptr, nullptr);
     return text;
 }

@@ -51,9 +51,11 @@ std::string MonitorKey(const char* name) { return std::string(kMonitorsKey) + na
 
 bool KeyRegistered(const char* name) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MonitorKey(name).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MonitorKey(name).c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
         return false;
-    bool driver = RegQueryValueExA(key, "Driver", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    bool driver =
+        RegQueryValueExA(key, "Driver", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     RegCloseKey(key);
     return driver;
 }
@@ -61,15 +63,17 @@ bool KeyRegistered(const char* name) {
 // As an installer leaves it: the key with its "Driver" value.
 void RegisterKey(const char* name, bool expandable) {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, MonitorKey(name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, MonitorKey(name).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     static const char plain[] = "qxlmon.dll";
     static const char full[] = "%SystemRoot%\\system32\\qxlmon.dll";
     if (expandable)
-        RegSetValueExA(key, "Driver", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(full), sizeof full);
+        RegSetValueExA(key, "Driver", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(full),
+                       sizeof full);
     else
-        RegSetValueExA(key, "Driver", 0, REG_SZ, reinterpret_cast<const BYTE*>(plain), sizeof plain);
+        RegSetValueExA(key, "Driver", 0, REG_SZ, reinterpret_cast<const BYTE*>(plain),
+                       sizeof plain);
     RegCloseKey(key);
 }
 
@@ -101,7 +105,8 @@ TEST_P(Qxlsetup, ExitCodeMessageAndRegistry) {
     const SetupCase& c = GetParam();
     if (c.key != NoKey) RegisterKey(kTestMonitor, c.key == RegisteredExpandable);
     if (c.dll == Product) {
-        ASSERT_TRUE(CopyFileA((ProgramDirectory() + "qxlmon.dll").c_str(), SystemDll().c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileA((ProgramDirectory() + "qxlmon.dll").c_str(), SystemDll().c_str(), FALSE));
     }
     if (c.dll == OtherArch) WriteOtherArchDll(SystemDll());
 
@@ -123,28 +128,34 @@ const SetupCase kCases[] = {
      "elevated command prompt", NoKey},
     {"RemoveNeedsElevation", R"(remove "QXL Setup Test")", Registered, Product, Limited, 3,
      "elevated command prompt", Registered},
-    {"AddWithoutDll", R"(add "QXL Setup Test")", NoKey, NoDll, Elevated, 4, "qxlmon.dll is missing", NoKey},
+    {"AddWithoutDll", R"(add "QXL Setup Test")", NoKey, NoDll, Elevated, 4, "qxlmon.dll is missing",
+     NoKey},
     {"AddWithOtherArchDll", R"(add "QXL Setup Test")", NoKey, OtherArch, Elevated, 4,
      "qxlmon.dll is not an x", NoKey},
-    {"AddTwice", R"(add "QXL Setup Test")", Registered, Product, Elevated, 5, "is already installed", Registered},
+    {"AddTwice", R"(add "QXL Setup Test")", Registered, Product, Elevated, 5,
+     "is already installed", Registered},
     {"RemoveInstalled", R"(remove "QXL Setup Test")", Registered, Product, Elevated, 0,
      R"(monitor "QXL Setup Test" removed)", NoKey},
-    {"RemoveNotInstalled", R"(remove "QXL Setup Test")", NoKey, Product, Elevated, 7, "is not installed", NoKey},
-    {"StatusInstalledWithoutElevation", R"(status "QXL Setup Test")", Registered, Product, Limited, 0,
-     kVersion, Registered},
+    {"RemoveNotInstalled", R"(remove "QXL Setup Test")", NoKey, Product, Elevated, 7,
+     "is not installed", NoKey},
+    {"StatusInstalledWithoutElevation", R"(status "QXL Setup Test")", Registered, Product, Limited,
+     0, kVersion, Registered},
     {"StatusInstalledDllMissing", R"(status "QXL Setup Test")", Registered, NoDll, Elevated, 4,
      "is installed, but", Registered},
-    {"StatusInstalledOtherArchDll", R"(status "QXL Setup Test")", Registered, OtherArch, Elevated, 4,
-     "is not an x", Registered},
-    {"StatusExpandsTheDriverPath", R"(status "QXL Setup Test")", RegisteredExpandable, Product, Elevated, 0,
-     kVersion, Registered},
-    {"StatusNotInstalledShowsDll", R"(status "QXL Setup Test")", NoKey, Product, Elevated, 7, kVersion, NoKey},
-    {"StatusDefaultName", "status", NoKey, NoDll, Elevated, 7, R"(monitor "QXL Language Monitor" is not installed)",
-     NoKey},
+    {"StatusInstalledOtherArchDll", R"(status "QXL Setup Test")", Registered, OtherArch, Elevated,
+     4, "is not an x", Registered},
+    {"StatusExpandsTheDriverPath", R"(status "QXL Setup Test")", RegisteredExpandable, Product,
+     Elevated, 0, kVersion, Registered},
+    {"StatusNotInstalledShowsDll", R"(status "QXL Setup Test")", NoKey, Product, Elevated, 7,
+     kVersion, NoKey},
+    {"StatusDefaultName", "status", NoKey, NoDll, Elevated, 7,
+     R"(monitor "QXL Language Monitor" is not installed)", NoKey},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, Qxlsetup, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<SetupCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<SetupCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // One install's course through the spooler, which loads and initialises the
 // DLL at add: each step's exit code, line and registry.

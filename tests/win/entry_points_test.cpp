@@ -77,7 +77,8 @@ TEST(BlockCounter, CountsEveryIncrementAcrossThreads) {
     u32 start = NextBlockCounter();
     constexpr int THREADS = COUNTER_THREADS, EACH = COUNTS_EACH;
     HANDLE threads[THREADS];
-    for (HANDLE& thread : threads) thread = CreateThread(nullptr, 0, CountBlocks, nullptr, 0, nullptr);
+    for (HANDLE& thread : threads)
+        thread = CreateThread(nullptr, 0, CountBlocks, nullptr, 0, nullptr);
     WaitForMultipleObjects(THREADS, threads, TRUE, INFINITE);
     for (HANDLE thread : threads) CloseHandle(thread);
     EXPECT_EQ(NextBlockCounter(), start + THREADS * EACH + 1);

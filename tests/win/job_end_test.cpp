@@ -24,7 +24,7 @@ TEST(JobEnd, LastPageEndBehindUnknownBytesIsStillPrinted) {
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(stream, 4096));
     PortSession* session = Session(run.spooler.handle);
-    EXPECT_EQ(session->carryCount, 3u);
+    EXPECT_EQ(session->job.data.carryCount, 3u);
     ASSERT_TRUE(run.end());
     EXPECT_EQ(WithoutStatusRequests(run.received()), expected);
     std::vector<u32> codes = run.notifications();
@@ -61,7 +61,7 @@ TEST(JobEnd, CommandLongerThanTheCarryBufferStopsTheJob) {
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 4096));  // returns: every byte taken or dropped
     PortSession* session = Session(run.spooler.handle);
-    EXPECT_TRUE(session->flags & PSF_STOPPED);
+    EXPECT_TRUE(session->job.flags & PSF_STOPPED);
     ASSERT_TRUE(run.end());
     std::vector<u32> codes = run.notifications();
     EXPECT_EQ(Count(codes, NotifySystemError), 1u);
@@ -89,8 +89,8 @@ TEST(JobEnd, ApplicationThatNeverExitsDoesNotHoldTheJobEnd) {
     DWORD took = GetTickCount() - start;
     EXPECT_LT(took, 40000u);
     PortSession* session = Session(run.spooler.handle);
-    EXPECT_EQ(session->monitorProcess, nullptr);
-    EXPECT_EQ(session->flags & (PSF_BUSY | PSF_STARTED), 0u);
+    EXPECT_EQ(session->job.link.monitorProcess, nullptr);
+    EXPECT_EQ(session->job.flags & (PSF_BUSY | PSF_STARTED), 0u);
     EXPECT_EQ(run.lower.count(run.name, PortOp::EndDocPort), 1u);
     // The next job on the port starts at once.
     ASSERT_TRUE(run.start());
@@ -107,7 +107,7 @@ TEST(JobEnd, LateReplyReachesNoLaterJob) {
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 4096));
     PortSession* session = Session(run.spooler.handle);
-    HWND connect = static_cast<HWND>(session->connectWindow);
+    HWND connect = static_cast<HWND>(session->job.link.connectWindow);
     WaitBounds saved = g_waitBounds;
     g_waitBounds.connectThreadExitMs = 300;
     EnterMonitorLock();  // re-entrant: this thread's own calls still go through

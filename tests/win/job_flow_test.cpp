@@ -37,7 +37,7 @@ TEST_P(ThreePageJob, PrintsEveryPageWithItsHandshake) {
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 4096));
     PortSession* session = Session(run.spooler.handle);
-    EXPECT_TRUE(session->flags & PSF_STOPPED);  // the last page ended the job
+    EXPECT_TRUE(session->job.flags & PSF_STOPPED);  // the last page ended the job
     ASSERT_TRUE(run.end());
 
     std::vector<u8> received = run.received();
@@ -86,13 +86,14 @@ TEST(JobFlow, BufferEndingInsideARasterLineTakesItAll) {
     ASSERT_TRUE(run.start());
     PortSession* session = Session(run.spooler.handle);
     // Up to the middle of the first raster line: block, prologue, then part of a G.
-    size_t firstG = std::find(job.stream.begin() + 92 + 10 + 4 + 13 + 4 + 2, job.stream.end(), 0x47) -
-                    job.stream.begin();
+    size_t firstG =
+        std::find(job.stream.begin() + 92 + 10 + 4 + 13 + 4 + 2, job.stream.end(), 0x47) -
+        job.stream.begin();
     std::vector<u8> head(job.stream.begin(), job.stream.begin() + firstG + 5);
     u32 written = 0;
     ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, head.data(), head.size(), &written));
     EXPECT_EQ(written, head.size());
-    EXPECT_EQ(session->carryCount, 5u);
+    EXPECT_EQ(session->job.data.carryCount, 5u);
     std::vector<u8> rest(job.stream.begin() + head.size(), job.stream.end());
     ASSERT_TRUE(run.write(rest, 4096));
     ASSERT_TRUE(run.end());
@@ -109,8 +110,8 @@ TEST(JobFlow, PageEndAtTheEndOfABufferLeavesNoSegments) {
     u32 written = 0;
     ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, head.data(), head.size(), &written));
     PortSession* session = Session(run.spooler.handle);
-    EXPECT_EQ(session->pageFirst, nullptr);
-    EXPECT_EQ(session->carryCount, 0u);
+    EXPECT_EQ(session->job.data.pageFirst, nullptr);
+    EXPECT_EQ(session->job.data.carryCount, 0u);
     std::vector<u8> rest(job.stream.begin() + firstPage, job.stream.end());
     ASSERT_TRUE(run.write(rest, 4096));
     ASSERT_TRUE(run.end());
@@ -121,7 +122,8 @@ TEST(JobFlow, JobWithoutItsLastPageEndsWithJobEndAndReset) {
     JobRun run(LinkedTable(), "QXUSB35");
     BuiltJob job = BuildSimpleJob(2);
     ASSERT_TRUE(run.start());
-    std::vector<u8> firstPageOnly(job.stream.begin(), job.stream.begin() + 92 + job.pages[0].size());
+    std::vector<u8> firstPageOnly(job.stream.begin(),
+                                  job.stream.begin() + 92 + job.pages[0].size());
     ASSERT_TRUE(run.write(firstPageOnly, 4096));
     ASSERT_TRUE(run.end());
     std::vector<u8> received = run.received();
@@ -138,13 +140,13 @@ TEST(JobFlow, JobWithoutWritesSkipsTheApplicationAndReleasesEverything) {
     PortSession* session = Session(run.spooler.handle);
     ASSERT_TRUE(run.end());
     EXPECT_TRUE(run.statmon.records().empty());  // never started
-    EXPECT_EQ(session->flags & (PSF_BUSY | PSF_STARTED), 0u);
-    EXPECT_EQ(session->carryBuffer, nullptr);
-    EXPECT_EQ(session->replyEvent, nullptr);
-    EXPECT_EQ(session->portMutex, nullptr);
-    EXPECT_EQ(session->windowTitle, nullptr);
-    EXPECT_EQ(session->printerName, nullptr);
-    EXPECT_EQ(session->documentName, nullptr);
+    EXPECT_EQ(session->job.flags & (PSF_BUSY | PSF_STARTED), 0u);
+    EXPECT_EQ(session->job.data.carryBuffer, nullptr);
+    EXPECT_EQ(session->job.link.replyEvent, nullptr);
+    EXPECT_EQ(session->job.portMutex, nullptr);
+    EXPECT_EQ(session->job.link.windowTitle, nullptr);
+    EXPECT_EQ(session->job.printerName, nullptr);
+    EXPECT_EQ(session->job.documentName, nullptr);
     EXPECT_TRUE(run.received().empty());
     // The port can take the next job at once.
     ASSERT_TRUE(run.start());
@@ -159,15 +161,15 @@ TEST(JobFlow, MultiCopyJobGoesToTheSpoolFileAndNotToThePort) {
     job[0] = ':';
     ASSERT_TRUE(run.write(job, 100));
     PortSession* session = Session(run.spooler.handle);
-    ASSERT_TRUE(session->spoolToFile);
-    std::string path = session->spoolFilePath;
+    ASSERT_TRUE(session->job.spool.active);
+    std::string path = session->job.spool.path;
     EXPECT_NE(path.find("QXT"), std::string::npos);
     // Stored byte for byte, the ':' included (read through our own handle).
     std::vector<u8> stored(job.size());
     DWORD read = 0;
-    SetFilePointer(session->spoolFile, 0, nullptr, FILE_BEGIN);
-    ASSERT_TRUE(ReadFile(session->spoolFile, stored.data(), stored.size(), &read, nullptr));
-    SetFilePointer(session->spoolFile, 0, nullptr, FILE_END);
+    SetFilePointer(session->job.spool.file, 0, nullptr, FILE_BEGIN);
+    ASSERT_TRUE(ReadFile(session->job.spool.file, stored.data(), stored.size(), &read, nullptr));
+    SetFilePointer(session->job.spool.file, 0, nullptr, FILE_END);
     EXPECT_EQ(read, job.size());
     EXPECT_EQ(stored, job);
     EXPECT_TRUE(run.received().empty());
@@ -181,7 +183,7 @@ TEST(JobFlow, ColonInALaterBufferIsOrdinaryData) {
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 4096));
     ASSERT_TRUE(run.end());
-    EXPECT_FALSE(Session(run.spooler.handle)->spoolToFile);
+    EXPECT_FALSE(Session(run.spooler.handle)->job.spool.active);
 }
 
 }  // namespace

@@ -23,47 +23,50 @@ struct LinkJob {
     OpenedPort port;
     PortSession& s;
 
-    LinkJob(const char* portName, u32 jobId, const std::string& printer, const std::string& document)
+    LinkJob(const char* portName, u32 jobId, const std::string& printer,
+            const std::string& document)
         : port(portName), s(*port.session()) {
-        s.replyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        s.replyState = REPLY_CONTINUE;
-        s.ownerThreadId = GetCurrentThreadId();
-        s.jobId = jobId;
-        s.printerName = DuplicateText(printer.c_str());
-        s.documentName = DuplicateText(document.c_str());
-        s.windowTitle = DuplicateText((printer + " - " + document).c_str());
-        s.flags |= PSF_LAUNCH_STATMON;
+        s.job.link.replyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        s.job.link.replyState = REPLY_CONTINUE;
+        s.job.ownerThreadId = GetCurrentThreadId();
+        s.job.jobId = jobId;
+        s.job.printerName = DuplicateText(printer.c_str());
+        s.job.documentName = DuplicateText(document.c_str());
+        s.job.link.windowTitle = DuplicateText((printer + " - " + document).c_str());
+        s.job.flags |= PSF_LAUNCH_STATMON;
     }
 
     ~LinkJob() {
         endLink();
-        CloseHandle(s.replyEvent);
-        s.replyEvent = nullptr;
-        for (char** text : {&s.printerName, &s.documentName, &s.windowTitle}) {
+        CloseHandle(s.job.link.replyEvent);
+        s.job.link.replyEvent = nullptr;
+        for (char** text : {&s.job.printerName, &s.job.documentName, &s.job.link.windowTitle}) {
             FreeText(*text);
             *text = nullptr;
         }
     }
 
     void endLink() {
-        if (s.monitorProcess != nullptr) {
+        if (s.job.link.monitorProcess != nullptr) {
             // The stand-in exits at the job end; one that cannot be told is ended here.
-            bool told = IsWindow(static_cast<HWND>(s.monitorWindow)) && SendNotify(s, NotifyJobEnd);
-            if (WaitForSingleObject(s.monitorProcess, told ? 10000 : 0) != WAIT_OBJECT_0) {
-                TerminateProcess(s.monitorProcess, 1);
-                WaitForSingleObject(s.monitorProcess, 10000);
+            bool told = IsWindow(static_cast<HWND>(s.job.link.monitorWindow)) &&
+                        SendNotify(s, NotifyJobEnd);
+            if (WaitForSingleObject(s.job.link.monitorProcess, told ? 10000 : 0) != WAIT_OBJECT_0) {
+                TerminateProcess(s.job.link.monitorProcess, 1);
+                WaitForSingleObject(s.job.link.monitorProcess, 10000);
             }
-            CloseHandle(s.monitorProcess);
-            s.monitorProcess = nullptr;
+            CloseHandle(s.job.link.monitorProcess);
+            s.job.link.monitorProcess = nullptr;
         }
-        if (s.connectWindow != nullptr) PostMessageA(static_cast<HWND>(s.connectWindow), WM_CLOSE, 0, 0);
-        if (s.connectThread != nullptr) {
-            EXPECT_EQ(WaitForSingleObject(s.connectThread, 10000), WAIT_OBJECT_0);
-            CloseHandle(s.connectThread);
-            s.connectThread = nullptr;
+        if (s.job.link.connectWindow != nullptr)
+            PostMessageA(static_cast<HWND>(s.job.link.connectWindow), WM_CLOSE, 0, 0);
+        if (s.job.link.connectThread != nullptr) {
+            EXPECT_EQ(WaitForSingleObject(s.job.link.connectThread, 10000), WAIT_OBJECT_0);
+            CloseHandle(s.job.link.connectThread);
+            s.job.link.connectThread = nullptr;
         }
-        s.connectWindow = nullptr;
-        s.monitorWindow = nullptr;
+        s.job.link.connectWindow = nullptr;
+        s.job.link.monitorWindow = nullptr;
     }
 
     u32 handleOf(WindowHandle window) const {
@@ -88,36 +91,39 @@ TEST(Launch, ConnectsAndSendsConnectJobStartAndPrinting) {
     StatmonEnvironment environment("normal");
     LinkJob job("QXUSB001", 42, "Label", "shipping.lbl");
     // An earlier job's application was told NotifyConnect last; a new one must still hear it.
-    job.s.lastNotifyCode = NotifyConnect;
+    job.s.job.link.lastNotifyCode = NotifyConnect;
 
     DWORD start = GetTickCount();
     ASSERT_EQ(LaunchStatusMonitor(job.s), LAUNCH_LINKED);
     DWORD elapsed = GetTickCount() - start;
-    EXPECT_EQ(job.s.flags & (PSF_LAUNCH_STATMON | PSF_STOPPED), 0u);
-    EXPECT_NE(job.s.monitorProcess, nullptr);
-    EXPECT_EQ(GetProcessId(job.s.monitorProcess), job.s.monitorProcessId);
-    EXPECT_NE(job.s.monitorWindow, nullptr);
+    EXPECT_EQ(job.s.job.flags & (PSF_LAUNCH_STATMON | PSF_STOPPED), 0u);
+    EXPECT_NE(job.s.job.link.monitorProcess, nullptr);
+    EXPECT_EQ(GetProcessId(job.s.job.link.monitorProcess), job.s.job.link.monitorProcessId);
+    EXPECT_NE(job.s.job.link.monitorWindow, nullptr);
     EXPECT_LT(elapsed, 10000u);
-    EXPECT_FALSE(WaitForSingleObject(job.s.replyEvent, 0) == WAIT_OBJECT_0);
+    EXPECT_FALSE(WaitForSingleObject(job.s.job.link.replyEvent, 0) == WAIT_OBJECT_0);
 
     auto records = environment.waitFor(
         [](const std::vector<StatmonRecord>& r) { return NotifyCodes(r).size() >= 3; });
-    EXPECT_EQ(NotifyCodes(records), (std::vector<u32>{NotifyConnect, NotifyJobStart, NotifyPrinting}));
+    EXPECT_EQ(NotifyCodes(records),
+              (std::vector<u32>{NotifyConnect, NotifyJobStart, NotifyPrinting}));
     const StatmonRecord* started = Find(records, "start");
     ASSERT_NE(started, nullptr);
     EXPECT_NE(started->line.find("args QX28"), std::string::npos) << started->line;
-    EXPECT_EQ(started->processId, job.s.monitorProcessId);
-    EXPECT_NE(started->line.find("thread " + std::to_string(job.s.monitorThreadId)),
-              std::string::npos) << started->line;
+    EXPECT_EQ(started->processId, job.s.job.link.monitorProcessId);
+    EXPECT_NE(started->line.find("thread " + std::to_string(job.s.job.link.monitorThreadId)),
+              std::string::npos)
+        << started->line;
 
     // The window is found at the next search, and NotifyConnect follows 200 ms later.
     const StatmonRecord* window = Find(records, "window");
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->line.substr(window->line.find("0x")), "0x" + [&] {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "%08x", job.handleOf(job.s.monitorWindow));
-        return std::string(hex);
-    }());
+    EXPECT_EQ(
+        window->line.substr(window->line.find("0x")), "0x" + [&] {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "%08x", job.handleOf(job.s.job.link.monitorWindow));
+            return std::string(hex);
+        }());
     auto notes = Notifications(records);
     ASSERT_EQ(notes.size(), 3u);
     u32 delay = notes[0].tick - window->tick;
@@ -130,11 +136,12 @@ TEST(Launch, ConnectsAndSendsConnectJobStartAndPrinting) {
     EXPECT_EQ(ReadU32(jobStart.block, 0), 42u);
     EXPECT_STREQ(reinterpret_cast<const char*>(&jobStart.block[4]), "Label");
     EXPECT_STREQ(reinterpret_cast<const char*>(&jobStart.block[132]), "shipping.lbl");
-    EXPECT_EQ(ReadU32(jobStart.block, 260), job.handleOf(job.s.connectWindow));
-    EXPECT_EQ(jobStart.lParam, job.s.ownerThreadId + static_cast<u32>(g_process.blockCounter));
+    EXPECT_EQ(ReadU32(jobStart.block, 260), job.handleOf(job.s.job.link.connectWindow));
+    EXPECT_EQ(jobStart.lParam, job.s.job.ownerThreadId + static_cast<u32>(g_process.blockCounter));
 
     job.endLink();
-    records = environment.waitFor([](const std::vector<StatmonRecord>& r) { return Find(r, "exit"); });
+    records =
+        environment.waitFor([](const std::vector<StatmonRecord>& r) { return Find(r, "exit"); });
     EXPECT_EQ(NotifyCodes(records).back(), NotifyJobEnd);
     EXPECT_NE(Find(records, "exit"), nullptr);
 }
@@ -149,14 +156,18 @@ TEST(Launch, WindowNotFoundShowsTheMessageBoxAndStopsTheJob) {
         DWORD start = GetTickCount();
         EXPECT_EQ(LaunchStatusMonitor(job.s), LAUNCH_DROPPED) << mode;
         DWORD elapsed = GetTickCount() - start;
-        EXPECT_NE(job.s.flags & PSF_STOPPED, 0u) << mode;
-        EXPECT_NE(job.s.flags & PSF_LAUNCH_STATMON, 0u) << mode;
-        if (job.s.monitorWindow != nullptr) {
+        EXPECT_NE(job.s.job.flags & PSF_STOPPED, 0u) << mode;
+        EXPECT_NE(job.s.job.flags & PSF_LAUNCH_STATMON, 0u) << mode;
+        if (job.s.job.link.monitorWindow != nullptr) {
             char className[64] = {};
-            GetClassNameA(static_cast<HWND>(job.s.monitorWindow), className, sizeof className);
-            ADD_FAILURE() << mode << " took a window of class " << className << " style " << std::hex
-                          << GetWindowLongA(static_cast<HWND>(job.s.monitorWindow), GWL_STYLE)
-                          << " owner " << GetWindow(static_cast<HWND>(job.s.monitorWindow), GW_OWNER);
+            GetClassNameA(static_cast<HWND>(job.s.job.link.monitorWindow), className,
+                          sizeof className);
+            ADD_FAILURE() << mode << " took a window of class " << className << " style "
+                          << std::hex
+                          << GetWindowLongA(static_cast<HWND>(job.s.job.link.monitorWindow),
+                                            GWL_STYLE)
+                          << " owner "
+                          << GetWindow(static_cast<HWND>(job.s.job.link.monitorWindow), GW_OWNER);
             for (const auto& r : environment.records()) ADD_FAILURE() << r.line;
         }
         EXPECT_EQ(watcher.texts(), std::vector<std::string>{LAUNCH_FAILURE_TEXT}) << mode;
@@ -169,7 +180,8 @@ TEST(Launch, WindowNotFoundShowsTheMessageBoxAndStopsTheJob) {
         ASSERT_NE(Find(records, "start"), nullptr) << mode;
         EXPECT_TRUE(NotifyCodes(records).empty()) << mode;
         if (std::string(mode) != "nowindow") {
-            EXPECT_NE(Find(records, std::string(mode) == "popup" ? "popup" : "other"), nullptr) << mode;
+            EXPECT_NE(Find(records, std::string(mode) == "popup" ? "popup" : "other"), nullptr)
+                << mode;
         }
     }
 }
@@ -185,14 +197,14 @@ TEST(Launch, ClosingTheApplicationWhileAReplyIsAwaitedIsACancel) {
     DWORD elapsed = GetTickCount() - start;
     EXPECT_EQ(state, REPLY_CANCEL);
     EXPECT_LT(elapsed, 5000u);
-    EXPECT_EQ(WaitForSingleObject(job.s.monitorProcess, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(job.s.job.link.monitorProcess, 10000), WAIT_OBJECT_0);
 }
 
 TEST(Launch, PauseThenContinueFromTheApplication) {
     StatmonEnvironment environment("normal", "on 0x2000f reply 2; on 0x2000f reply 1 after 400");
     LinkJob job("QXUSB004", 9, "Label", "doc");
     ASSERT_EQ(LaunchStatusMonitor(job.s), LAUNCH_LINKED);
-    job.s.printingPhase = 1;
+    job.s.job.link.phase = ShownPhase::Printing;
     EXPECT_TRUE(SendNotify(job.s, StateNotifyCode(STATE_ERROR, 15)));
     DWORD start = GetTickCount();
     u32 state = 0;
@@ -202,9 +214,8 @@ TEST(Launch, PauseThenContinueFromTheApplication) {
     EXPECT_EQ(state, REPLY_CONTINUE);
     EXPECT_GE(elapsed, 300u);
     EXPECT_LT(elapsed, 5000u);
-    auto records = environment.waitFor([](const std::vector<StatmonRecord>& r) {
-        return NotifyCodes(r).size() >= 5;
-    });
+    auto records = environment.waitFor(
+        [](const std::vector<StatmonRecord>& r) { return NotifyCodes(r).size() >= 5; });
     EXPECT_EQ(NotifyCodes(records), (std::vector<u32>{NotifyConnect, NotifyJobStart, NotifyPrinting,
                                                       0x2000F, NotifyPrinting}));
 }
@@ -216,8 +227,7 @@ TEST(Launch, TwoJobsInOneProcessEachGetTheirOwnReplies) {
     StatmonEnvironment secondEnvironment("normal", "on 0x2000f reply 1");
     LinkJob second("QXUSB006", 11, "Label B", "b");
     ASSERT_EQ(LaunchStatusMonitor(second.s), LAUNCH_LINKED);
-    EXPECT_NE(first.s.monitorProcessId, second.s.monitorProcessId);
-    EXPECT_EQ(g_process.connectTarget, &second.s);
+    EXPECT_NE(first.s.job.link.monitorProcessId, second.s.job.link.monitorProcessId);
 
     // Polled, not waited for: a reply in the wrong record must fail, not hang.
     auto settle = [](PortSession& session) {
@@ -227,11 +237,11 @@ TEST(Launch, TwoJobsInOneProcessEachGetTheirOwnReplies) {
     EXPECT_TRUE(SendNotify(first.s, StateNotifyCode(STATE_ERROR, 15)));
     EXPECT_EQ(settle(first.s), REPLY_CANCEL);
     EXPECT_EQ(GetReplyState(second.s), REPLY_CONTINUE);
-    EXPECT_FALSE(WaitForSingleObject(second.s.replyEvent, 0) == WAIT_OBJECT_0);
+    EXPECT_FALSE(WaitForSingleObject(second.s.job.link.replyEvent, 0) == WAIT_OBJECT_0);
 
     EXPECT_TRUE(SendNotify(second.s, StateNotifyCode(STATE_ERROR, 15)));
     EXPECT_EQ(settle(second.s), REPLY_CONTINUE);
-    EXPECT_EQ(WaitForSingleObject(second.s.replyEvent, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(second.s.job.link.replyEvent, 0), WAIT_OBJECT_0);
     EXPECT_EQ(GetReplyState(first.s), REPLY_CANCEL);
 }
 
@@ -254,11 +264,11 @@ TEST(Launch, ConnectWindowThatCannotBeMadeFailsTheWriteWithoutHanging) {
     StatmonEnvironment environment("normal");
     LinkJob job("QXUSB007", 12, "Label", "doc");
     EXPECT_EQ(LaunchStatusMonitor(job.s), LAUNCH_NO_THREAD);
-    EXPECT_NE(job.s.flags & PSF_STOPPED, 0u);
-    EXPECT_EQ(job.s.connectWindow, nullptr);
-    EXPECT_EQ(job.s.monitorProcess, nullptr);
-    ASSERT_NE(job.s.connectThread, nullptr);
-    EXPECT_EQ(WaitForSingleObject(job.s.connectThread, 5000), WAIT_OBJECT_0);
+    EXPECT_NE(job.s.job.flags & PSF_STOPPED, 0u);
+    EXPECT_EQ(job.s.job.link.connectWindow, nullptr);
+    EXPECT_EQ(job.s.job.link.monitorProcess, nullptr);
+    ASSERT_NE(job.s.job.link.connectThread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(job.s.job.link.connectThread, 5000), WAIT_OBJECT_0);
     EXPECT_TRUE(environment.records().empty());
     job.endLink();
     EXPECT_TRUE(UnregisterClassA(CONNECT_WINDOW_CLASS, instance));

@@ -26,7 +26,7 @@ std::vector<u8> PageData(u8 seed) {
 // The rebuilt stream as the core makes it (the rebuild's own tests pin its bytes).
 std::vector<u8> Rebuilt(std::vector<u8> image) {
     struct Sink {
-        static WinBool Write(void* c, const u8* d, u32 n) {
+        static bool Write(void* c, const u8* d, u32 n) {
             auto* out = static_cast<std::vector<u8>*>(c);
             out->insert(out->end(), d, d + n);
             return TRUE;

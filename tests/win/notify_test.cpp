@@ -29,7 +29,8 @@ void ExpectBlock(const std::vector<u8>& got, const std::vector<u8>& expected, co
     ASSERT_GE(got.size(), expected.size()) << what;
     EXPECT_EQ(std::vector<u8>(got.begin(), got.begin() + expected.size()), expected) << what;
     EXPECT_EQ(std::count(got.begin() + expected.size(), got.end(), 0),
-              static_cast<long>(got.size() - expected.size())) << what;
+              static_cast<long>(got.size() - expected.size()))
+        << what;
 }
 
 std::string BlockName(u32 number) {
@@ -47,21 +48,25 @@ TEST(SendNotify, RepeatRuleDropsOnlyRepeatedStateAndPhaseCodes) {
     };
     const Case cases[] = {
         {"same error twice", {error15, error15}, {error15}},
-        {"error, printing, error", {error15, NotifyPrinting, error15}, {error15, NotifyPrinting, error15}},
+        {"error, printing, error",
+         {error15, NotifyPrinting, error15},
+         {error15, NotifyPrinting, error15}},
         {"phase twice", {NotifyWaiting, NotifyWaiting}, {NotifyWaiting}},
         {"fatal twice", {0x30005, 0x30005}, {0x30005}},
         // The application exits once it has heard the job end: nothing more is sent.
-        {"nothing after the job end", {error15, NotifyJobEnd, error15, NotifyJobEnd}, {error15, NotifyJobEnd}},
+        {"nothing after the job end",
+         {error15, NotifyJobEnd, error15, NotifyJobEnd},
+         {error15, NotifyJobEnd}},
         {"different codes of one class", {error15, 0x20010}, {error15, 0x20010}},
     };
     for (const Case& c : cases) {
         Receiver receiver;
         LinkSession link;
-        link.s.monitorWindow = receiver.window;
+        link.s.job.link.monitorWindow = receiver.window;
         bool ended = false;
         for (u32 code : c.codes) {
-            link.s.replyState = REPLY_CONTINUE;
-            SetEvent(link.s.replyEvent);
+            link.s.job.link.replyState = REPLY_CONTINUE;
+            SetEvent(link.s.job.link.replyEvent);
             EXPECT_TRUE(SendNotify(link.s, code)) << c.what;
             u32 stateClass = code >> 16;
             bool awaited = !ended && (stateClass == 2 || stateClass == 3);
@@ -77,29 +82,29 @@ TEST(SendNotify, RepeatRuleDropsOnlyRepeatedStateAndPhaseCodes) {
 TEST(SendNotify, BlockNotificationsAreNeverDroppedAsRepeats) {
     Receiver receiver;
     LinkSession link;
-    link.s.monitorWindow = receiver.window;
-    link.s.jobInfo.pageBytes = 1000;
-    link.s.jobInfo.pageNumber = 1;
-    link.s.lastPercent = 100;
+    link.s.job.link.monitorWindow = receiver.window;
+    link.s.job.jobInfo.pageBytes = 1000;
+    link.s.job.jobInfo.pageNumber = 1;
+    link.s.job.data.lastPercent = 100;
     StatusPacket packet{};
     EXPECT_TRUE(SendProgress(link.s, SEG_PAGE_END));
     EXPECT_TRUE(SendProgress(link.s, SEG_PAGE_END));
     EXPECT_TRUE(SendMediaStatus(link.s, packet));
     EXPECT_TRUE(SendMediaStatus(link.s, packet));
-    EXPECT_EQ(receiver.codes(), (std::vector<u32>{NotifyProgress, NotifyProgress,
-                                                  NotifyMediaStatus, NotifyMediaStatus}));
-    EXPECT_EQ(link.s.lastNotifyCode, 0u);
+    EXPECT_EQ(receiver.codes(), (std::vector<u32>{NotifyProgress, NotifyProgress, NotifyMediaStatus,
+                                                  NotifyMediaStatus}));
+    EXPECT_EQ(link.s.job.link.lastNotifyCode, 0u);
 }
 
 TEST(SendNotify, SendResetsTheReplyEventFirst) {
     Receiver receiver;
     LinkSession link;
-    link.s.monitorWindow = receiver.window;
-    SetEvent(link.s.replyEvent);
+    link.s.job.link.monitorWindow = receiver.window;
+    SetEvent(link.s.job.link.replyEvent);
     EXPECT_TRUE(SendNotify(link.s, NotifyPrinting));
     EXPECT_FALSE(link.eventSet());
     // A dropped repeat leaves the event alone.
-    SetEvent(link.s.replyEvent);
+    SetEvent(link.s.job.link.replyEvent);
     EXPECT_TRUE(SendNotify(link.s, NotifyPrinting));
     EXPECT_TRUE(link.eventSet());
 }
@@ -107,8 +112,8 @@ TEST(SendNotify, SendResetsTheReplyEventFirst) {
 TEST(SendNotify, BlocksAreNamedByThreadAndCounterAndLiveOnlyThroughTheMessage) {
     Receiver receiver;
     LinkSession link;
-    link.s.monitorWindow = receiver.window;
-    link.s.ownerThreadId = 0x104;
+    link.s.job.link.monitorWindow = receiver.window;
+    link.s.job.ownerThreadId = 0x104;
     // A fresh counter, as if no block had been made since the library was
     // loaded; put back afterwards so that later names stay new.
     LONG saved = g_process.blockCounter;
@@ -126,7 +131,7 @@ TEST(SendNotify, BlocksAreNamedByThreadAndCounterAndLiveOnlyThroughTheMessage) {
     }
 
     // The sum wraps as an unsigned 32-bit value.
-    link.s.ownerThreadId = 0xFFFFFFF0;
+    link.s.job.ownerThreadId = 0xFFFFFFF0;
     g_process.blockCounter = 0x20;
     ReceivedNotifications().clear();
     EXPECT_TRUE(SendMediaStatus(link.s, packet));
@@ -139,16 +144,17 @@ TEST(SendNotify, BlocksAreNamedByThreadAndCounterAndLiveOnlyThroughTheMessage) {
 TEST(SendNotify, BlocksHaveTheirExactSizeAndLayout) {
     Receiver receiver;
     LinkSession link;
-    link.s.monitorWindow = receiver.window;
-    link.s.connectWindow = reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(0x00012345));
-    link.s.jobId = 0x11223344;
+    link.s.job.link.monitorWindow = receiver.window;
+    link.s.job.link.connectWindow =
+        reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(0x00012345));
+    link.s.job.jobId = 0x11223344;
     std::string printer(200, 'P');
     printer[126] = 'x';
     printer[127] = 'y';
-    link.s.printerName = DuplicateText(printer.c_str());
-    link.s.documentName = DuplicateText("doc.lbl");
+    link.s.job.printerName = DuplicateText(printer.c_str());
+    link.s.job.documentName = DuplicateText("doc.lbl");
 
-    JobInfoBlock& info = link.s.jobInfo;
+    JobInfoBlock& info = link.s.job.jobInfo;
     info.mediaSetting1 = 0xA1;
     info.mediaSetting2 = 0xA2;
     info.mediaSetting3 = 0xA3;
@@ -162,8 +168,8 @@ TEST(SendNotify, BlocksHaveTheirExactSizeAndLayout) {
     info.partCount = 2;
     info.partIndex = 2;
     info.pageNumber = 7;
-    link.s.pageBytesSent = 500;
-    link.s.lastPercent = -1;
+    link.s.job.data.pageBytesSent = 500;
+    link.s.job.data.lastPercent = -1;
 
     StatusPacket packet{};
     packet.mediaWidth = 62;
@@ -177,10 +183,11 @@ TEST(SendNotify, BlocksHaveTheirExactSizeAndLayout) {
     ASSERT_TRUE(SendMediaStatus(link.s, packet));
     ASSERT_EQ(receiver.codes(), (std::vector<u32>{NotifyJobStart, NotifyMediaSettings,
                                                   NotifyProgress, NotifyMediaStatus}));
-    for (const Received& r : ReceivedNotifications()) ASSERT_TRUE(r.blockOpened) << std::hex << r.code;
+    for (const Received& r : ReceivedNotifications())
+        ASSERT_TRUE(r.blockOpened) << std::hex << r.code;
 
     std::vector<u8> jobStart(264, 0);
-    std::memcpy(&jobStart[0], &link.s.jobId, 4);
+    std::memcpy(&jobStart[0], &link.s.job.jobId, 4);
     std::memcpy(&jobStart[4], printer.data(), 127);
     std::memcpy(&jobStart[132], "doc.lbl", 7);
     const u32 handle = 0x00012345;
@@ -196,18 +203,18 @@ TEST(SendNotify, BlocksHaveTheirExactSizeAndLayout) {
     ExpectBlock(ReceivedNotifications()[1].block, media, "media settings");
 
     ExpectBlock(ReceivedNotifications()[2].block, {0, 0, 0, 0, 7, 0, 75, 0}, "progress");
-    EXPECT_EQ(link.s.lastPercent, 75);
+    EXPECT_EQ(link.s.job.data.lastPercent, 75);
     ExpectBlock(ReceivedNotifications()[3].block, {0, 0, 62, 0x0A, 0x55}, "media status");
 }
 
 TEST(SendNotify, ProgressSendsOnlyWhatIsNew) {
     Receiver receiver;
     LinkSession link;
-    link.s.monitorWindow = receiver.window;
-    link.s.jobInfo.pageNumber = 3;
-    link.s.lastPercent = -1;
+    link.s.job.link.monitorWindow = receiver.window;
+    link.s.job.jobInfo.pageNumber = 3;
+    link.s.job.data.lastPercent = -1;
 
-    link.s.jobInfo.pageBytes = 0;
+    link.s.job.jobInfo.pageBytes = 0;
     for (i16 kind : {SEG_PLAIN, SEG_PAGE_END, SEG_SPLIT}) EXPECT_TRUE(SendProgress(link.s, kind));
     EXPECT_TRUE(ReceivedNotifications().empty());
     EXPECT_TRUE(SendProgress(link.s, SEG_LAST_PAGE));
@@ -215,10 +222,10 @@ TEST(SendNotify, ProgressSendsOnlyWhatIsNew) {
     ExpectBlock(ReceivedNotifications()[0].block, {0, 0, 0, 0, 1, 0, 100, 0}, "no byte count");
 
     ReceivedNotifications().clear();
-    link.s.jobInfo.pageBytes = 200;
-    link.s.pageBytesSent = 200;
-    EXPECT_TRUE(SendProgress(link.s, SEG_PLAIN));  // 100
-    EXPECT_TRUE(SendProgress(link.s, SEG_PLAIN));  // 100 again: dropped
+    link.s.job.jobInfo.pageBytes = 200;
+    link.s.job.data.pageBytesSent = 200;
+    EXPECT_TRUE(SendProgress(link.s, SEG_PLAIN));     // 100
+    EXPECT_TRUE(SendProgress(link.s, SEG_PLAIN));     // 100 again: dropped
     EXPECT_TRUE(SendProgress(link.s, SEG_PAGE_END));  // page end: always
     ASSERT_EQ(ReceivedNotifications().size(), 2u);
     ExpectBlock(ReceivedNotifications()[1].block, {0, 0, 0, 0, 3, 0, 100, 0}, "page end");
@@ -226,19 +233,19 @@ TEST(SendNotify, ProgressSendsOnlyWhatIsNew) {
 
 TEST(SendNotify, NoWindowCancelsTheJobAndSendsNothing) {
     LinkSession link;
-    link.s.monitorProcessId = 0xFFFFFFF0;  // no such process
-    link.s.monitorThreadId = 0xFFFFFFF0;
+    link.s.job.link.monitorProcessId = 0xFFFFFFF0;  // no such process
+    link.s.job.link.monitorThreadId = 0xFFFFFFF0;
     LONG counter = g_process.blockCounter;
     for (bool withBlock : {false, true}) {
-        link.s.resetNeeded = 0;
+        link.s.job.resetNeeded = false;
         SetState(link.s, STATE_NONE, 0);
         u8 data[8] = {};
         EXPECT_FALSE(SendNotify(link.s, withBlock ? NotifyProgress : NotifyPrinting, data,
                                 withBlock ? 8 : 0, withBlock));
         EXPECT_EQ(link.s.stateClass, STATE_FATAL);
         EXPECT_EQ(link.s.stateCode, 0);
-        EXPECT_EQ(link.s.resetNeeded, 1);
-        EXPECT_EQ(link.s.lastNotifyCode, 0u);
+        EXPECT_EQ(link.s.job.resetNeeded, 1);
+        EXPECT_EQ(link.s.job.link.lastNotifyCode, 0u);
     }
     EXPECT_EQ(g_process.blockCounter, counter);
 }
@@ -246,12 +253,13 @@ TEST(SendNotify, NoWindowCancelsTheJobAndSendsNothing) {
 TEST(SendNotify, AnotherJobsLivingBlockKeepsItsNameAndData) {
     Receiver receiver;
     LinkSession link;
-    link.s.monitorWindow = receiver.window;
-    link.s.ownerThreadId = 0x6000;
+    link.s.job.link.monitorWindow = receiver.window;
+    link.s.job.ownerThreadId = 0x6000;
     // Another job's block, its application still handling it, has the next name.
     u32 next = 0x6000 + static_cast<u32>(g_process.blockCounter) + 1;
     const std::vector<u8> theirs(64, 0xAA);
-    HANDLE other = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, BlockName(next).c_str());
+    HANDLE other = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64,
+                                      BlockName(next).c_str());
     ASSERT_NE(other, nullptr);
     void* view = MapViewOfFile(other, FILE_MAP_WRITE, 0, 0, 64);
     ASSERT_NE(view, nullptr);
@@ -272,8 +280,8 @@ TEST(SendNotify, AnotherJobsLivingBlockKeepsItsNameAndData) {
 TEST(SendNotify, BlockThatCannotBeMadeSendsSystemErrorAndCancels) {
     Receiver receiver;
     LinkSession link;
-    link.s.monitorWindow = receiver.window;
-    link.s.ownerThreadId = 0x7000;
+    link.s.job.link.monitorWindow = receiver.window;
+    link.s.job.ownerThreadId = 0x7000;
     // Another kind of object already holds the name of the next block.
     u32 next = 0x7000 + static_cast<u32>(g_process.blockCounter) + 1;
     HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, BlockName(next).c_str());
@@ -286,7 +294,7 @@ TEST(SendNotify, BlockThatCannotBeMadeSendsSystemErrorAndCancels) {
     EXPECT_EQ(ReceivedNotifications()[0].lParam, 0u);
     EXPECT_EQ(link.s.stateClass, STATE_FATAL);
     EXPECT_EQ(link.s.stateCode, 0);
-    EXPECT_EQ(link.s.resetNeeded, 1);
+    EXPECT_EQ(link.s.job.resetNeeded, 1);
 }
 
 }  // namespace

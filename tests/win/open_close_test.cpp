@@ -18,14 +18,18 @@ TEST(OpenPort, RecordsTheLowerPortAndItsTable) {
     EXPECT_EQ(session->lowerPort, &port.lower.port("QXUSB001"));
     EXPECT_EQ(0, memcmp(&session->lowerMonitor, port.lower.table(), sizeof(MonitorTable)));
     EXPECT_NE(session->openPortMutex, nullptr);
-    EXPECT_EQ(session->flags, 0u);
+    EXPECT_EQ(session->job.flags, 0u);
     auto opens = port.lower.calls("QXUSB001", PortOp::OpenPort);
     ASSERT_EQ(opens.size(), 1u);
     EXPECT_EQ(opens[0].text, "QXUSB001");
 }
 
 TEST(OpenPort, ClassifiesThroughTheRealOpen) {
-    struct Case { const char* name; i16 type; u16 lpt; };
+    struct Case {
+        const char* name;
+        i16 type;
+        u16 lpt;
+    };
     for (Case c : {Case{"QXCOM1", PORTTYPE_SERIAL, 0}, Case{"LPT2:", PORTTYPE_PARALLEL, 2},
                    Case{"QXusb001", PORTTYPE_OTHER, 0}, Case{"COM1", PORTTYPE_OTHER, 0}}) {
         OpenedPort port(c.name);

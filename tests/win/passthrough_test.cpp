@@ -61,8 +61,8 @@ TEST(PassThrough, ControlIdZeroIsRefusedDuringAJob) {
     char value[] = "Status";
     u32 returned = 0;
     char out[4];
-    EXPECT_FALSE(GetPrinterDataFromPort(job.handle(), 0, value, nullptr, 0, out, sizeof out,
-                                        &returned));
+    EXPECT_FALSE(
+        GetPrinterDataFromPort(job.handle(), 0, value, nullptr, 0, out, sizeof out, &returned));
     EXPECT_EQ(job.port.lower.count(job.port.name, PortOp::GetPrinterDataFromPort), 0u);
 }
 
@@ -82,8 +82,8 @@ TEST(PassThrough, ArgumentsReachThePortMonitorUnchanged) {
     u32 returned = 99;
     SetLastError(0xdeadbeef);
     constexpr u32 UNKNOWN_CONTROL = 0x00ABCDEF;
-    BOOL result = GetPrinterDataFromPort(job.handle(), UNKNOWN_CONTROL, nullptr, in, sizeof in,
-                                         out, sizeof out, &returned);
+    BOOL result = GetPrinterDataFromPort(job.handle(), UNKNOWN_CONTROL, nullptr, in, sizeof in, out,
+                                         sizeof out, &returned);
     EXPECT_FALSE(result);  // the stand-in does not know it: its error is the caller's
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
 
@@ -96,14 +96,15 @@ TEST(PassThrough, ArgumentsReachThePortMonitorUnchanged) {
     EXPECT_EQ(controls[0].size, sizeof out);
     EXPECT_EQ(controls[0].data, (std::vector<u8>{1, 2, 3}));
     // The mutex is free again for the data path.
-    EXPECT_EQ(TryMutexFromAnotherThread(job.session().portMutex), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(TryMutexFromAnotherThread(job.session().job.portMutex),
+              static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 TEST(PassThrough, UsbRequestGivesUpAfterAboutTwoSecondsOfAHeldMutex) {
     for (Request request : {Request::Read, Request::Control}) {
         JobPort job("QXUSB204");
         ASSERT_TRUE(job.started);
-        MutexHolder holder(job.session().portMutex, false, 3000);
+        MutexHolder holder(job.session().job.portMutex, false, 3000);
         DWORD begin = GetTickCount();
         EXPECT_FALSE(Call(request, job.handle()));
         DWORD elapsed = GetTickCount() - begin;
@@ -117,10 +118,10 @@ TEST(PassThrough, UsbRequestFailsOnAnAbandonedMutexAndGivesItBack) {
     for (Request request : {Request::Read, Request::Control}) {
         JobPort job("QXUSB205");
         ASSERT_TRUE(job.started);
-        MutexHolder holder(job.session().portMutex, true);
+        MutexHolder holder(job.session().job.portMutex, true);
         EXPECT_FALSE(Call(request, job.handle()));
         EXPECT_EQ(job.port.lower.count(job.port.name, LowerOp(request)), 0u);
-        EXPECT_EQ(TryMutexFromAnotherThread(job.session().portMutex),
+        EXPECT_EQ(TryMutexFromAnotherThread(job.session().job.portMutex),
                   static_cast<DWORD>(WAIT_OBJECT_0));
     }
 }
@@ -130,7 +131,7 @@ TEST(PassThrough, OtherPortsGoStraightThroughWhileTheMutexIsHeld) {
         SCOPED_TRACE(name);
         JobPort job(name);
         ASSERT_TRUE(job.started);
-        MutexHolder holder(job.session().portMutex, false, 3000);
+        MutexHolder holder(job.session().job.portMutex, false, 3000);
         DWORD begin = GetTickCount();
         Call(Request::Read, job.handle());
         Call(Request::Control, job.handle());

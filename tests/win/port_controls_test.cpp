@@ -9,15 +9,19 @@
 namespace {
 
 TEST(PortPolls, NetworkPollWantsAWholePacketWaiting) {
-    struct Case { u32 queued; u32 answerSize; int result; };
+    struct Case {
+        u32 queued;
+        u32 answerSize;
+        int result;
+    };
     for (Case c : {Case{31, 4, POLL_NOTHING}, Case{32, 4, POLL_READ}, Case{200, 4, POLL_READ},
                    Case{32, 2, POLL_NOTHING}, Case{0, 4, POLL_NOTHING}}) {
         StatusPort port("NX1", PORTTYPE_NETWORK);
         port.queueBytes(std::vector<u8>(c.queued, 0x80));
         port.printer().networkAnswerSize = c.answerSize;
-        port.session->portReady = PORT_OFFLINE;
+        port.session->job.status.portReady = PORT_OFFLINE;
         EXPECT_EQ(PollPortReady(*port.session), c.result) << c.queued << " " << c.answerSize;
-        EXPECT_EQ(port.session->portReady, PORT_OFFLINE);  // not touched
+        EXPECT_EQ(port.session->job.status.portReady, PORT_OFFLINE);  // not touched
         auto calls = port.calls(PortOp::GetPrinterDataFromPort);
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].controlId, CONTROL_NETWORK_QUEUED);
@@ -33,7 +37,12 @@ TEST(PortPolls, NetworkPollThatFailsFindsNothing) {
 }
 
 TEST(PortPolls, SerialStatusWordDecides) {
-    struct Case { u32 word; int result; i16 ready; i16 c, k; };
+    struct Case {
+        u32 word;
+        int result;
+        i16 ready;
+        i16 c, k;
+    };
     const Case cases[] = {
         {0x01 | 0x02 | 0x10 | (3u << 16), POLL_READ, PORT_BUSY, 1, 7},
         {0x01 | 0x02 | (2u << 16), POLL_SERIAL_FEW, PORT_READY, 1, 7},
@@ -49,10 +58,10 @@ TEST(PortPolls, SerialStatusWordDecides) {
         SCOPED_TRACE(::testing::Message() << std::hex << c.word);
         StatusPort port("QXCOM1", PORTTYPE_SERIAL);
         port.printer().serialStatus = c.word;
-        port.session->portReady = PORT_OFFLINE;
+        port.session->job.status.portReady = PORT_OFFLINE;
         SetState(*port.session, STATE_READY, 7);
         EXPECT_EQ(PollPortReady(*port.session), c.result);
-        EXPECT_EQ(port.session->portReady, c.ready);
+        EXPECT_EQ(port.session->job.status.portReady, c.ready);
         EXPECT_EQ(port.session->stateClass, c.c);
         EXPECT_EQ(port.session->stateCode, c.k);
         auto calls = port.calls(PortOp::GetPrinterDataFromPort);
@@ -81,7 +90,7 @@ TEST(PortPolls, SerialRequestFailureIsACommunicationFailure) {
 
 TEST(PortPolls, SerialBytesAlreadyBufferedNeedNoRequest) {
     StatusPort port("QXCOM1", PORTTYPE_SERIAL);
-    port.session->statusBufferCount = 5;
+    port.session->job.status.bufferCount = 5;
     EXPECT_EQ(PollPortReady(*port.session), POLL_READ);
     EXPECT_EQ(port.calls(PortOp::GetPrinterDataFromPort).size(), 0u);
 }
@@ -89,16 +98,19 @@ TEST(PortPolls, SerialBytesAlreadyBufferedNeedNoRequest) {
 TEST(PortPolls, ParallelQueryByteGivesTheReadiness) {
     // The stand-in's handle is no device, so ClearCommError fails and the
     // published query is asked.
-    struct Case { u8 status; i16 ready; };
+    struct Case {
+        u8 status;
+        i16 ready;
+    };
     for (Case c : {Case{0xC0, PORT_BUSY}, Case{0x40, PORT_OFFLINE}, Case{0x80, PORT_READY},
                    Case{0x04, PORT_FAULT}, Case{0x24, PORT_OFF}, Case{0x14, PORT_OFF},
                    Case{0xD4, PORT_OFF}, Case{0x00, PORT_READY}}) {
         SCOPED_TRACE(::testing::Message() << std::hex << int(c.status));
         StatusPort port("LPT1:", PORTTYPE_PARALLEL);
         port.printer().parallelStatus = c.status;
-        port.session->portReady = PORT_OFFLINE;
+        port.session->job.status.portReady = PORT_OFFLINE;
         EXPECT_EQ(PollPortReady(*port.session), POLL_READ);
-        EXPECT_EQ(port.session->portReady, c.ready);
+        EXPECT_EQ(port.session->job.status.portReady, c.ready);
         auto calls = port.calls(PortOp::GetPrinterDataFromPort);
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].controlId, CONTROL_PAR_QUERY);
@@ -108,10 +120,10 @@ TEST(PortPolls, ParallelQueryByteGivesTheReadiness) {
 
 TEST(PortPolls, FailedParallelQueryLeavesThePortReady) {
     StatusPort port("LPT1:", PORTTYPE_PARALLEL);
-    port.session->portReady = PORT_FAULT;
+    port.session->job.status.portReady = PORT_FAULT;
     port.lower().inject(PortOp::GetPrinterDataFromPort, {true, ERROR_GEN_FAILURE, 1});
     EXPECT_FALSE(PollParallelPort(*port.session));
-    EXPECT_EQ(port.session->portReady, PORT_READY);
+    EXPECT_EQ(port.session->job.status.portReady, PORT_READY);
     EXPECT_EQ(PollPortReady(*port.session), POLL_READ);
 }
 
@@ -122,45 +134,54 @@ TEST(PortPolls, OtherPortsAlwaysRead) {
 }
 
 TEST(PortPolls, UsbStatusNeedsBothReadyBits) {
-    struct Case { u32 status; int result; i16 ready; i16 c; };
-    for (Case c : {Case{0x03, POLL_USB_PRESENT, PORT_READY, STATE_READY},
-                   Case{0xFF, POLL_USB_PRESENT, PORT_READY, STATE_READY},
-                   Case{0x01, POLL_STOP, PORT_OFF, STATE_GONE},
-                   Case{0x02, POLL_STOP, PORT_OFF, STATE_GONE},
-                   Case{0x00, POLL_STOP, PORT_OFF, STATE_GONE}}) {
+    struct Case {
+        u32 status;
+        int result;
+        i16 ready;
+        i16 c;
+    };
+    for (Case c :
+         {Case{0x03, POLL_USB_PRESENT, PORT_READY, STATE_READY},
+          Case{0xFF, POLL_USB_PRESENT, PORT_READY, STATE_READY},
+          Case{0x01, POLL_STOP, PORT_OFF, STATE_GONE}, Case{0x02, POLL_STOP, PORT_OFF, STATE_GONE},
+          Case{0x00, POLL_STOP, PORT_OFF, STATE_GONE}}) {
         SCOPED_TRACE(c.status);
         StatusPort port("QXUSB001", PORTTYPE_USB);
         port.printer().usbStatus = c.status;
         SetState(*port.session, STATE_READY, 0);
         EXPECT_EQ(PollPortReady(*port.session), c.result);
-        EXPECT_EQ(port.session->portReady, c.ready);
+        EXPECT_EQ(port.session->job.status.portReady, c.ready);
         EXPECT_EQ(port.session->stateClass, c.c);
         EXPECT_EQ(port.session->stateCode, 0);
         auto calls = port.calls(PortOp::GetPrinterDataFromPort);
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].controlId, CONTROL_USB_STATUS);
-        EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->portMutex)));
+        EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->job.portMutex)));
     }
 }
 
 TEST(PortPolls, UsbPollWithoutThePortMutexTimesOut) {
     StatusPort port("QXUSB001", PORTTYPE_USB);
     port.printer().usbStatus = 0;
-    MutexHolder holder(static_cast<HANDLE>(port.session->portMutex));
+    MutexHolder holder(static_cast<HANDLE>(port.session->job.portMutex));
     DWORD begin = GetTickCount();
     EXPECT_EQ(PollPortReady(*port.session), POLL_USB_PRESENT);
     EXPECT_GE(GetTickCount() - begin, 1500u);
     EXPECT_EQ(port.session->stateClass, STATE_ERROR);
     EXPECT_EQ(port.session->stateCode, CODE_TIMED_OUT);
-    EXPECT_EQ(port.session->portReady, PORT_READY);
+    EXPECT_EQ(port.session->job.status.portReady, PORT_READY);
     EXPECT_EQ(port.calls(PortOp::GetPrinterDataFromPort).size(), 0u);
 }
 
 TEST(PortControls, SetPortValueUsesTheControlIdOfThePortType) {
-    struct Case { i16 type; u32 controlId; };
-    for (Case c : {Case{PORTTYPE_NETWORK, CONTROL_NETWORK_VALUE}, Case{PORTTYPE_USB, CONTROL_PORT_VALUE},
-                   Case{PORTTYPE_SERIAL, CONTROL_PORT_VALUE}, Case{PORTTYPE_PARALLEL, CONTROL_PORT_VALUE},
-                   Case{PORTTYPE_OTHER, CONTROL_PORT_VALUE}}) {
+    struct Case {
+        i16 type;
+        u32 controlId;
+    };
+    for (Case c :
+         {Case{PORTTYPE_NETWORK, CONTROL_NETWORK_VALUE}, Case{PORTTYPE_USB, CONTROL_PORT_VALUE},
+          Case{PORTTYPE_SERIAL, CONTROL_PORT_VALUE}, Case{PORTTYPE_PARALLEL, CONTROL_PORT_VALUE},
+          Case{PORTTYPE_OTHER, CONTROL_PORT_VALUE}}) {
         SCOPED_TRACE(c.type);
         StatusPort port("QXUSB001", c.type);
         EXPECT_TRUE(SetPortValue(*port.session, 300));
@@ -172,7 +193,7 @@ TEST(PortControls, SetPortValueUsesTheControlIdOfThePortType) {
         EXPECT_EQ(calls[0].text, "");
         ASSERT_EQ(port.printer().valuesSet.size(), 1u);
         EXPECT_EQ(port.printer().valuesSet[0].second, 300u);
-        EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->portMutex)));
+        EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->job.portMutex)));
     }
 }
 
@@ -181,11 +202,11 @@ TEST(PortControls, SetPortValueFailsWithoutThePortMutexOrTheRequest) {
     port.lower().inject(PortOp::GetPrinterDataFromPort, {true, ERROR_GEN_FAILURE, 1});
     EXPECT_FALSE(SetPortValue(*port.session, 100));
     {
-        MutexHolder holder(static_cast<HANDLE>(port.session->portMutex), true);
+        MutexHolder holder(static_cast<HANDLE>(port.session->job.portMutex), true);
         EXPECT_FALSE(SetPortValue(*port.session, 100));  // abandoned: given back, no request
     }
     EXPECT_EQ(port.calls(PortOp::GetPrinterDataFromPort).size(), 1u);
-    EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->portMutex)));
+    EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->job.portMutex)));
     EXPECT_TRUE(SetPortValue(*port.session, 100));
 }
 

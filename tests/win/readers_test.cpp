@@ -37,12 +37,13 @@ TEST(StatusReaders, NoiseInFrontIsDroppedAndThePartialPacketKept) {
         SCOPED_TRACE(c.name);
         StatusPort port("QXUSB001", c.portType, 200);
         std::vector<u8> packet = PacketBytes(PhasePacket(1, 7));
-        port.queueBytes(std::vector<u8>(8, 0x11) + std::vector<u8>(packet.begin(), packet.begin() + 24));
+        port.queueBytes(std::vector<u8>(8, 0x11) +
+                        std::vector<u8>(packet.begin(), packet.begin() + 24));
         StatusPacket out;
         EXPECT_FALSE(c.reader(*port.session, out, TickNow(), 200));
         EXPECT_EQ(port.session->stateClass, STATE_ERROR);
         EXPECT_EQ(port.session->stateCode, CODE_TIMED_OUT);
-        EXPECT_EQ(port.session->statusBufferCount, 24);
+        EXPECT_EQ(port.session->job.status.bufferCount, 24);
         std::vector<u32> sizes = ReadSizes(port);
         ASSERT_GE(sizes.size(), 2u);
         EXPECT_EQ(sizes[0], 32u);
@@ -51,7 +52,7 @@ TEST(StatusReaders, NoiseInFrontIsDroppedAndThePartialPacketKept) {
         port.queueBytes(std::vector<u8>(packet.begin() + 24, packet.end()));
         ASSERT_TRUE(c.reader(*port.session, out, TickNow(), 200));
         EXPECT_EQ(PacketBytes(out), packet);
-        EXPECT_EQ(port.session->statusBufferCount, 0);
+        EXPECT_EQ(port.session->job.status.bufferCount, 0);
     }
 }
 
@@ -105,7 +106,7 @@ TEST(StatusReaders, SerialReaderKeepsFurtherPacketsForLaterCalls) {
         StatusPacket out;
         ASSERT_TRUE(ReadStatusSerial(*port.session, out, TickNow(), 1000)) << n;
         EXPECT_EQ(out.phaseNumberLow, n);
-        EXPECT_EQ(port.session->statusBufferCount, (3 - n) * 32);
+        EXPECT_EQ(port.session->job.status.bufferCount, (3 - n) * 32);
         // A packet whole in the buffer is handed over before the port is read again.
         EXPECT_EQ(port.calls(PortOp::ReadPort).size(), 1u);
     }
@@ -115,9 +116,9 @@ TEST(StatusReaders, SerialReaderKeepsFurtherPacketsForLaterCalls) {
 TEST(StatusReaders, BytewiseReaderFindsTheHeaderAfterAFalseStart) {
     std::vector<u8> body(29);
     for (u32 i = 0; i < body.size(); ++i) body[i] = static_cast<u8>(0xA0 + i);
-    for (std::vector<u8> front : {std::vector<u8>{0x80, 0x80, 0x20, 0x42},
-                                  std::vector<u8>{0x80, 0x20, 0x80, 0x20, 0x42},
-                                  std::vector<u8>{0x42, 0x80, 0x20, 0x41, 0x80, 0x20, 0x42}}) {
+    for (std::vector<u8> front :
+         {std::vector<u8>{0x80, 0x80, 0x20, 0x42}, std::vector<u8>{0x80, 0x20, 0x80, 0x20, 0x42},
+          std::vector<u8>{0x42, 0x80, 0x20, 0x41, 0x80, 0x20, 0x42}}) {
         StatusPort port("LPT1:", PORTTYPE_PARALLEL);
         port.queueBytes(front + body);
         StatusPacket out;
@@ -140,7 +141,7 @@ TEST(StatusReaders, NothingComingTimesOutAtTheDeadline) {
         EXPECT_LT(elapsed, 10000u);
         EXPECT_EQ(port.session->stateClass, STATE_ERROR);
         EXPECT_EQ(port.session->stateCode, CODE_TIMED_OUT);
-        EXPECT_EQ(port.session->resetNeeded, 0);
+        EXPECT_EQ(port.session->job.resetNeeded, 0);
     }
 }
 
@@ -157,7 +158,11 @@ TEST(StatusReaders, ReaderCalledAfterItsDeadlineStillReadsOnce) {
 }
 
 TEST(StatusReaders, ReadFailuresAreClassified) {
-    struct Failure { DWORD error; i16 c, k; i32 reset; };
+    struct Failure {
+        DWORD error;
+        i16 c, k;
+        i32 reset;
+    };
     const Failure failures[] = {
         {ERROR_ACCESS_DENIED, STATE_ERROR, CODE_COMM_FAILURE, 1},
         {PORTERR_FATAL, STATE_FATAL, CODE_PORT_FATAL, 1},
@@ -173,7 +178,7 @@ TEST(StatusReaders, ReadFailuresAreClassified) {
             EXPECT_FALSE(c.reader(*port.session, out, TickNow(), 5000));
             EXPECT_EQ(port.session->stateClass, f.c);
             EXPECT_EQ(port.session->stateCode, f.k);
-            EXPECT_EQ(port.session->resetNeeded, f.reset);
+            EXPECT_EQ(port.session->job.resetNeeded, f.reset);
             EXPECT_EQ(port.calls(PortOp::ReadPort).size(), 1u);
         }
     }
@@ -183,7 +188,7 @@ TEST(StatusReaders, UsbReaderWithoutThePortMutexDoesNotRead) {
     StatusPort port("QXUSB001", PORTTYPE_USB);
     port.queue(PhasePacket(1, 0));
     {
-        MutexHolder holder(static_cast<HANDLE>(port.session->portMutex));
+        MutexHolder holder(static_cast<HANDLE>(port.session->job.portMutex));
         StatusPacket out;
         EXPECT_FALSE(ReadStatusUsb(*port.session, out, TickNow(), 200));
         EXPECT_EQ(port.session->stateClass, STATE_ERROR);
@@ -192,7 +197,7 @@ TEST(StatusReaders, UsbReaderWithoutThePortMutexDoesNotRead) {
     }
     StatusPacket out;
     EXPECT_TRUE(ReadStatusUsb(*port.session, out, TickNow(), 200));
-    EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->portMutex)));
+    EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->job.portMutex)));
 }
 
 // To the wait loop an abandoned mutex is a read that brought nothing: the
@@ -200,14 +205,14 @@ TEST(StatusReaders, UsbReaderWithoutThePortMutexDoesNotRead) {
 TEST(StatusReaders, UsbReaderGivesBackAnAbandonedMutex) {
     StatusPort port("QXUSB001", PORTTYPE_USB);
     port.queue(PhasePacket(1, 0));
-    MutexHolder holder(static_cast<HANDLE>(port.session->portMutex), true);
+    MutexHolder holder(static_cast<HANDLE>(port.session->job.portMutex), true);
     SetState(*port.session, STATE_READY, 5);
     StatusPacket out;
     EXPECT_FALSE(ReadStatusUsb(*port.session, out, TickNow(), 200));
     EXPECT_EQ(port.session->stateClass, STATE_ERROR);
     EXPECT_EQ(port.session->stateCode, CODE_TIMED_OUT);
     EXPECT_EQ(port.calls(PortOp::ReadPort).size(), 0u);
-    EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->portMutex)));
+    EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->job.portMutex)));
 }
 
 TEST(StatusReaders, LoneTrailingStartByteIsKept) {
@@ -218,7 +223,7 @@ TEST(StatusReaders, LoneTrailingStartByteIsKept) {
         port.queueBytes({0x01, 0x02, 0x80});
         StatusPacket out;
         EXPECT_FALSE(c.reader(*port.session, out, TickNow(), 100));
-        EXPECT_EQ(port.session->statusBufferCount, 1);
+        EXPECT_EQ(port.session->job.status.bufferCount, 1);
         port.queueBytes(std::vector<u8>(packet.begin() + 1, packet.end()));
         ASSERT_TRUE(c.reader(*port.session, out, TickNow(), 1000));
         EXPECT_EQ(PacketBytes(out), packet);

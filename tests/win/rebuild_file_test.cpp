@@ -25,11 +25,15 @@ struct TempFile {
         GetTempPathA(MAX_PATH, dir);
         GetTempFileNameA(dir, "QXT", 0, name);
         path = name;
-        HANDLE writer = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE writer = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD written = 0;
-        if (!contents.empty()) WriteFile(writer, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
+        if (!contents.empty())
+            WriteFile(writer, contents.data(), static_cast<DWORD>(contents.size()), &written,
+                      nullptr);
         CloseHandle(writer);
-        handle = CreateFileA(name, access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        handle =
+            CreateFileA(name, access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     ~TempFile() {
         if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
@@ -42,7 +46,8 @@ struct TempFile {
         SetFilePointer(handle, 0, nullptr, FILE_BEGIN);
         DWORD read = 0;
         if (!out.empty()) {
-            EXPECT_TRUE(ReadFile(handle, out.data(), static_cast<DWORD>(out.size()), &read, nullptr));
+            EXPECT_TRUE(
+                ReadFile(handle, out.data(), static_cast<DWORD>(out.size()), &read, nullptr));
         }
         SetFilePointer(handle, static_cast<LONG>(end), nullptr, FILE_BEGIN);
         return out;
@@ -60,16 +65,17 @@ SpoolRecordFields Record(Buf data, i16 copies, u8 collate) {
 // The same job rebuilt over memory, to compare the file against.
 Buf RebuiltInMemory(Buf image) {
     struct Sink {
-        static WinBool Write(void* context, const u8* data, u32 length) {
-            static_cast<Buf*>(context)->insert(static_cast<Buf*>(context)->end(), data, data + length);
-            return 1;
+        static bool Write(void* context, const u8* data, u32 length) {
+            static_cast<Buf*>(context)->insert(static_cast<Buf*>(context)->end(), data,
+                                               data + length);
+            return true;
         }
         static void* Allocate(void*, u32 size) { return calloc(1, size); }
         static void Release(void*, void* block) { free(block); }
     };
     Buf out;
     RebuildIo io{&out, Sink::Write, Sink::Allocate, Sink::Release};
-    EXPECT_EQ(RebuildJobImage(image.data(), static_cast<u32>(image.size()), &io), 1);
+    EXPECT_TRUE(RebuildJobImage(image.data(), static_cast<u32>(image.size()), &io));
     return out;
 }
 
@@ -83,7 +89,8 @@ TEST(RebuildFile, OneCopyIsWrittenWithItsBlockAndEndOfJob) {
     EXPECT_EQ(out[0], 0x1B);
     EXPECT_EQ(out[3], 'X');
     EXPECT_EQ(out[24], data.size() + 94);
-    EXPECT_EQ(Buf(out.begin() + 92, out.end()), (Buf{0x1B, '@', 0x1B, 'i', 'K', 0x08, 'G', 1, 0, 'x', 0x1A}));
+    EXPECT_EQ(Buf(out.begin() + 92, out.end()),
+              (Buf{0x1B, '@', 0x1B, 'i', 'K', 0x08, 'G', 1, 0, 'x', 0x1A}));
 }
 
 TEST(RebuildFile, LargeJobsStreamThroughWhole) {
@@ -96,8 +103,9 @@ TEST(RebuildFile, LargeJobsStreamThroughWhole) {
     }
     big.push_back(0x0C);
     Buf small{0x1B, 'i', 'K', 0x00, 'Z', 0x0C};
-    for (const Buf& image : {SpoolFileBytes({Record(big, 5, 1), Record(big, 5, 1)}),
-                             SpoolFileBytes(std::vector<SpoolRecordFields>(300, Record(small, 20, 0)))}) {
+    for (const Buf& image :
+         {SpoolFileBytes({Record(big, 5, 1), Record(big, 5, 1)}),
+          SpoolFileBytes(std::vector<SpoolRecordFields>(300, Record(small, 20, 0)))}) {
         TempFile spool(image);
         TempFile destination;
         ASSERT_TRUE(RebuildMultiCopyJob(spool.handle, destination.handle));

@@ -97,8 +97,8 @@ TEST(Recovery, CancelReplyStopsTheJobAndEveryLaterWriteResets) {
                                          &written));
     EXPECT_EQ(written, job.stream.size());
     PortSession* session = Session(run.spooler.handle);
-    EXPECT_TRUE(session->flags & PSF_STOPPED);
-    EXPECT_TRUE(session->flags & PSF_RESET_ON_STOP);
+    EXPECT_TRUE(session->job.flags & PSF_STOPPED);
+    EXPECT_TRUE(session->job.flags & PSF_RESET_ON_STOP);
     run.lower.clearCalls(run.name);
     size_t before = run.received().size();
     for (int i = 0; i < 3; ++i) {
@@ -121,7 +121,7 @@ TEST(Recovery, CancelBetweenPagesStopsWithoutAStateNotification) {
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 4096));
     PortSession* session = Session(run.spooler.handle);
-    EXPECT_TRUE(session->flags & PSF_STOPPED);
+    EXPECT_TRUE(session->job.flags & PSF_STOPPED);
     EXPECT_EQ(session->stateClass, STATE_FATAL);
     EXPECT_EQ(session->stateCode, 0);
     ASSERT_TRUE(run.end());
@@ -136,7 +136,7 @@ TEST(Recovery, PrinterGoneEndsTheJob) {
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 4096));
     PortSession* session = Session(run.spooler.handle);
-    EXPECT_TRUE(session->flags & PSF_STOPPED);
+    EXPECT_TRUE(session->job.flags & PSF_STOPPED);
     ASSERT_TRUE(run.end());
     EXPECT_EQ(WithoutStatusRequests(run.received()), job.pages[0]);
     std::vector<u32> codes = run.notifications();
@@ -152,7 +152,7 @@ TEST(Recovery, PortGoneAfterAWriteEndsTheJob) {
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 4096));
     PortSession* session = Session(run.spooler.handle);
-    EXPECT_TRUE(session->flags & PSF_STOPPED);
+    EXPECT_TRUE(session->job.flags & PSF_STOPPED);
     EXPECT_EQ(session->stateClass, STATE_GONE);
     ASSERT_TRUE(run.end());
     EXPECT_EQ(Count(run.notifications(), NotifyJobEnd), 1u);

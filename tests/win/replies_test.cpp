@@ -18,7 +18,7 @@ namespace {
 TEST(ConnectWindow, IsHiddenTitledAndOfItsClass) {
     LinkSession link;
     ASSERT_TRUE(link.connect());
-    HWND window = static_cast<HWND>(link.s.connectWindow);
+    HWND window = static_cast<HWND>(link.s.job.link.connectWindow);
     char text[64] = {};
     GetClassNameA(window, text, sizeof text);
     EXPECT_STREQ(text, CONNECT_WINDOW_CLASS);
@@ -26,27 +26,26 @@ TEST(ConnectWindow, IsHiddenTitledAndOfItsClass) {
     EXPECT_STREQ(text, "Label - test");
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_EQ(GetParent(window), nullptr);
-    EXPECT_EQ(GetWindowThreadProcessId(window, nullptr), GetThreadId(link.s.connectThread));
-    EXPECT_EQ(g_process.connectTarget, &link.s);
+    EXPECT_EQ(GetWindowThreadProcessId(window, nullptr),
+              GetThreadId(link.s.job.link.connectThread));
 
     // WM_CLOSE ends the thread with the quit code 0.
     PostMessageA(window, WM_CLOSE, 0, 0);
-    ASSERT_EQ(WaitForSingleObject(link.s.connectThread, 10000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(link.s.job.link.connectThread, 10000), WAIT_OBJECT_0);
     DWORD exitCode = 1;
-    GetExitCodeThread(link.s.connectThread, &exitCode);
+    GetExitCodeThread(link.s.job.link.connectThread, &exitCode);
     EXPECT_EQ(exitCode, 0u);
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(g_process.connectTarget, nullptr);
-    link.s.connectWindow = nullptr;
+    link.s.job.link.connectWindow = nullptr;
 }
 
 TEST(ConnectWindow, PauseHoldsTheEventAndContinueResendsThePhase) {
     Receiver receiver;
     LinkSession link;
     ASSERT_TRUE(link.connect());
-    link.s.monitorWindow = receiver.window;
-    link.s.printingPhase = 1;
-    link.s.lastNotifyCode = NotifyPrinting;
+    link.s.job.link.monitorWindow = receiver.window;
+    link.s.job.link.phase = ShownPhase::Printing;
+    link.s.job.link.lastNotifyCode = NotifyPrinting;
 
     link.reply(0x20000);
     EXPECT_EQ(GetReplyState(link.s), REPLY_PAUSE);
@@ -58,38 +57,35 @@ TEST(ConnectWindow, PauseHoldsTheEventAndContinueResendsThePhase) {
     EXPECT_TRUE(link.eventSet());
     // Straight to the window, past the repeat rule, without touching its record.
     EXPECT_EQ(receiver.codes(), (std::vector<u32>{NotifyPrinting}));
-    EXPECT_EQ(link.s.lastNotifyCode, NotifyPrinting);
+    EXPECT_EQ(link.s.job.link.lastNotifyCode, NotifyPrinting);
 }
 
 TEST(ConnectWindow, RepliesStoreTheHighHalfOfWParam) {
     struct Case {
         const char* what;
         WPARAM wParam;
-        i32 printing;
-        i32 waiting;
+        ShownPhase phase;
         u32 state;
         bool eventSet;
         std::vector<u32> resent;
     };
     const Case cases[] = {
-        {"continue, no phase", 0x10000, 0, 0, 1, true, {}},
-        {"continue while printing", 0x10000, 1, 0, 1, true, {NotifyPrinting}},
-        {"continue while waiting", 0x10000, 0, 1, 1, true, {NotifyWaiting}},
-        {"continue with both phases", 0x10000, 1, 1, 1, true, {NotifyPrinting}},
-        {"low half ignored", 0x1FFFF, 1, 0, 1, true, {NotifyPrinting}},
-        {"pause", 0x20001, 1, 0, 2, false, {}},
-        {"cancel", 0x30000, 1, 0, 3, true, {}},
-        {"other state ends the wait", 0x70000, 1, 1, 7, true, {}},
-        {"zero", 0x0, 1, 1, 0, true, {}},
+        {"continue, no phase", 0x10000, ShownPhase::None, 1, true, {}},
+        {"continue while printing", 0x10000, ShownPhase::Printing, 1, true, {NotifyPrinting}},
+        {"continue while waiting", 0x10000, ShownPhase::Waiting, 1, true, {NotifyWaiting}},
+        {"low half ignored", 0x1FFFF, ShownPhase::Printing, 1, true, {NotifyPrinting}},
+        {"pause", 0x20001, ShownPhase::Printing, 2, false, {}},
+        {"cancel", 0x30000, ShownPhase::Printing, 3, true, {}},
+        {"other state ends the wait", 0x70000, ShownPhase::Waiting, 7, true, {}},
+        {"zero", 0x0, ShownPhase::Waiting, 0, true, {}},
     };
     for (const Case& c : cases) {
         Receiver receiver;
         LinkSession link;
         ASSERT_TRUE(link.connect()) << c.what;
-        link.s.monitorWindow = receiver.window;
-        link.s.printingPhase = c.printing;
-        link.s.waitingPhase = c.waiting;
-        link.s.replyState = REPLY_AWAITED;
+        link.s.job.link.monitorWindow = receiver.window;
+        link.s.job.link.phase = c.phase;
+        link.s.job.link.replyState = REPLY_AWAITED;
         link.reply(c.wParam);
         EXPECT_EQ(GetReplyState(link.s), c.state) << c.what;
         EXPECT_EQ(link.eventSet(), c.eventSet) << c.what;
@@ -101,8 +97,7 @@ TEST(ConnectWindow, EachWindowAnswersForItsOwnJob) {
     LinkSession first, second;
     ASSERT_TRUE(first.connect());
     ASSERT_TRUE(second.connect());
-    EXPECT_EQ(g_process.connectTarget, &second.s);
-    first.s.replyState = second.s.replyState = REPLY_AWAITED;
+    first.s.job.link.replyState = second.s.job.link.replyState = REPLY_AWAITED;
 
     first.reply(0x30000);
     EXPECT_EQ(GetReplyState(first.s), REPLY_CANCEL);
@@ -119,14 +114,14 @@ TEST(ConnectWindow, EachWindowAnswersForItsOwnJob) {
 TEST(WaitForReply, ReturnsTheReplyOrCancelWhenTheWindowIsGone) {
     Receiver receiver;
     LinkSession link;
-    link.s.monitorWindow = receiver.window;
-    link.s.replyState = 7;
-    SetEvent(link.s.replyEvent);
+    link.s.job.link.monitorWindow = receiver.window;
+    link.s.job.link.replyState = 7;
+    SetEvent(link.s.job.link.replyEvent);
     u32 state = 0;
     EXPECT_TRUE(WaitForReply(link.s, state));
     EXPECT_EQ(state, 7u);
 
-    ResetEvent(link.s.replyEvent);
+    ResetEvent(link.s.job.link.replyEvent);
     DestroyWindow(receiver.window);
     DWORD start = GetTickCount();
     EXPECT_TRUE(WaitForReply(link.s, state));
@@ -151,7 +146,8 @@ TEST(CheckReply, TurnsTheReplyIntoPauseAndCancel) {
         {REPLY_CONTINUE, keep, true, keep, STATE_NONE, 0},
         {REPLY_PAUSE, keep, true, keep | PSF_PAUSED, STATE_NONE, 0},
         {REPLY_PAUSE, keep | PSF_PAUSED, true, keep | PSF_PAUSED, STATE_NONE, 0},
-        {REPLY_CANCEL, keep | PSF_PAUSED, false, keep | PSF_PAUSED | PSF_RESET_ON_STOP, STATE_FATAL, 1},
+        {REPLY_CANCEL, keep | PSF_PAUSED, false, keep | PSF_PAUSED | PSF_RESET_ON_STOP, STATE_FATAL,
+         1},
         {REPLY_AWAITED, keep | PSF_PAUSED, true, keep | PSF_PAUSED, STATE_NONE, 0},
         {7, keep, true, keep, STATE_NONE, 0},
         {0, keep | PSF_PAUSED, true, keep | PSF_PAUSED, STATE_NONE, 0},
@@ -159,13 +155,13 @@ TEST(CheckReply, TurnsTheReplyIntoPauseAndCancel) {
     for (const Case& c : cases) {
         LinkedTable();
         PortSession session{};
-        session.replyState = c.reply;
-        session.flags = c.flagsBefore;
+        session.job.link.replyState = c.reply;
+        session.job.flags = c.flagsBefore;
         EXPECT_EQ(CheckReply(session), c.result) << c.reply;
-        EXPECT_EQ(session.flags, c.flagsAfter) << c.reply;
+        EXPECT_EQ(session.job.flags, c.flagsAfter) << c.reply;
         EXPECT_EQ(session.stateClass, c.stateClass) << c.reply;
         EXPECT_EQ(session.stateCode, 0) << c.reply;
-        EXPECT_EQ(session.resetNeeded, c.resetNeeded) << c.reply;
+        EXPECT_EQ(session.job.resetNeeded, c.resetNeeded) << c.reply;
     }
 }
 

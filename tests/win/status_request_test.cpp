@@ -13,7 +13,14 @@
 namespace {
 
 TEST(StatusWait, StatusRequestWriteFailures) {
-    struct Case { i16 type; DWORD error; bool fail; u32 limit; i16 c, k; i32 reset; };
+    struct Case {
+        i16 type;
+        DWORD error;
+        bool fail;
+        u32 limit;
+        i16 c, k;
+        i32 reset;
+    };
     const Case cases[] = {
         {PORTTYPE_NETWORK, PORTERR_GONE, true, 3, STATE_ERROR, CODE_COMM_FAILURE, 0},
         {PORTTYPE_USB, PORTERR_GONE, true, 3, STATE_GONE, 0, 0},
@@ -26,15 +33,17 @@ TEST(StatusWait, StatusRequestWriteFailures) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.type << " " << c.error);
         StatusPort port("QXUSB001", c.type);
-        if (c.fail) port.lower().inject(PortOp::WritePort, {true, c.error, 1});
-        else if (c.error != 0) port.lower().inject(PortOp::WritePort, {false, c.error, 1});
+        if (c.fail)
+            port.lower().inject(PortOp::WritePort, {true, c.error, 1});
+        else if (c.error != 0)
+            port.lower().inject(PortOp::WritePort, {false, c.error, 1});
         port.lower().setWriteLimit(port.port.name, c.limit);
         SetLastError(PORTERR_FATAL);  // stale: must not be taken for the write's
         EXPECT_FALSE(RequestStatus(*port.session));
         ExpectPair(*port.session, c.c, c.k);
-        EXPECT_EQ(port.session->resetNeeded, c.reset);
+        EXPECT_EQ(port.session->job.resetNeeded, c.reset);
         EXPECT_EQ(port.calls(PortOp::ReadPort).size(), 0u);
-        EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->portMutex)));
+        EXPECT_TRUE(MutexIsFree(static_cast<HANDLE>(port.session->job.portMutex)));
     }
 }
 
@@ -55,7 +64,7 @@ TEST(StatusWait, UsbRequestWaitsItsTurnForThePortMutex) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         StatusPort port("QXUSB001", PORTTYPE_USB, 1500);
-        MutexHolder holder(static_cast<HANDLE>(port.session->portMutex), c.abandon, c.holdMs);
+        MutexHolder holder(static_cast<HANDLE>(port.session->job.portMutex), c.abandon, c.holdMs);
         EXPECT_EQ(RequestStatus(*port.session), c.answered);
         if (c.answered) continue;
         ExpectPair(*port.session, STATE_ERROR, CODE_COMM_FAILURE);
@@ -69,7 +78,7 @@ TEST(StatusCheck, UsbDrainThrowsAwayOldPackets) {
     port.queueBytes({0x80, 0x20, 0x42});  // and a partial one
     EXPECT_TRUE(CheckPrinterStatus(*port.session));
     ExpectPair(*port.session, STATE_READY, 0);
-    EXPECT_EQ(port.session->statusBufferCount, 0);
+    EXPECT_EQ(port.session->job.status.bufferCount, 0);
     EXPECT_EQ(Notified(), std::vector<u32>{NotifyMediaStatus});
 }
 
@@ -82,10 +91,11 @@ TEST(StatusCheck, UsbDrainRunsOnlyWhereStalePacketsCanWait) {
         const char* what;
         bool stale;
     };
-    for (const Case& c : {Case{"stale packets possible", true}, Case{"after a whole print cycle", false}}) {
+    for (const Case& c :
+         {Case{"stale packets possible", true}, Case{"after a whole print cycle", false}}) {
         SCOPED_TRACE(c.what);
         StatusPort port("QXUSB001", PORTTYPE_USB);
-        port.session->staleStatusPossible = c.stale;
+        port.session->job.status.staleStatusPossible = c.stale;
         if (c.stale) {
             port.queue(MakeStatusPacket({.statusType = STATUS_PRINTING_ENDED}));
             port.queue(MakeStatusPacket({.statusType = STATUS_ERROR, .errorInfo1 = 0x04}));
@@ -93,14 +103,16 @@ TEST(StatusCheck, UsbDrainRunsOnlyWhereStalePacketsCanWait) {
         port.lower().clearCalls(port.port.name);
         EXPECT_TRUE(CheckPrinterStatus(*port.session));
         ExpectPair(*port.session, STATE_READY, 0);
-        EXPECT_FALSE(port.session->staleStatusPossible);
+        EXPECT_FALSE(port.session->job.status.staleStatusPossible);
         // Without the drain the request is the check's first call to the port.
         std::vector<PortCall> calls = port.port.lower.calls(port.port.name);
-        auto request = std::find_if(calls.begin(), calls.end(),
-                                    [](const PortCall& call) { return call.op == PortOp::WritePort; });
+        auto request = std::find_if(calls.begin(), calls.end(), [](const PortCall& call) {
+            return call.op == PortOp::WritePort;
+        });
         ASSERT_NE(request, calls.end());
-        bool readFirst = std::any_of(calls.begin(), request,
-                                     [](const PortCall& call) { return call.op == PortOp::ReadPort; });
+        bool readFirst = std::any_of(calls.begin(), request, [](const PortCall& call) {
+            return call.op == PortOp::ReadPort;
+        });
         EXPECT_EQ(readFirst, c.stale);
     }
 }
@@ -118,8 +130,8 @@ TEST(StatusCheck, MediaMismatchIsReportedWithTheMediaStatus) {
     for (const PortKind& p : kPorts) {
         SCOPED_TRACE(p.name);
         StatusPort port(p.name, p.type);
-        port.session->jobInfo.checkFlags = JIB_CHECK_MEDIA_WIDTH;
-        port.session->jobInfo.mediaWidth = 29;
+        port.session->job.jobInfo.checkFlags = JIB_CHECK_MEDIA_WIDTH;
+        port.session->job.jobInfo.mediaWidth = 29;
         EXPECT_FALSE(CheckPrinterStatus(*port.session));
         ExpectPair(*port.session, STATE_ERROR, CODE_MEDIA_MISMATCH);
         EXPECT_EQ(Notified(), std::vector<u32>{NotifyMediaStatus});
@@ -140,7 +152,7 @@ TEST(StatusCheck, PageFaultsOfTheEmulatedPrinter) {
     port.printer().pageErrorInfo2 = 0x01;
     EXPECT_TRUE(CheckPrinterStatus(*port.session));  // page 1
     port.write(kPageEnd);
-    port.session->staleStatusPossible = true;  // page 1's print cycle was not followed
+    port.session->job.status.staleStatusPossible = true;  // page 1's print cycle was not followed
     EXPECT_FALSE(CheckPrinterStatus(*port.session));  // page 2, after the drain of page 1's cycle
     ExpectPair(*port.session, STATE_ERROR, 13);
     EXPECT_TRUE(CheckPrinterStatus(*port.session));  // reported once

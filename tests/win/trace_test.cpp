@@ -86,7 +86,8 @@ TEST_P(Trace, JobTellsItsStory) {
     const TraceCase& c = GetParam();
     ProcessTraceOff processOff;
     TraceRegistry registry(c.name, c.trace, c.sink);
-    for (const auto& [name, value] : c.settings) ASSERT_TRUE(registry.registry.setDword(name, value));
+    for (const auto& [name, value] : c.settings)
+        ASSERT_TRUE(registry.registry.setDword(name, value));
     DebugOutputCapture debugOutput(GetModuleHandleA(nullptr));
     ASSERT_TRUE(debugOutput.hook.installed());
     BuiltJob job = BuildSimpleJob(3);
@@ -146,27 +147,47 @@ const std::vector<std::string> RECOVERY_STORY = {
 };
 
 const TraceCase kCases[] = {
-    {.name = "FileTellsARecovery", .port = "QXUSB231", .arrange = CoverOpenOnPage2,
-     .print = {0, RESET, 1, 2}, .story = RECOVERY_STORY},
-    {.name = "DebugOutputTellsARecovery", .port = "QXUSB232", .sink = Sink::DebugOutput,
-     .arrange = CoverOpenOnPage2, .print = {0, RESET, 1, 2},
-     .story = {"job 7 start", "notify: state (2,20) cover open", "reply: continue", "reset sequence sent",
-               "job 7 end: printed", "QXUSB2329 open"}},
-    {.name = "OffWritesNothing", .port = "QXUSB233", .trace = 0, .arrange = CoverOpenOnPage2,
+    {.name = "FileTellsARecovery",
+     .port = "QXUSB231",
+     .arrange = CoverOpenOnPage2,
+     .print = {0, RESET, 1, 2},
+     .story = RECOVERY_STORY},
+    {.name = "DebugOutputTellsARecovery",
+     .port = "QXUSB232",
+     .sink = Sink::DebugOutput,
+     .arrange = CoverOpenOnPage2,
+     .print = {0, RESET, 1, 2},
+     .story = {"job 7 start", "notify: state (2,20) cover open", "reply: continue",
+               "reset sequence sent", "job 7 end: printed", "QXUSB2329 open"}},
+    {.name = "OffWritesNothing",
+     .port = "QXUSB233",
+     .trace = 0,
+     .arrange = CoverOpenOnPage2,
      .print = {0, RESET, 1, 2}},
     // The lines go to the debug output instead; the printer sees the same job.
-    {.name = "UnwritableFileChangesNothing", .port = "QXUSB235", .sink = Sink::MissingDirectory,
-     .arrange = CoverOpenOnPage2, .print = {0, RESET, 1, 2},
+    {.name = "UnwritableFileChangesNothing",
+     .port = "QXUSB235",
+     .sink = Sink::MissingDirectory,
+     .arrange = CoverOpenOnPage2,
+     .print = {0, RESET, 1, 2},
      .story = {"qx-no-such-dir\\trace.log\" cannot be opened: error 3", "job 7 start",
                "reset sequence sent", "job 7 end: printed"}},
     // Seconds far beyond any wait wrap to nothing in 32 bits of milliseconds:
     // the timeouts and the network pause are held at their bounds instead.
-    {.name = "SettingsBeyondTheirBoundsAreBounded", .port = "QXUSB238", .print = {0, 1, 2},
+    {.name = "SettingsBeyondTheirBoundsAreBounded",
+     .port = "QXUSB238",
+     .print = {0, 1, 2},
      .story = {"status timeout 600000 ms, print timeout 3600000 ms, LanSleep 1000 ms"},
-     .settings = {{"Status Timeout", 4294968}, {"Print Timeout", 0xFFFFFFFF}, {"LanSleep", 0xFFFFFFFF}}},
+     .settings = {{"Status Timeout", 4294968},
+                  {"Print Timeout", 0xFFFFFFFF},
+                  {"LanSleep", 0xFFFFFFFF}}},
     // The port's own error survives its trace line: the job ends as gone.
-    {.name = "PortErrorKeepsItsMeaning", .port = "QXUSB236",
-     .arrange = [](JobRun& run) { run.lower.inject(PortOp::WritePort, {true, PORTERR_GONE, 1}); },
+    {.name = "PortErrorKeepsItsMeaning",
+     .port = "QXUSB236",
+     .arrange =
+         [](JobRun& run) {
+             run.lower.inject(PortOp::WritePort, {true, PORTERR_GONE, 1});
+         },
      .print = {},
      .story = {"port monitor's WritePort failed: error 0x20000002 (port gone)",
                "-> (4,0) printer gone", "notify: job end",
@@ -174,9 +195,8 @@ const TraceCase kCases[] = {
                "job 7 end: stopped, state (4,0) printer gone"}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Jobs, Trace, ::testing::ValuesIn(kCases), [](const auto& info) {
-    return info.param.name;
-});
+INSTANTIATE_TEST_SUITE_P(Jobs, Trace, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return info.param.name; });
 
 // The refusal is traced as the printer's driver asks, and the spooler still
 // sees the port monitor's error.
@@ -191,8 +211,8 @@ TEST(TraceJobStart, RefusalIsTracedAndKeepsThePortMonitorsError) {
         SetLastError(0xdeadbeef);
         EXPECT_FALSE(port.spooler.startDoc(registry.registry.printer.c_str(), 1, "Doc1"));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEV_NOT_EXIST));
-        std::string refusal = std::string("job start refused: ") + PortOpName(failing) +
-                              " failed, error 55";
+        std::string refusal =
+            std::string("job start refused: ") + PortOpName(failing) + " failed, error 55";
         EXPECT_EQ(MissingStep(ReadTraceLines(registry.file), {refusal}), "");
     }
 }
@@ -205,7 +225,8 @@ volatile LONG g_slowWriteBusy = 0;
 
 BOOL WINAPI SlowReplyLineWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
                                LPOVERLAPPED overlapped) {
-    bool reply = std::string(static_cast<const char*>(data), size).find(" reply: ") != std::string::npos;
+    bool reply =
+        std::string(static_cast<const char*>(data), size).find(" reply: ") != std::string::npos;
     if (reply) InterlockedExchange(&g_slowWriteBusy, 1);
     if (reply) Sleep(2500);
     BOOL ok = g_realWriteFile(file, data, size, written, overlapped);
@@ -226,7 +247,9 @@ TEST(TraceLock, SlowTraceFileHoldsNoOtherPort) {
     bool openedWhileWriting = false;
     RunBounded("job with a slow trace file", 60000, [&] {
         Background other([&] {
-            for (int i = 0; i < 3000 && InterlockedCompareExchange(&g_slowWriteBusy, 0, 0) == 0; ++i) Sleep(10);
+            for (int i = 0; i < 3000 && InterlockedCompareExchange(&g_slowWriteBusy, 0, 0) == 0;
+                 ++i)
+                Sleep(10);
             FakePortMonitor lower;
             SpoolerPort port;
             port.table = LinkedTable();
@@ -238,7 +261,9 @@ TEST(TraceLock, SlowTraceFileHoldsNoOtherPort) {
         run.end();
     });
     EXPECT_TRUE(openedWhileWriting);
-    EXPECT_EQ(MissingStep(ReadTraceLines(registry.file), {"notify: state (2,20) cover open", "reply: continue"}), "");
+    EXPECT_EQ(MissingStep(ReadTraceLines(registry.file),
+                          {"notify: state (2,20) cover open", "reply: continue"}),
+              "");
 }
 
 // The trace's own system calls, failing or not, leave the thread's last error
@@ -258,8 +283,9 @@ TEST(TraceCalls, LeaveTheLastErrorAsTheyFoundIt) {
     };
     const Step steps[] = {
         {"a trace file that cannot be opened", 0xdeadbeef, [&] { StartTrace(session, settings); }},
-        {"an error without a text", 0x2000ABCD, [&] { TraceIfFailed(session, "WritePort", FALSE); }},
-        {"a line", ERROR_DEV_NOT_EXIST, [&] { TraceSegment(session, SEG_PAGE_END, 10); }},
+        {"an error without a text", 0x2000ABCD,
+         [&] { TraceIfFailed(session, "WritePort", FALSE); }},
+        {"a line", ERROR_DEV_NOT_EXIST, [&] { TraceSegment(session, SEG_PAGE_END, 10, false); }},
         {"the last line", 0xdeadbeef, [&] { TracePortClosed(session); }},
     };
     for (const Step& step : steps) {
@@ -268,9 +294,10 @@ TEST(TraceCalls, LeaveTheLastErrorAsTheyFoundIt) {
         step.call();
         EXPECT_EQ(GetLastError(), step.marker);
     }
-    EXPECT_EQ(MissingStep(debugOutput.texts(), {"cannot be opened", "WritePort failed: error 0x2000abcd",
-                                                "segment: page end, 10 bytes", "- close"}),
-              "");
+    EXPECT_EQ(
+        MissingStep(debugOutput.texts(), {"cannot be opened", "WritePort failed: error 0x2000abcd",
+                                          "segment: page end, 10 bytes", "- close"}),
+        "");
 }
 
 // A port monitor that fails the same way on every poll is said once, and how
@@ -288,10 +315,12 @@ TEST(TraceCalls, RepeatedFailureIsCountedNotWritten) {
     }
     TraceIfFailed(session, "ReadPort", FALSE);  // 31 again, but another call
     TraceReset(session);
-    std::vector<std::string> expected = {
-        "GetPrinterDataFromPort failed: error 31", "GetPrinterDataFromPort failed 2 more times, error 31",
-        "GetPrinterDataFromPort failed: error 55", "GetPrinterDataFromPort failed: error 31",
-        "ReadPort failed: error 31", "reset sequence sent"};
+    std::vector<std::string> expected = {"GetPrinterDataFromPort failed: error 31",
+                                         "GetPrinterDataFromPort failed 2 more times, error 31",
+                                         "GetPrinterDataFromPort failed: error 55",
+                                         "GetPrinterDataFromPort failed: error 31",
+                                         "ReadPort failed: error 31",
+                                         "reset sequence sent"};
     std::vector<std::string> lines = debugOutput.texts();
     ASSERT_EQ(lines.size(), expected.size());
     EXPECT_EQ(MissingStep(lines, expected), "");
@@ -318,12 +347,14 @@ TEST(TraceJobEnd, MultiCopyJobShowsItsRebuild) {
         ASSERT_TRUE(run.end());
     }
     std::vector<std::string> lines = ReadTraceLines(registry.file);
-    EXPECT_EQ(MissingStep(lines, {"multi-copy job: stored in ",
-                                  "rebuild done: 2 records, 1 pieces per record, 2 copies, collated, "
-                                  "forward order, " + std::to_string(spool.size()) + " bytes spooled",
-                                  "segment: last page", "port monitor's EndDocPort failed: error 31",
-                                  "job 3 end: printed"}),
-              "");
+    EXPECT_EQ(
+        MissingStep(lines, {"multi-copy job: stored in ",
+                            "rebuild done: 2 records, 1 pieces per record, 2 copies, collated, "
+                            "forward order, " +
+                                std::to_string(spool.size()) + " bytes spooled",
+                            "segment: last page", "port monitor's EndDocPort failed: error 31",
+                            "job 3 end: printed"}),
+        "");
     ExpectWellFormed(lines);
 }
 

@@ -29,7 +29,8 @@ std::vector<u8> PageOfSize(u32 size, PageLayout layout = {}) {
 std::vector<u32> DataWriteSizes(JobRun& run) {
     std::vector<u32> sizes;
     for (const PortCall& call : run.lower.calls(run.name, PortOp::WritePort))
-        if (call.size != 3 || call.data != std::vector<u8>{0x1B, 0x69, 0x53}) sizes.push_back(call.size);
+        if (call.size != 3 || call.data != std::vector<u8>{0x1B, 0x69, 0x53})
+            sizes.push_back(call.size);
     return sizes;
 }
 
@@ -39,7 +40,7 @@ TEST(Transmission, NetworkPortsGetPiecesOf256AfterTheLanSleep) {
     JobRun run(LinkedTable(), "NX51");
     ASSERT_TRUE(run.opened);
     ASSERT_TRUE(run.start());
-    Session(run.spooler.handle)->lanSleep = 10;
+    Session(run.spooler.handle)->job.data.lanSleep = 10;
     std::vector<u8> job = PageOfSize(1000);
     ASSERT_TRUE(run.write(job, 4096));
     ASSERT_TRUE(run.end());
@@ -59,7 +60,8 @@ TEST(Transmission, PortThatTakesNothingIsOfferedTheRestAgain) {
     ASSERT_TRUE(run.end());
     EXPECT_EQ(WithoutStatusRequests(run.received()), job.portBytes);
     auto writes = run.lower.calls(run.name, PortOp::WritePort);
-    auto taken = std::find_if(writes.begin(), writes.end(), [](const PortCall& c) { return c.result > 3; });
+    auto taken =
+        std::find_if(writes.begin(), writes.end(), [](const PortCall& c) { return c.result > 3; });
     ASSERT_NE(taken, writes.end());
     ASSERT_GE(taken - writes.begin(), 3);
     for (auto refused = taken - 3; refused != taken; ++refused) {
@@ -114,12 +116,13 @@ TEST(Transmission, PauseThenCancelStopsTheJob) {
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.write(job.stream, 4096));
     PortSession* session = Session(run.spooler.handle);
-    EXPECT_TRUE(session->flags & PSF_STOPPED);
+    EXPECT_TRUE(session->job.flags & PSF_STOPPED);
     ASSERT_TRUE(run.end());
     // Page 1 went before the pause; page 2 never did.
     std::vector<u8> received = WithoutStatusRequests(run.received());
     ASSERT_GE(received.size(), job.pages[0].size());
-    EXPECT_EQ(std::vector<u8>(received.begin(), received.begin() + job.pages[0].size()), job.pages[0]);
+    EXPECT_EQ(std::vector<u8>(received.begin(), received.begin() + job.pages[0].size()),
+              job.pages[0]);
     EXPECT_EQ(CountOf(received, job.pages[1]), 0u);
 }
 
@@ -130,21 +133,24 @@ TEST(Transmission, BytesHeldBackByTheMutexAreSentAndStoredOnce) {
     BuiltJob job = BuildSimpleJob(2, 150, 100);
     size_t firstPage = 92 + job.pages[0].size();
     ASSERT_TRUE(run.start());
-    ASSERT_TRUE(run.write(std::vector<u8>(job.stream.begin(), job.stream.begin() + firstPage), 100000));
+    ASSERT_TRUE(
+        run.write(std::vector<u8>(job.stream.begin(), job.stream.begin() + firstPage), 100000));
     PortSession* session = Session(run.spooler.handle);
     // Past the two port value requests (2 s each) and the 1 s wait of the write,
     // and on into the next call, whose full carry buffer waits once more.
-    MutexHolder hold(session->portMutex, false, 6500);
+    MutexHolder hold(session->job.portMutex, false, 6500);
     std::vector<u8> second(job.stream.begin() + firstPage, job.stream.end());
     u32 written = 0, written2 = 0;
-    ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, second.data(), second.size(), &written));
+    ASSERT_TRUE(
+        LinkedTable()->WritePort(run.spooler.handle, second.data(), second.size(), &written));
     EXPECT_LT(written, second.size());
-    EXPECT_EQ(session->carryCount, CARRY_BUFFER_SIZE);
-    EXPECT_GT(session->storedAhead, 0u);
+    EXPECT_EQ(session->job.data.carryCount, CARRY_BUFFER_SIZE);
+    EXPECT_GT(session->job.data.storedAhead, 0u);
     // Nothing more fits; with the mutex still held the held-back segment waits again.
-    ASSERT_TRUE(LinkedTable()->WritePort(run.spooler.handle, second.data() + written, 100, &written2));
+    ASSERT_TRUE(
+        LinkedTable()->WritePort(run.spooler.handle, second.data() + written, 100, &written2));
     EXPECT_EQ(written2, 0u);
-    EXPECT_FALSE(session->flags & PSF_STOPPED);
+    EXPECT_FALSE(session->job.flags & PSF_STOPPED);
     hold.join();
     ASSERT_TRUE(run.write(std::vector<u8>(second.begin() + written, second.end()), 4096));
     ASSERT_TRUE(run.end());
@@ -164,7 +170,7 @@ TEST(Transmission, FailureAfterAPartialPassSendsThePageOnce) {
     BuiltJob job = BuildSimpleJob(1);
     ASSERT_TRUE(run.start());
     run.lower.setWriteLimit(run.name, 100);
-    HANDLE mutex = Session(run.spooler.handle)->portMutex;
+    HANDLE mutex = Session(run.spooler.handle)->job.portMutex;
     bool abandoned = false;
     run.lower.beforeCall = [&](PortOp op) {
         // In a pass after the first 100 bytes of page data, under the port mutex.
@@ -189,7 +195,8 @@ TEST(Transmission, FailureAfterAPartialPassSendsThePageOnce) {
               std::vector<u8>(job.pages[0].begin(), job.pages[0].begin() + part));
     EXPECT_EQ(std::vector<u8>(received.begin() + part, received.end()), tail);
     auto codes = run.notifications();
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), StateNotifyCode(STATE_ERROR, CODE_COMM_FAILURE)), 1);
+    EXPECT_EQ(
+        std::count(codes.begin(), codes.end(), StateNotifyCode(STATE_ERROR, CODE_COMM_FAILURE)), 1);
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ std::string WrittenName(const char* argument) {
 // "--name" or "-o" for the option getopt_long names in optopt: the value of
 // a long option's row, or a letter.
 std::string OptionName(int got, const std::vector<OptionRow>& rows) {
-    if (got >= FIRST_LONG) return std::string("--") + rows[static_cast<size_t>(got - FIRST_LONG)].name;
+    if (got >= FIRST_LONG)
+        return std::string("--") + rows[static_cast<size_t>(got - FIRST_LONG)].name;
     return Format("-%c", got);
 }
 
@@ -89,8 +90,8 @@ CommandLine ReadOptions(int argc, char** argv, const ToolInfo& tool,
         // in which of '?' and ':' a value given to an option without one returns.
         if (got == '?' || got == ':') {
             const bool known = optopt >= FIRST_LONG;
-            const bool needsValue = known ? all[static_cast<size_t>(optopt - FIRST_LONG)].takesValue
-                                          : got == ':';
+            const bool needsValue =
+                known ? all[static_cast<size_t>(optopt - FIRST_LONG)].takesValue : got == ':';
             if (needsValue)
                 error = (optopt != 0 ? OptionName(optopt, all) : WrittenName(argument)) +
                         " needs a value";
@@ -146,11 +147,11 @@ bool ParseNumber(const std::string& text, long min, long max, long& out) {
     return true;
 }
 
-bool OptionNumber(const std::string& option, const std::string& text, long min, long max,
-                  long& out, std::string& error) {
+bool OptionNumber(const std::string& option, const std::string& text, long min, long max, long& out,
+                  std::string& error) {
     if (ParseNumber(text, min, max, out)) return true;
-    error = Format("%s: '%s' is not a number from %ld to %ld", option.c_str(), text.c_str(), min,
-                   max);
+    error =
+        Format("%s: '%s' is not a number from %ld to %ld", option.c_str(), text.c_str(), min, max);
     return false;
 }
 

@@ -11,7 +11,7 @@ struct OptionRow {
     const char* name;  // without the dashes: "media-width"
     char letter;       // a one-letter form ('o' for -o), or 0
     bool takesValue;
-    int id;            // what the tool's take() receives
+    int id;  // what the tool's take() receives
 };
 
 struct ToolInfo {
@@ -43,16 +43,19 @@ int Fail(const char* program, int status, const std::string& message);
 // together); false with the status to end with: 0 after --help or --version,
 // usageStatus after a refusal, which is told on standard error.
 template <typename Options>
-bool ReadToolOptions(int argc, char** argv, const ToolInfo& tool, const std::vector<OptionRow>& rows,
-                     Options& options,
+bool ReadToolOptions(int argc, char** argv, const ToolInfo& tool,
+                     const std::vector<OptionRow>& rows, Options& options,
                      bool (*take)(Options&, int, const std::string&, std::string&),
                      std::string (*conflict)(Options&, const std::vector<std::string>&),
                      int usageStatus, int& status) {
     std::string error;
     const CommandLine read = ReadCommandLine(
         argc, argv, tool, rows,
-        [&](int id, const std::string& value, std::string& why) { return take(options, id, value, why); },
-        [&](const std::vector<std::string>& operands) { return conflict(options, operands); }, error);
+        [&](int id, const std::string& value, std::string& why) {
+            return take(options, id, value, why);
+        },
+        [&](const std::vector<std::string>& operands) { return conflict(options, operands); },
+        error);
     status = read == CommandLine::Refused ? Fail(tool.program, usageStatus, error) : 0;
     return read == CommandLine::Run;
 }
@@ -62,11 +65,10 @@ bool ParseNumber(const std::string& text, long min, long max, long& out);
 
 // The same for an option's value, with "--option: 'text' is not a number from
 // min to max" as the reason.
-bool OptionNumber(const std::string& option, const std::string& text, long min, long max,
-                  long& out, std::string& error);
+bool OptionNumber(const std::string& option, const std::string& text, long min, long max, long& out,
+                  std::string& error);
 
 // Whether two paths name the same file (after the file system's own
 // resolution where the file exists; an output path that is the input would
 // destroy the input).
 bool SamePath(const std::string& a, const std::string& b);
-

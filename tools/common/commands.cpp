@@ -1,96 +1,58 @@
-// The printer's commands: lengths for walking a stream, texts for listing it.
+// The printer's commands as the tools show them: lengths from the monitor's
+// command table (core/printer_commands), texts for listing them.
 #include "common/commands.h"
 
+#include <cstring>
+
 #include "common/text.h"
+#include "core/printer_commands.h"
 
 namespace {
 
-constexpr std::uint8_t ESC = 0x1B;
-
-struct Entry {
-    std::uint8_t letter;  // after ESC i
-    std::uint8_t length;
-    const char* name;
-};
-
-// ESC i commands and their lengths; ESC i z carries the media information,
-// which the monitor passes on without reading it.
-constexpr Entry ESC_I_COMMANDS[] = {
-    {'M', 4, "ESC i M"}, {'K', 4, "ESC i K"},  {'D', 4, "ESC i D"}, {'P', 3, "ESC i P"},
-    {'L', 5, "ESC i L"}, {'A', 19, "ESC i A"}, {'R', 4, "ESC i R"}, {'B', 5, "ESC i B"},
-    {'C', 5, "ESC i C"}, {'a', 4, "ESC i a"},  {'d', 5, "ESC i d"}, {'c', 8, "ESC i c"},
-    {'O', 4, "ESC i O"}, {'z', 13, "ESC i z"},
-};
-
-// One-byte commands of the raster set with their lengths.
-struct Single {
-    std::uint8_t byte;
-    std::uint8_t length;
-    const char* name;
-};
-constexpr Single SINGLE_COMMANDS[] = {
-    {0x00, 1, "NUL"}, {0x03, 1, "ETX"}, {0x0A, 1, "LF"}, {0x0D, 1, "CR"}, {'F', 3, "F"},
-    {'8', 3, "8"},    {'x', 3, "x"},    {'Y', 3, "Y"},   {'I', 2, "I"},   {'7', 3, "7"},
-};
-
-// The name has a word per byte: "ESC i K" is three bytes, "G" one.
-Command Make(CommandKind kind, std::uint32_t length, size_t available, const char* name) {
-    std::uint8_t head = 1;
-    for (const char* c = name; *c != '\0'; ++c)
-        if (*c == ' ') ++head;
-    if (kind == CommandKind::Unknown) head = 1;
-    return Command{kind, length, available < length, name, head};
+CommandKind KindOf(CommandRole role) {
+    switch (role) {
+        case CommandRole::Reset: return CommandKind::Reset;
+        case CommandRole::Compression: return CommandKind::Compression;
+        case CommandRole::Raster: return CommandKind::Raster;
+        case CommandRole::ZeroRaster: return CommandKind::ZeroRaster;
+        case CommandRole::PageEnd: return CommandKind::PageEnd;
+        case CommandRole::LastPageEnd: return CommandKind::LastPageEnd;
+        case CommandRole::JobInfo: return CommandKind::JobInfo;
+        case CommandRole::StatusRequest: return CommandKind::StatusRequest;
+        default: return CommandKind::Other;
+    }
 }
 
-Command ReadEscape(const std::uint8_t* data, size_t available) {
-    if (available < 2) return Make(CommandKind::Unknown, 1, available, "ESC");
-    switch (data[1]) {
-        case '@': return Make(CommandKind::Reset, 2, available, "ESC @");
-        case '\\': return Make(CommandKind::Other, 4, available, "ESC \\");
-        case '|': return Make(CommandKind::Other, 5, available, "ESC |");
-        case '*': {
-            if (available < 4) return Make(CommandKind::Other, 5, available, "ESC *");
-            std::uint32_t count = data[2] | (static_cast<std::uint32_t>(data[3]) << 8);
-            return Make(CommandKind::Other, 5 + 3 * count, available, "ESC *");
-        }
-        case 'i': break;
-        default: return Make(CommandKind::Unknown, 1, available, "ESC");
+// The name's first `words` words: "ESC i" of "ESC i I X".
+Command Make(CommandKind kind, std::uint32_t length, size_t available, const char* name,
+             std::uint8_t words) {
+    Command command{kind, length, available < length, {}, words};
+    size_t end = 0;
+    for (std::uint8_t word = 0; name[end] != '\0'; ++end) {
+        if (name[end] == ' ' && ++word == words) break;
     }
-    if (available < 3) return Make(CommandKind::Other, 3, available, "ESC i");
-    const std::uint8_t letter = data[2];
-    if (letter == 'I') {
-        if (available < 4) return Make(CommandKind::Other, 4, available, "ESC i I");
-        if (data[3] == 'X') return Make(CommandKind::JobInfo, 92, available, "ESC i I X");
-        if (data[3] == 0x02) return Make(CommandKind::Other, 6, available, "ESC i I 02");
-        return Make(CommandKind::Unknown, 1, available, "ESC");
-    }
-    if (letter == 'S') return Make(CommandKind::StatusRequest, 3, available, "ESC i S");
-    for (const Entry& entry : ESC_I_COMMANDS)
-        if (entry.letter == letter)
-            return Make(CommandKind::Other, entry.length, available, entry.name);
-    return Make(CommandKind::Unknown, 1, available, "ESC");
+    if (end >= sizeof command.name) end = sizeof command.name - 1;
+    std::memcpy(command.name, name, end);
+    return command;
 }
 
 }  // namespace
 
 Command ReadCommand(const std::uint8_t* data, size_t available) {
-    switch (data[0]) {
-        case 0x0C: return Make(CommandKind::PageEnd, 1, available, "FF");
-        case 0x1A: return Make(CommandKind::LastPageEnd, 1, available, "SUB");
-        case 'Z': return Make(CommandKind::ZeroRaster, 1, available, "Z");
-        case 'M': return Make(CommandKind::Compression, 2, available, "M");
-        case 'G': {
-            if (available < 3) return Make(CommandKind::Raster, 3, available, "G");
-            std::uint32_t n = data[1] | (static_cast<std::uint32_t>(data[2]) << 8);
-            return Make(CommandKind::Raster, 3 + n, available, "G");
-        }
-        case ESC: return ReadEscape(data, available);
-        default: break;
+    const u32 bytes = available < 0xFFFFFFFFu ? static_cast<u32>(available) : 0xFFFFFFFFu;
+    if (const PrinterCommand* command = FindCommand(data, bytes, READ_BY_TOOLS)) {
+        // A count the data does not hold yet leaves the command's least length.
+        const std::uint32_t length =
+            bytes >= MeasurableAt(*command) ? CommandLength(*command, data) : command->length;
+        return Make(KindOf(command->role), length, available, command->name, command->leadLength);
     }
-    for (const Single& single : SINGLE_COMMANDS)
-        if (single.byte == data[0])
-            return Make(CommandKind::Other, single.length, available, single.name);
-    return Make(CommandKind::Unknown, 1, available, "?");
+    // Data that ends within a command's lead, after two or more of its bytes,
+    // is that command cut short, named as far as it goes.
+    const PrinterCommand* cut = FindCutShortCommand(data, bytes, READ_BY_TOOLS);
+    if (cut != nullptr && bytes >= 2 && bytes < cut->leadLength)
+        return Make(CommandKind::Other, bytes + 1, available, cut->name,
+                    static_cast<std::uint8_t>(bytes));
+    return Make(CommandKind::Unknown, 1, available, data[0] == CMD_ESC ? "ESC" : "?", 1);
 }
 
 std::uint32_t RasterDataLength(const std::uint8_t* data, const Command& command) {

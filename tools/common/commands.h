@@ -1,6 +1,5 @@
 // The printer's command set as the tools show it: the length and meaning of
-// the command at a position. Only for listing and drawing: where the monitor
-// cuts, splits and edits a stream comes from its own scanner.
+// the command at a position, by the monitor's own command table.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +23,7 @@ struct Command {
     CommandKind kind;
     std::uint32_t length;  // the whole command, even where the data ends sooner
     bool cutShort;         // the data ends inside the command
-    const char* name;      // "ESC i K"
+    char name[12];         // "ESC i K"; a command cut short in its lead: as far as it goes
     std::uint8_t head;     // bytes of the name: 1 (G), 2 (ESC @), 3 (ESC i K), 4 (ESC i I X)
 };
 

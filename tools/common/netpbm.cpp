@@ -1,7 +1,6 @@
 // Netpbm reader and writer.
 #include "common/netpbm.h"
 
-
 #include "common/text.h"
 
 namespace {

@@ -22,10 +22,12 @@ namespace {
 // "page-12.png": a name this program gives the pictures it draws.
 bool IsPageFileName(const std::string& name, const char* extension) {
     const std::string prefix = "page-", suffix = std::string(".") + extension;
-    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+    if (name.size() <= prefix.size() + suffix.size() ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
         return false;
-    const std::string number = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const std::string number =
+        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
     return number.find_first_not_of("0123456789") == std::string::npos;
 }
 

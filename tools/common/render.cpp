@@ -19,8 +19,8 @@ constexpr size_t PAGE_BYTE_LIMIT = 64u << 20;
 struct PageInProgress {
     std::vector<std::uint8_t> data;
     std::vector<std::pair<size_t, size_t>> rows;  // offset and length in data
-    std::uint32_t widest = 0;  // dots of the longest line
-    std::uint32_t inked = 0;   // dots up to the rightmost black one
+    std::uint32_t widest = 0;                     // dots of the longest line
+    std::uint32_t inked = 0;                      // dots up to the rightmost black one
     std::uint32_t lines = 0;
     bool tooLarge = false;
 
@@ -93,8 +93,9 @@ struct Printer {
         const std::uint8_t media = loadedMedia != 0 ? loadedMedia : pageMedia;
         const std::uint32_t printable = PrintableDots(media);
         if (printable != 0 && page.inked > printable)
-            out.notes.push_back(Format("label %zu has black dots up to dot %u; %u mm media prints %u",
-                                       out.pages.size() + 1, page.inked, media, printable));
+            out.notes.push_back(
+                Format("label %zu has black dots up to dot %u; %u mm media prints %u",
+                       out.pages.size() + 1, page.inked, media, printable));
         RenderedPage done{page.draw(page.width(printable)), page.lines, false, offset};
         if (page.lines == 0 && !out.pages.empty()) {
             done.picture = out.pages.back().picture;

@@ -11,9 +11,15 @@ bool DecodeUtf8(const std::string& text, std::vector<TextCharacter>& out, std::s
     std::uint32_t line = 1, column = 0;
     for (size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3
-                              : (lead >> 3) == 30 ? 4 : 0;
-        char32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        const size_t length = lead < 0x80         ? 1
+                              : (lead >> 5) == 6  ? 2
+                              : (lead >> 4) == 14 ? 3
+                              : (lead >> 3) == 30 ? 4
+                                                  : 0;
+        char32_t code = length == 1   ? lead
+                        : length == 2 ? lead & 0x1F
+                        : length == 3 ? lead & 0x0F
+                                      : lead & 0x07;
         bool good = length != 0 && i + length <= text.size();
         for (size_t k = 1; good && k < length; ++k) {
             const auto next = static_cast<unsigned char>(text[i + k]);
@@ -22,9 +28,11 @@ bool DecodeUtf8(const std::string& text, std::vector<TextCharacter>& out, std::s
         }
         // Overlong forms, surrogates and values past U+10FFFF are not characters.
         static constexpr char32_t LEAST[5] = {0, 0, 0x80, 0x800, 0x10000};
-        good = good && code >= LEAST[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        good =
+            good && code >= LEAST[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
         if (!good) {
-            error = Format("byte 0x%02x at line %u, character %u is not UTF-8", lead, line, column + 1);
+            error =
+                Format("byte 0x%02x at line %u, character %u is not UTF-8", lead, line, column + 1);
             return false;
         }
         i += length;
@@ -56,7 +64,8 @@ std::string NameCharacter(char32_t code) {
         utf8 += static_cast<char>(0x80 | (code & 0x3F));
     }
     if (code < 0x20 || code == 0x7F) utf8 = "";  // a control character has no picture
-    return (utf8.empty() ? "" : "'" + utf8 + "' ") + Format("(U+%04X)", static_cast<unsigned>(code));
+    return (utf8.empty() ? "" : "'" + utf8 + "' ") +
+           Format("(U+%04X)", static_cast<unsigned>(code));
 }
 
 std::string AnsiToUtf8(const std::string& text) {
@@ -69,7 +78,8 @@ std::string AnsiToUtf8(const std::string& text) {
     if (wide <= 0) return text;
     std::wstring buffer(static_cast<size_t>(wide), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), length, buffer.data(), wide);
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), wide, nullptr, 0, nullptr, nullptr);
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, buffer.data(), wide, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) return text;
     std::string out(static_cast<size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, buffer.data(), wide, out.data(), bytes, nullptr, nullptr);

@@ -2,6 +2,7 @@
 #include "qxlinspect/monitor_view.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <cstring>
 
 #include "common/commands.h"
@@ -9,6 +10,7 @@
 #include "rebuild/rebuild.h"
 #include "rebuild/spool_file.h"
 #include "core/job_info.h"
+#include "core/printer_commands.h"
 #include "stream/scanner.h"
 
 namespace {
@@ -30,7 +32,7 @@ struct Recorder {
         if (kind == SEG_LAST_PAGE) self->jobEnded = true;
         cursor.consumed += cursor.pos;
         cursor.pos = 0;
-        if (kind != SEG_PLAIN) session.rasterCount = 0;  // the page-end handshake's part
+        if (kind != SEG_PLAIN) session.job.data.rasterCount = 0;  // the page-end handshake's part
         return SendResult::Continue;
     }
     static bool Take(void* context, PortSession&, const u8* block) {
@@ -49,9 +51,8 @@ struct Recorder {
 }  // namespace
 
 Bytes ResetSequence() {
-    Bytes bytes(48, 0);
-    bytes.push_back(0x1B);
-    bytes.push_back(0x40);
+    Bytes bytes(RESET_ZEROS, 0);
+    bytes.insert(bytes.end(), std::begin(RESET_COMMAND), std::end(RESET_COMMAND));
     return bytes;
 }
 
@@ -59,7 +60,7 @@ MonitorScan ScanAsMonitor(const Bytes& stream) {
     MonitorScan scan;
     Bytes buffer = stream;  // the scanner edits it in place
     PortSession session{};
-    session.lastPageEnd = 0x0C;  // as at the job start
+    session.job = FreshJob();
     Recorder recorder{&scan, buffer.data(), 0};
     ScanSender sender{&recorder, Recorder::Send, Recorder::Take, Recorder::Store,
                       Recorder::StoreFailed};
@@ -102,11 +103,11 @@ struct RebuildSink {
     Bytes* out;
     size_t limit;
 
-    static WinBool Write(void* context, const u8* data, u32 length) {
+    static bool Write(void* context, const u8* data, u32 length) {
         auto* self = static_cast<RebuildSink*>(context);
-        if (self->out->size() + length > self->limit) return 0;
+        if (self->out->size() + length > self->limit) return false;
         self->out->insert(self->out->end(), data, data + length);
-        return 1;
+        return true;
     }
     static void* Allocate(void*, u32 size) { return std::calloc(1, size); }
     static void Release(void*, void* block) { std::free(block); }
@@ -172,14 +173,14 @@ MonitorRebuild RebuildAsMonitor(const Bytes& spool, size_t outputLimit) {
     if (!spool.empty()) std::memcpy(image, spool.data(), spool.size());
     RebuildSink sink{&result.stream, outputLimit};
     RebuildIo io{&sink, RebuildSink::Write, RebuildSink::Allocate, RebuildSink::Release};
-    result.rebuilt = RebuildJobImage(image, static_cast<u32>(spool.size()), &io) != 0;
+    result.rebuilt = RebuildJobImage(image, static_cast<u32>(spool.size()), &io);
     result.image.assign(image, image + spool.size());
     std::free(image);
     if (!result.rebuilt) result.stream.clear();
     return result;
 }
 
-bool IsSpoolFile(const Bytes& job) { return !job.empty() && job[0] == SPOOL_JOB_MARK; }
+bool IsSpoolFile(const Bytes& job) { return !job.empty() && job[0] == MULTI_COPY_MARK; }
 
 std::string FindProblem(const Bytes& job, size_t outputLimit) {
     if (job.empty()) return "the file is empty";

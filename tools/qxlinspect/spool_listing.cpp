@@ -11,6 +11,7 @@
 #include "rebuild/tape_table.h"
 #include "rebuild/walkers.h"
 #include "core/job_info.h"
+#include "core/printer_commands.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ bool Carries(const u8* page, size_t pageLength, const Bytes& image, const Piece&
     const u8* tail = page + pageLength - piece.length;
     const u8* data = image.data() + piece.offset;
     if (std::memcmp(tail, data, piece.length - 1) != 0) return false;
-    return tail[piece.length - 1] == data[piece.length - 1] || tail[piece.length - 1] == 0x1A;
+    return tail[piece.length - 1] == data[piece.length - 1] || tail[piece.length - 1] == CMD_SUB;
 }
 
 std::string RecordsListing(const Bytes& spool) {
@@ -61,14 +62,14 @@ std::string RecordsListing(const Bytes& spool) {
     for (size_t record = 1; offset < spool.size(); ++record) {
         const SpoolRecordHeader header = ReadSpoolHeader(spool.data(), static_cast<u32>(offset));
         const u32 dataLength = header.recordSize - SPOOL_HEADER_SIZE;
-        u32 control = 0, raster = 0;
-        MeasureCommands(spool.data() + offset + SPOOL_HEADER_SIZE, dataLength, &control, &raster);
+        const CommandBytes bytes =
+            MeasureCommands(spool.data() + offset + SPOOL_HEADER_SIZE, dataLength);
         Appendf(out, "record %zu at offset %zu:\n", record, offset);
         out += SpoolHeaderFields(spool.data() + offset, "    ");
         Appendf(out,
                 "    data           %u bytes: %u of control commands, %u of raster (as the rebuild "
                 "measures them)\n",
-                dataLength, control, raster);
+                dataLength, bytes.control, bytes.raster);
         offset += header.recordSize;
     }
     return out;

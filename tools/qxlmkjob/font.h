@@ -8,9 +8,9 @@
 
 #include "common/picture.h"
 
-constexpr std::uint32_t FONT_CELL_WIDTH = 6;   // a glyph and its spacing column
-constexpr std::uint32_t FONT_ASCENT = 7;       // rows above the base line
-constexpr std::uint32_t FONT_DESCENT = 2;      // rows below it
+constexpr std::uint32_t FONT_CELL_WIDTH = 6;    // a glyph and its spacing column
+constexpr std::uint32_t FONT_ASCENT = 7;        // rows above the base line
+constexpr std::uint32_t FONT_DESCENT = 2;       // rows below it
 constexpr std::uint32_t FONT_LINE_HEIGHT = 10;  // with a spacing row
 constexpr std::uint32_t FONT_GLYPH_ROWS = FONT_ASCENT + FONT_DESCENT;
 

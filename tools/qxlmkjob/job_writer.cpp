@@ -3,20 +3,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "common/packbits.h"
 #include "rebuild/spool_file.h"
 #include "rebuild/tape_table.h"
 #include "core/job_info.h"
+#include "core/printer_commands.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-constexpr std::uint8_t ESC = 0x1B;
-constexpr std::uint8_t FORM_FEED = 0x0C;
-constexpr std::uint8_t END_OF_JOB = 0x1A;
-constexpr std::uint8_t MEDIA_TYPE_EXPLICIT_WIDTH = 8;
 
 void Append(Bytes& out, std::initializer_list<std::uint8_t> bytes) { out.insert(out.end(), bytes); }
 
@@ -42,21 +39,21 @@ void AppendRaster(Bytes& out, const Picture& picture, bool compress) {
 Bytes PageBody(const Picture& picture, const JobLayout& layout, size_t index, bool last,
                bool forSpool) {
     Bytes body;
-    Append(body, {ESC, 'i', 'a', 0x01});  // raster mode
+    Append(body, {CMD_ESC, 'i', 'a', 0x01});  // raster mode
     if (!forSpool) {
         const std::uint32_t lines = picture.height;
         Append(body,
-               {ESC, 'i', 'z', 0x86, layout.mediaType, layout.mediaWidth, 0x00,
+               {CMD_ESC, 'i', 'z', 0x86, layout.mediaType, layout.mediaWidth, 0x00,
                 static_cast<std::uint8_t>(lines), static_cast<std::uint8_t>(lines >> 8),
                 static_cast<std::uint8_t>(lines >> 16), static_cast<std::uint8_t>(lines >> 24),
                 static_cast<std::uint8_t>(index == 0 ? 0 : 1), 0x00});
     }
-    Append(body, {ESC, 'i', 'M', 0x40});        // mode
-    Append(body, {ESC, 'i', 'K', 0x08});        // cut parameter
-    Append(body, {ESC, 'i', 'd', 0x00, 0x00});  // margin
+    Append(body, {CMD_ESC, 'i', 'M', 0x40});        // mode
+    Append(body, {CMD_ESC, 'i', 'K', 0x08});        // cut parameter
+    Append(body, {CMD_ESC, 'i', 'd', 0x00, 0x00});  // margin
     Append(body, {'M', static_cast<std::uint8_t>(layout.compress ? 0x02 : 0x00)});
     AppendRaster(body, picture, layout.compress);
-    body.push_back(last && !forSpool ? END_OF_JOB : FORM_FEED);
+    body.push_back(last && !forSpool ? CMD_SUB : CMD_FF);
     return body;
 }
 
@@ -84,7 +81,8 @@ Bytes JobInfo(const JobLayout& layout, size_t index, size_t pageCount, size_t pa
 
 Bytes CommandStream(const std::vector<Picture>& pages, const JobLayout& layout) {
     // ESC @ initialises the printer; the monitor zeroes ESC i c's first parameter.
-    const Bytes prologue = {ESC, '@', ESC, 'i', 'c', 0x05, 0x00, 0x00, 0x00, 0x00};
+    Bytes prologue(std::begin(RESET_COMMAND), std::end(RESET_COMMAND));
+    Append(prologue, {CMD_ESC, 'i', 'c', 0x05, 0x00, 0x00, 0x00, 0x00});
     Bytes out;
     for (size_t i = 0; i < pages.size(); ++i) {
         Bytes body = PageBody(pages[i], layout, i, i + 1 == pages.size(), false);
@@ -98,8 +96,13 @@ Bytes CommandStream(const std::vector<Picture>& pages, const JobLayout& layout) 
 }
 
 bool PaperIdFor(const JobLayout& layout, std::int16_t& paperId) {
-    static constexpr std::int16_t CANDIDATES[] = {257, 258, 259, 260, 261, 262, 267, 268, 307, 308};
-    for (std::int16_t candidate : CANDIDATES) {
+    // The one-piece run's ids, then those the two-width media tells apart.
+    std::vector<std::int16_t> candidates;
+    for (std::uint32_t i = 0; i < TAPE_WIDTH_COUNT; ++i)
+        candidates.push_back(static_cast<std::int16_t>(PAPER_RUNS[0].first + i));
+    candidates.insert(candidates.end(), std::begin(PAPER_IDS_12MM), std::end(PAPER_IDS_12MM));
+    candidates.insert(candidates.end(), std::begin(PAPER_IDS_18MM), std::end(PAPER_IDS_18MM));
+    for (std::int16_t candidate : candidates) {
         std::uint32_t pieces = 0;
         std::uint8_t width = LookupTapeWidth(layout.mediaType, candidate, &pieces);
         if (pieces == 1 &&

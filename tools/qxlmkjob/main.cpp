@@ -67,7 +67,8 @@ constexpr char HELP[] =
     "\n"
     "examples:\n"
     "  qxlmkjob --caption Hello --text 'Hello\\nWorld' --pattern 120 -o hello.job\n"
-    "  qxlmkjob --size 12pt --align centre --text 'Caf\xc3\xa9 M\xc3\xbcller\\n5 \xe2\x82\xac' -o cafe.job\n"
+    "  qxlmkjob --size 12pt --align centre --text 'Caf\xc3\xa9 M\xc3\xbcller\\n5 \xe2\x82\xac' -o "
+    "cafe.job\n"
     "  qxlmkjob --media-width 36 --rotate 90 --fit --image photo.png -o photo.job\n"
     "  qxlmkjob --copies 3 --media-width 36 --text 'Box 7' -o copies.job\n"
     "\n"
@@ -75,10 +76,29 @@ constexpr char HELP[] =
     "fit its medium, or its text has a character the font lacks), 2 bad options\n";
 
 enum OptionId {
-    OPT_TEXT, OPT_IMAGE, OPT_PATTERN, OPT_OUTPUT, OPT_LINE_BYTES, OPT_COMPRESS, OPT_MEDIA_WIDTH,
-    OPT_MEDIA_TYPE, OPT_MEDIA_EXTRA, OPT_CHECK_FLAGS, OPT_CAPTION, OPT_COPIES, OPT_COLLATE,
-    OPT_REVERSE, OPT_FONT, OPT_SIZE, OPT_NO_WRAP, OPT_ALIGN, OPT_THRESHOLD, OPT_FIT, OPT_NO_FIT,
-    OPT_CENTRE, OPT_ROTATE,
+    OPT_TEXT,
+    OPT_IMAGE,
+    OPT_PATTERN,
+    OPT_OUTPUT,
+    OPT_LINE_BYTES,
+    OPT_COMPRESS,
+    OPT_MEDIA_WIDTH,
+    OPT_MEDIA_TYPE,
+    OPT_MEDIA_EXTRA,
+    OPT_CHECK_FLAGS,
+    OPT_CAPTION,
+    OPT_COPIES,
+    OPT_COLLATE,
+    OPT_REVERSE,
+    OPT_FONT,
+    OPT_SIZE,
+    OPT_NO_WRAP,
+    OPT_ALIGN,
+    OPT_THRESHOLD,
+    OPT_FIT,
+    OPT_NO_FIT,
+    OPT_CENTRE,
+    OPT_ROTATE,
 };
 
 const std::vector<OptionRow> OPTIONS = {
@@ -144,7 +164,9 @@ bool Take(MakeOptions& options, int id, const std::string& value, std::string& e
     JobLayout& layout = options.layout;
     switch (id) {
         // Windows hands arguments over in the ANSI code page; text is UTF-8.
-        case OPT_TEXT: options.pages.push_back({PageSource::Text, AnsiToUtf8(value), 0}); return true;
+        case OPT_TEXT:
+            options.pages.push_back({PageSource::Text, AnsiToUtf8(value), 0});
+            return true;
         case OPT_IMAGE: options.pages.push_back({PageSource::Image, value, 0}); return true;
         case OPT_PATTERN:
             if (!OptionNumber("--pattern", value, 1, 100000, number, error)) return false;

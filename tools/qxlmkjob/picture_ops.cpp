@@ -23,8 +23,8 @@ GreyPicture Rotated(const GreyPicture& picture, std::uint32_t degrees) {
 
 GreyPicture Scaled(const GreyPicture& picture, std::uint32_t width) {
     const std::uint64_t sw = picture.width, sh = picture.height;
-    const std::uint32_t height = static_cast<std::uint32_t>(
-        std::max<std::uint64_t>(1, (sh * width + sw / 2) / sw));
+    const std::uint32_t height =
+        static_cast<std::uint32_t>(std::max<std::uint64_t>(1, (sh * width + sw / 2) / sw));
     GreyPicture out = WhiteGreyPicture(width, height);
     for (std::uint32_t y = 0; y < height; ++y) {
         const std::uint64_t y0 = y * sh / height, y1 = std::max(y0 + 1, (y + 1) * sh / height);
@@ -66,7 +66,8 @@ Picture Thresholded(const GreyPicture& picture, std::uint32_t percent) {
     Picture out = BlankPicture(picture.width, picture.height);
     for (std::uint32_t y = 0; y < picture.height; ++y)
         for (std::uint32_t x = 0; x < picture.width; ++x)
-            if ((255u - picture.values[static_cast<size_t>(y) * picture.width + x]) * 100 >= percent * 255)
+            if ((255u - picture.values[static_cast<size_t>(y) * picture.width + x]) * 100 >=
+                percent * 255)
                 SetDot(out, x, y);
     return out;
 }

@@ -81,10 +81,10 @@ bool Wrap(Glyphs& glyphs, const std::vector<TextCharacter>& chars, std::uint32_t
             x = next;
         }
         if (end == start) {
-            error = Format("--text: %s at line %u, character %u is wider than the %u dots a line "
-                           "has at this --size",
-                           NameCharacter(chars[end].code).c_str(), chars[end].line,
-                           chars[end].column, width);
+            error = Format(
+                "--text: %s at line %u, character %u is wider than the %u dots a line "
+                "has at this --size",
+                NameCharacter(chars[end].code).c_str(), chars[end].line, chars[end].column, width);
             return false;
         }
         if (end < n && !wrap) {
@@ -96,7 +96,8 @@ bool Wrap(Glyphs& glyphs, const std::vector<TextCharacter>& chars, std::uint32_t
         size_t last = end;
         while (last > start && IsSpace(chars[last - 1].code)) --last;
         Line line;
-        line.chars.assign(chars.begin() + static_cast<long>(start), chars.begin() + static_cast<long>(last));
+        line.chars.assign(chars.begin() + static_cast<long>(start),
+                          chars.begin() + static_cast<long>(last));
         line.width = Width(glyphs, line.chars, 0, line.chars.size());
         out.push_back(std::move(line));
         start = end;
@@ -114,7 +115,8 @@ bool LayOut(Glyphs& glyphs, const std::vector<std::vector<TextCharacter>>& parag
 }
 
 std::uint32_t MarginOf(const Typeface& face) {
-    return face.builtinScale != 0 ? 4 * face.builtinScale : std::max<std::uint32_t>(4, face.lineHeight / 4);
+    return face.builtinScale != 0 ? 4 * face.builtinScale
+                                  : std::max<std::uint32_t>(4, face.lineHeight / 4);
 }
 
 bool Open(const TextStyle& style, std::uint32_t size, Typeface& face, std::string& error) {
@@ -125,9 +127,10 @@ bool Open(const TextStyle& style, std::uint32_t size, Typeface& face, std::strin
     const std::string path = style.font.empty() ? DEFAULT_FONT_FILE : style.font;
     if (!OpenTypeface(path, size, face, error)) {
         if (style.font.empty())
-            error = Format("no font at %s: install fonts-dejavu-core, or give --font FILE or "
-                           "--font builtin",
-                           path.c_str());
+            error = Format(
+                "no font at %s: install fonts-dejavu-core, or give --font FILE or "
+                "--font builtin",
+                path.c_str());
         return false;
     }
     return true;
@@ -151,10 +154,12 @@ void Draw(Glyphs& glyphs, const std::vector<Line>& lines, const LabelSpace& spac
                 for (std::uint32_t y = 0; y < glyph.dots.height; ++y)
                     for (std::uint32_t dx = 0; dx < glyph.dots.width; ++dx)
                         if (PictureRow(glyph.dots, y)[dx / 8] & (0x80 >> (dx % 8))) {
-                            const std::int64_t px = static_cast<std::int64_t>(x) + pen + glyph.left + dx;
+                            const std::int64_t px =
+                                static_cast<std::int64_t>(x) + pen + glyph.left + dx;
                             const std::int64_t py = baseline - glyph.top + y;
                             if (px >= 0 && py >= 0)
-                                SetDot(label, static_cast<std::uint32_t>(px), static_cast<std::uint32_t>(py));
+                                SetDot(label, static_cast<std::uint32_t>(px),
+                                       static_cast<std::uint32_t>(py));
                         }
             pen = glyphs.after(c.code, pen);
         }
@@ -200,8 +205,9 @@ bool TextPicture(const std::string& text, const LabelSpace& space, const TextSty
         if (k == 0)
             for (const TextCharacter& c : chars)
                 if (c.code != '\t' && (c.code < 0x20 || !HasGlyph(face, c.code))) {
-                    error = Format("--text: %s at line %u, character %u is not in %s",
-                                   NameCharacter(c.code).c_str(), c.line, c.column, face.name.c_str());
+                    error =
+                        Format("--text: %s at line %u, character %u is not in %s",
+                               NameCharacter(c.code).c_str(), c.line, c.column, face.name.c_str());
                     return false;
                 }
         const std::uint32_t margin = MarginOf(face);
@@ -220,9 +226,9 @@ bool TextPicture(const std::string& text, const LabelSpace& space, const TextSty
                 return false;
             }
         }
-        const std::uint32_t height = 2 * margin +
-                                     static_cast<std::uint32_t>(lines.size() - 1) * face.lineHeight +
-                                     face.ascent + face.descent;
+        const std::uint32_t height =
+            2 * margin + static_cast<std::uint32_t>(lines.size() - 1) * face.lineHeight +
+            face.ascent + face.descent;
         Picture label = BlankPicture(space.printable, height);
         Draw(glyphs, lines, space, style.align, label);
         out = OnLines(label, space.lineDots);

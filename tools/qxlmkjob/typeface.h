@@ -14,18 +14,18 @@ constexpr char DEFAULT_FONT_FILE[] = "/usr/share/fonts/truetype/dejavu/DejaVuSan
 constexpr char BUILTIN_FONT[] = "builtin";
 
 struct Typeface {
-    std::string name;  // "DejaVu Sans", "the built-in font"
-    std::uint32_t ascent = 0;      // dots above the base line
-    std::uint32_t descent = 0;     // dots below it
-    std::uint32_t lineHeight = 0;  // from one base line to the next
+    std::string name;                // "DejaVu Sans", "the built-in font"
+    std::uint32_t ascent = 0;        // dots above the base line
+    std::uint32_t descent = 0;       // dots below it
+    std::uint32_t lineHeight = 0;    // from one base line to the next
     std::uint32_t builtinScale = 0;  // the built-in font's dot size; 0 for TrueType
     std::shared_ptr<void> face;      // FreeType's library and face, released together
 };
 
 struct GlyphImage {
-    Picture dots;         // empty for a blank glyph
-    std::int32_t left;    // from the pen to the picture's first column
-    std::int32_t top;     // from the base line up to the picture's first row
+    Picture dots;       // empty for a blank glyph
+    std::int32_t left;  // from the pen to the picture's first column
+    std::int32_t top;   // from the base line up to the picture's first row
     std::uint32_t advance;
 };
 

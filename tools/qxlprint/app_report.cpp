@@ -3,57 +3,55 @@
 
 #include "common/text.h"
 #include "core/statmon_interface.h"
+#include "qxsmon/blocks.h"
 
 namespace {
 
 constexpr char PARTY[] = "application";
 
-std::uint32_t U16(const std::vector<u8>& b, size_t at) {
-    return b.size() >= at + 2 ? static_cast<std::uint32_t>(b[at] | (b[at + 1] << 8)) : 0;
-}
-
-std::uint32_t U32(const std::vector<u8>& b, size_t at) {
-    return b.size() >= at + 4 ? U16(b, at) | (U16(b, at + 2) << 16) : 0;
-}
-
-std::string Text(const std::vector<u8>& b, size_t at, size_t size) {
-    std::string text;
-    for (size_t i = at; i < at + size && i < b.size() && b[i] != 0; ++i)
-        text += static_cast<char>(b[i]);
-    return text;
-}
-
-// The block's fields as text, and the same fields on the JSON line.
+// The block's fields as text, and the same fields on the JSON line, read
+// with the application's own decoders.
 std::string DecodeBlock(const StatmonRecord& r, JsonLine& event) {
     const std::vector<u8>& b = r.block;
     if (r.hasBlock && !r.blockOpened) return "  (its block could not be opened)";
     switch (r.code) {
-        case NotifyJobStart:
-            if (b.size() < JOB_START_BLOCK_SIZE) break;
-            event.add("jobId", U32(b, 0))
-                .add("printer", Text(b, 4, 128))
-                .add("document", Text(b, 132, 128));
-            return Format("  job %u, printer \"%s\", document \"%s\"", U32(b, 0),
-                          Text(b, 4, 128).c_str(), Text(b, 132, 128).c_str());
-        case NotifyMediaSettings:
-            if (b.size() < MEDIA_SETTINGS_BLOCK_SIZE) break;
-            event.add("caption", Text(b, 0, 64))
-                .add("mediaWidth", b[67])
-                .add("mediaType", b[68])
-                .add("mediaExtra", b[69])
-                .add("pages", U16(b, 71));
+        case NotifyJobStart: {
+            JobStartBlock start;
+            if (!DecodeJobStart(b.data(), b.size(), start)) break;
+            event.add("jobId", start.jobId)
+                .add("printer", start.printer)
+                .add("document", start.document);
+            return Format("  job %u, printer \"%s\", document \"%s\"", start.jobId,
+                          start.printer.c_str(), start.document.c_str());
+        }
+        case NotifyMediaSettings: {
+            MediaSettingsBlock media;
+            if (!DecodeMediaSettings(b.data(), b.size(), media)) break;
+            event.add("caption", media.caption)
+                .add("mediaWidth", media.width)
+                .add("mediaType", media.type)
+                .add("mediaExtra", media.extra)
+                .add("pages", media.pageTotal);
             return Format("  caption \"%s\", media %u mm type 0x%02x extra 0x%02x, %u page%s",
-                          Text(b, 0, 64).c_str(), b[67], b[68], b[69], U16(b, 71),
-                          U16(b, 71) == 1 ? "" : "s");
-        case NotifyProgress:
-            if (b.size() < PROGRESS_BLOCK_SIZE) break;
-            event.add("page", U16(b, 4)).add("percent", U16(b, 6));
-            if (U16(b, 4) == 0) return "  all zeros: the page starts again";
-            return Format("  page %u, %u%%", U16(b, 4), U16(b, 6));
-        case NotifyMediaStatus:
-            if (b.size() < MEDIA_STATUS_BLOCK_SIZE) break;
-            event.add("mediaWidth", b[2]).add("mediaType", b[3]).add("mediaExtra", b[4]);
-            return Format("  loaded media %u mm type 0x%02x extra 0x%02x", b[2], b[3], b[4]);
+                          media.caption.c_str(), media.width, media.type, media.extra,
+                          media.pageTotal, media.pageTotal == 1 ? "" : "s");
+        }
+        case NotifyProgress: {
+            ProgressBlock progress;
+            if (!DecodeProgress(b.data(), b.size(), progress)) break;
+            event.add("page", progress.page).add("percent", progress.percent);
+            if (progress.page == 0) return "  all zeros: the page starts again";
+            return Format("  page %u, %u%%", progress.page, progress.percent);
+        }
+        case NotifyMediaStatus: {
+            MediaStatusBlock media;
+            if (!DecodeMediaStatus(b.data(), b.size(), media)) break;
+            event.add("mediaWidth", media.width)
+                .add("mediaType", media.type)
+                .add("mediaExtra", media.extra);
+            return Format("  loaded media %u mm type 0x%02x extra 0x%02x", media.width, media.type,
+                          media.extra);
+        }
         default: return "";
     }
     return r.hasBlock ? Format("  (a block of only %zu bytes)", b.size()) : "";
@@ -74,7 +72,8 @@ void AppReporter::record(const StatmonRecord& r, unsigned long ms) {
     if (IsStateNotification(r.code)) {
         lastState = NotifiedState(r.code);
         ++states;
-        out.live(ms, PARTY, Format("%3d  0x%05x  %s", notifications, r.code, NotifyText(r.code).c_str()),
+        out.live(ms, PARTY,
+                 Format("%3d  0x%05x  %s", notifications, r.code, NotifyText(r.code).c_str()),
                  JsonLine("state")
                      .add("n", notifications)
                      .add("code", r.code)
@@ -92,12 +91,15 @@ void AppReporter::record(const StatmonRecord& r, unsigned long ms) {
     }
     if ((r.code >> 16) == 3 && heard.fatalCode == 0) heard.fatalCode = r.code;
     heard.jobEnd = heard.jobEnd || r.code == NotifyJobEnd;
-    if (r.code == NotifyProgress && U16(r.block, 4) != 0)
-        Appendf(progress[U16(r.block, 4)], " %u", U16(r.block, 6));
+    ProgressBlock page;
+    if (r.code == NotifyProgress && DecodeProgress(r.block.data(), r.block.size(), page) &&
+        page.page != 0)
+        Appendf(progress[page.page], " %u", page.percent);
 }
 
 void AppReporter::finish() {
-    if (notifications == 0) out.item("(the application heard nothing)", JsonLine("notify").add("n", 0LL));
+    if (notifications == 0)
+        out.item("(the application heard nothing)", JsonLine("notify").add("n", 0LL));
     for (const auto& [page, percents] : progress)
         out.text(Format("  progress of page %u:%s", page, percents.c_str()));
 }

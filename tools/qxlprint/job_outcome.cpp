@@ -15,6 +15,7 @@
 #include "qxlprint/vocabulary.h"
 #include "rig/message_box_watcher.h"
 #include "rig/statmon_log.h"
+#include "core/printer_commands.h"
 #include "core/statmon_interface.h"
 
 namespace {
@@ -27,17 +28,17 @@ struct Outcome {
 
 // What reached the port, the status requests (writes of their own) left out.
 std::vector<u8> PrintedBytes(const std::vector<PortCall>& calls) {
-    static const std::vector<u8> STATUS_REQUEST = {0x1B, 0x69, 0x53};
+    const std::vector<u8> request(std::begin(STATUS_REQUEST), std::end(STATUS_REQUEST));
     std::vector<u8> bytes;
     for (const PortCall& call : calls)
-        if (call.op == PortOp::WritePort && call.data != STATUS_REQUEST)
+        if (call.op == PortOp::WritePort && call.data != request)
             bytes.insert(bytes.end(), call.data.begin(), call.data.end());
     return bytes;
 }
 
 Outcome Judge(const SpoolerResult& spooler, const AppHeard& heard,
-              const std::vector<std::string>& boxes, bool gone, size_t pagesEnded,
-              size_t pageEnds, LiveReport& live) {
+              const std::vector<std::string>& boxes, bool gone, size_t pagesEnded, size_t pageEnds,
+              LiveReport& live) {
     if (!spooler.callsSucceeded)
         return {EXIT_FAILED, "failed", "failed: " + spooler.failedCall + " returned FALSE"};
     if (!boxes.empty())
@@ -131,8 +132,8 @@ int PrintJob(const Transcript& out, MonitorTable* table, const PrintOptions& opt
         gone = lower.port(options.port).printer.gone;
         pagesEnded = lower.port(options.port).printer.pagesEnded;
     });
-    const Rendering labels =
-        RenderStream(received.data(), received.size(), static_cast<std::uint8_t>(options.mediaWidth));
+    const Rendering labels = RenderStream(received.data(), received.size(),
+                                          static_cast<std::uint8_t>(options.mediaWidth));
     out.heading("labels");
     std::string drawn = DescribeRendering(labels);
     drawn.pop_back();

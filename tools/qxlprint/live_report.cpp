@@ -24,8 +24,13 @@ unsigned long Since(DWORD start, DWORD tick) {
 LiveReport::LiveReport(const Transcript& transcript, FakePortMonitor& lower,
                        const std::string& port, const StatmonEnvironment* log,
                        const PageChecks& page)
-    : out(transcript), app(transcript), port(transcript, page), lower_(lower), portName_(port),
-      log_(log), startTick_(GetTickCount()) {}
+    : out(transcript),
+      app(transcript),
+      port(transcript, page),
+      lower_(lower),
+      portName_(port),
+      log_(log),
+      startTick_(GetTickCount()) {}
 
 LiveReport::~LiveReport() {
     if (thread_ == nullptr) return;
@@ -71,10 +76,13 @@ void LiveReport::portStatus(const PortStatusCall& call, unsigned long ms) {
     const char* name = PortStatusName(call.status);
     const char* weight = PortSeverityName(call.severity);
     if (name != nullptr) event.add("name", name);
-    std::string text = call.cleared() ? "Windows is told: the port's status cleared"
-                       : Format("Windows is told: %s, %s", name != nullptr ? name : ("\"" + call.text + "\"").c_str(),
-                                weight != nullptr ? weight : "?");
-    if (call.level != 3 || !call.local) text += Format(" (level %lu, %s)", call.level, call.local ? "local" : "remote");
+    std::string text = call.cleared()
+                           ? "Windows is told: the port's status cleared"
+                           : Format("Windows is told: %s, %s",
+                                    name != nullptr ? name : ("\"" + call.text + "\"").c_str(),
+                                    weight != nullptr ? weight : "?");
+    if (call.level != 3 || !call.local)
+        text += Format(" (level %lu, %s)", call.level, call.local ? "local" : "remote");
     out.live(ms, "windows", text, event);
     ++portStatusCalls;
 }
@@ -83,7 +91,8 @@ void LiveReport::drainLocked() {
     std::vector<StatmonRecord> records;
     if (log_ != nullptr) {
         records = log_->records();
-        records.erase(records.begin(), records.begin() + static_cast<long>(std::min(recordsSeen_, records.size())));
+        records.erase(records.begin(),
+                      records.begin() + static_cast<long>(std::min(recordsSeen_, records.size())));
         recordsSeen_ += records.size();
     }
     std::vector<PortCall> calls;
@@ -93,7 +102,8 @@ void LiveReport::drainLocked() {
         callsSeen_ = all.size();
     });
     std::vector<PortStatusCall> statuses = SetPortCalls(portName_);
-    statuses.erase(statuses.begin(), statuses.begin() + static_cast<long>(std::min(statusesSeen_, statuses.size())));
+    statuses.erase(statuses.begin(),
+                   statuses.begin() + static_cast<long>(std::min(statusesSeen_, statuses.size())));
     statusesSeen_ += statuses.size();
 
     // Each source is in time order; the three are merged by their ticks.

@@ -6,16 +6,22 @@
 #include <map>
 
 #include "common/text.h"
+#include "core/printer_commands.h"
 
 namespace {
 
-bool IsStatusRequest(const std::vector<u8>& d) { return d == std::vector<u8>{0x1B, 0x69, 0x53}; }
-bool IsResetZeros(const std::vector<u8>& d) {
-    return d.size() == 48 && std::all_of(d.begin(), d.end(), [](u8 b) { return b == 0; });
+bool Is(const std::vector<u8>& d, const u8* bytes, size_t size) {
+    return d.size() == size && std::equal(d.begin(), d.end(), bytes);
 }
-bool IsResetInit(const std::vector<u8>& d) { return d == std::vector<u8>{0x1B, 0x40}; }
+bool IsStatusRequest(const std::vector<u8>& d) {
+    return Is(d, STATUS_REQUEST, sizeof STATUS_REQUEST);
+}
+bool IsResetZeros(const std::vector<u8>& d) {
+    return d.size() == RESET_ZEROS && std::all_of(d.begin(), d.end(), [](u8 b) { return b == 0; });
+}
+bool IsResetInit(const std::vector<u8>& d) { return Is(d, RESET_COMMAND, sizeof RESET_COMMAND); }
 bool EndsPage(const std::vector<u8>& d) {
-    return !d.empty() && (d.back() == 0x0C || d.back() == 0x1A);
+    return !d.empty() && (d.back() == CMD_FF || d.back() == CMD_SUB);
 }
 
 constexpr char PARTY[] = "port";
@@ -59,11 +65,12 @@ void PortReporter::read(const PortCall& call) {
         // A header, or its first byte at the very end, starts a packet.
         size_t start = 0;
         const size_t size = fromPrinter.size();
-        while (start < size &&
-               !(fromPrinter[start] == 0x80 && (start + 1 == size || fromPrinter[start + 1] == 0x20)))
+        while (start < size && !(fromPrinter[start] == 0x80 &&
+                                 (start + 1 == size || fromPrinter[start + 1] == 0x20)))
             ++start;
         if (start != 0) {
-            out.live(now, PARTY, Format("%zu bytes from the printer that are not a status packet", start),
+            out.live(now, PARTY,
+                     Format("%zu bytes from the printer that are not a status packet", start),
                      JsonLine("noise").add("bytes", static_cast<long long>(start)));
             fromPrinter.erase(fromPrinter.begin(), fromPrinter.begin() + static_cast<long>(start));
         }

@@ -12,7 +12,8 @@
 
 struct PortReporter {
     // page: what the job's pages ask of the media, for the status replies' decode.
-    PortReporter(const Transcript& transcript, const PageChecks& page) : out(transcript), checks(page) {}
+    PortReporter(const Transcript& transcript, const PageChecks& page)
+        : out(transcript), checks(page) {}
 
     // One call of the port monitor, ms after the job began.
     void call(const PortCall& call, unsigned long ms);

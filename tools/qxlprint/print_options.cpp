@@ -69,9 +69,9 @@ struct StopFault {
     i16 code;
 };
 constexpr StopFault STOP_FAULTS[] = {
-    {"cover-open", 0x00, 0x10, CODE_COVER_OPEN},
-    {"media-out", 0x02, 0x00, CODE_MEDIA_ENDED},  // the roll or the labels ran out
-    {"no-media", 0x01, 0x00, CODE_NO_MEDIA},
+    {"cover-open", 0, ERROR2_COVER_OPEN, CODE_COVER_OPEN},
+    {"media-out", ERROR1_END_OF_MEDIA, 0, CODE_MEDIA_ENDED},  // the roll or the labels ran out
+    {"no-media", ERROR1_NO_MEDIA, 0, CODE_NO_MEDIA},
 };
 
 // "NAME@PAGE", "error@PAGE:BITS" or "slow:MS".
@@ -151,9 +151,28 @@ bool ParseAnswer(const std::string& text, PrintOptions& options, std::string& er
 namespace {
 
 enum OptionId {
-    OPT_PORT, OPT_NETWORK, OPT_PRINTER, OPT_DRIVER, OPT_STATUS_TIMEOUT, OPT_PRINT_TIMEOUT,
-    OPT_LAN_SLEEP, OPT_MEDIA, OPT_FAULT, OPT_CHUNK, OPT_DOC, OPT_ANSWER, OPT_APP, OPT_APP_MODE,
-    OPT_DLL, OPT_NXPORTMON, OPT_RAW, OPT_TIMEOUT, OPT_JSON, OPT_PORT_FILE, OPT_PBM, OPT_EXPECT,
+    OPT_PORT,
+    OPT_NETWORK,
+    OPT_PRINTER,
+    OPT_DRIVER,
+    OPT_STATUS_TIMEOUT,
+    OPT_PRINT_TIMEOUT,
+    OPT_LAN_SLEEP,
+    OPT_MEDIA,
+    OPT_FAULT,
+    OPT_CHUNK,
+    OPT_DOC,
+    OPT_ANSWER,
+    OPT_APP,
+    OPT_APP_MODE,
+    OPT_DLL,
+    OPT_NXPORTMON,
+    OPT_RAW,
+    OPT_TIMEOUT,
+    OPT_JSON,
+    OPT_PORT_FILE,
+    OPT_PBM,
+    OPT_EXPECT,
     OPT_PNG,
 };
 
@@ -205,9 +224,7 @@ bool Take(PrintOptions& options, int id, const std::string& value, std::string& 
         }
         case OPT_CHUNK: return OptionNumber("--chunk", value, 1, 1 << 20, options.chunk, error);
         case OPT_DOC: options.document = value; return true;
-        case OPT_ANSWER:
-            options.answerGiven = true;
-            return ParseAnswer(value, options, error);
+        case OPT_ANSWER: options.answerGiven = true; return ParseAnswer(value, options, error);
         case OPT_APP:
             if (value == "standin" || value == "product") {
                 options.app = value == "product" ? AppChoice::Product : AppChoice::StandIn;
@@ -226,8 +243,9 @@ bool Take(PrintOptions& options, int id, const std::string& value, std::string& 
         case OPT_PBM: options.pbmDir = value; return true;
         case OPT_EXPECT: options.expect = value; return true;
         case OPT_PNG:
-            error = "--png is done by the tools/qxlprint.sh wrapper (native qxlinspect); use --pbm "
-                    "here";
+            error =
+                "--png is done by the tools/qxlprint.sh wrapper (native qxlinspect); use --pbm "
+                "here";
             return false;
         default: return false;
     }

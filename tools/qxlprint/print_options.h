@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/args.h"
+#include "core/status_packet.h"
 
 // What the emulated printer does wrong; pages count from 1, 0 is off.
 struct FaultScript {
@@ -13,7 +14,7 @@ struct FaultScript {
     std::uint8_t stopInfo1 = 0;        // errorInfo1 and errorInfo2 bits of the faults named
     std::uint8_t stopInfo2 = 0;
     std::uint32_t errorWhilePage = 0;  // an error status while this page prints, once
-    std::uint8_t errorBits = 0x01;
+    std::uint8_t errorBits = ERROR1_NO_MEDIA;
     std::uint32_t gonePage = 0;  // gone from this page's status check on
     std::uint32_t slowMs = 0;    // each page takes this long to print
 };

@@ -21,10 +21,10 @@ struct Calls {
         std::string text = Format("%s -> %s", call.c_str(), returned ? "TRUE" : "FALSE");
         if (!returned) Appendf(text, " (last error %lu)", error);
         live.spooler(text, JsonLine("call")
-                           .add("name", name)
-                           .add("call", call)
-                           .flag("result", returned != FALSE)
-                           .add("lastError", returned ? 0 : static_cast<long long>(error)));
+                               .add("name", name)
+                               .add("call", call)
+                               .flag("result", returned != FALSE)
+                               .add("lastError", returned ? 0 : static_cast<long long>(error)));
         if (!returned && result.callsSucceeded) {
             result.callsSucceeded = false;
             result.failedCall = name;

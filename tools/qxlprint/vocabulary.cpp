@@ -9,7 +9,8 @@
 #include "status/status.h"
 
 StateWords DescribeState(int stateClass, int stateCode) {
-    const PrinterState* state = FindPrinterState(static_cast<i16>(stateClass), static_cast<i16>(stateCode));
+    const PrinterState* state =
+        FindPrinterState(static_cast<i16>(stateClass), static_cast<i16>(stateCode));
     if (state == nullptr) return {stateClass, stateCode, "", ""};
     return {stateClass, stateCode, state->name, state->text};
 }
@@ -58,10 +59,10 @@ const char* ReplyText(std::uint32_t state) {
 bool PacketState(const StatusPacket& packet, const PageChecks& page, StateWords& state) {
     if (packet.statusType != STATUS_REPLY && packet.statusType != STATUS_ERROR) return false;
     PortSession session{};
-    session.jobInfo.mediaWidth = page.mediaWidth;
-    session.jobInfo.mediaType = page.mediaType;
-    session.jobInfo.mediaExtra = page.mediaExtra;
-    session.jobInfo.checkFlags = page.checkFlags;
+    session.job.jobInfo.mediaWidth = page.mediaWidth;
+    session.job.jobInfo.mediaType = page.mediaType;
+    session.job.jobInfo.mediaExtra = page.mediaExtra;
+    session.job.jobInfo.checkFlags = page.checkFlags;
     DecodeStatus(session, packet);
     state = DescribeState(session.stateClass, session.stateCode);
     return true;
@@ -85,7 +86,8 @@ std::string DescribePacket(const StatusPacket& packet, const PageChecks& page) {
         case STATUS_NOTIFICATION: return Format("notification %u", packet.notificationNumber);
         case STATUS_PHASE_CHANGE:
             return Format("phase change: %s (%u, %u)",
-                          packet.phaseType == 1 ? "printing" : "waiting", packet.phaseType, phase);
+                          packet.phaseType == PHASE_PRINTING ? "printing" : "waiting",
+                          packet.phaseType, phase);
         default: return Format("status type %u", packet.statusType);
     }
 }

@@ -54,4 +54,3 @@ std::string ReadBlock(std::uint32_t number, std::vector<unsigned char>& bytes) {
     }
     return text;
 }
-

@@ -64,7 +64,8 @@ std::string Environment(const char* name, const char* fallback) {
 void Log(const char* format, ...) {
     if (g_app.log == INVALID_HANDLE_VALUE) return;
     // The tick count is system-wide, so tests can time events against their own.
-    std::string line = std::to_string(GetCurrentProcessId()) + " " + std::to_string(GetTickCount()) + " ";
+    std::string line =
+        std::to_string(GetCurrentProcessId()) + " " + std::to_string(GetTickCount()) + " ";
     char text[8192];
     va_list args;
     va_start(args, format);
@@ -108,7 +109,8 @@ void HandleNotification(HWND window, std::uint32_t code, LPARAM lParam) {
             std::memcpy(&handle, bytes.data() + JOB_START_WINDOW_OFFSET, 4);
             g_app.connectWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
             // Jobs printing side by side each get the script named after their document.
-            const char* name = reinterpret_cast<const char*>(bytes.data() + JOB_START_DOCUMENT_OFFSET);
+            const char* name =
+                reinterpret_cast<const char*>(bytes.data() + JOB_START_DOCUMENT_OFFSET);
             std::string document(name, strnlen(name, JOB_START_NAME_SIZE - 1));
             std::string own = Environment(("QXSMON_SCRIPT_" + document).c_str(), "");
             if (!own.empty()) g_app.rules = ParseScript(own);
@@ -181,8 +183,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
                 PostQuitMessage(0);
             }
             return 0;
-        default:
-            break;
+        default: break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -196,8 +197,8 @@ HWND MakeWindow(DWORD style, HWND owner, int show) {
 
 DWORD WINAPI OtherThreadWindow(LPVOID ready) {
     HWND window = MakeWindow(WS_OVERLAPPEDWINDOW, nullptr, SW_SHOWNOACTIVATE);
-    Log("other thread window 0x%08x thread %lu", static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)),
-        GetCurrentThreadId());
+    Log("other thread window 0x%08x thread %lu",
+        static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)), GetCurrentThreadId());
     *static_cast<HWND*>(ready) = window;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
@@ -207,7 +208,8 @@ DWORD WINAPI OtherThreadWindow(LPVOID ready) {
 // A top-level window on a second thread; returned once it exists.
 HWND WindowOnOtherThread() {
     HWND volatile window = nullptr;
-    HANDLE thread = CreateThread(nullptr, 0, OtherThreadWindow, const_cast<HWND*>(&window), 0, nullptr);
+    HANDLE thread =
+        CreateThread(nullptr, 0, OtherThreadWindow, const_cast<HWND*>(&window), 0, nullptr);
     if (thread == nullptr) return nullptr;
     for (int i = 0; i < 500 && window == nullptr; ++i) Sleep(10);  // bounded: 5 s
     CloseHandle(thread);
@@ -257,7 +259,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     UINT_PTR lifetimeTimer = SetTimer(nullptr, LIFETIME_TIMER, lifetime, nullptr);
     MSG message = {};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_TIMER && message.hwnd == nullptr && message.wParam == lifetimeTimer) {
+        if (message.message == WM_TIMER && message.hwnd == nullptr &&
+            message.wParam == lifetimeTimer) {
             Log("lifetime over");
             break;
         }

@@ -19,8 +19,10 @@ bool ParseRule(const std::string& text, ReplyRule& rule) {
     std::istringstream words(text);
     std::string word, code, state;
     if (!(words >> word) || word != "on" || !(words >> code)) return false;
-    if (code == "error") rule.code = ANY_ERROR_CODE;
-    else if (!ReadNumber(code, rule.code)) return false;
+    if (code == "error")
+        rule.code = ANY_ERROR_CODE;
+    else if (!ReadNumber(code, rule.code))
+        return false;
     if (!(words >> word)) return false;
     if (word == "exit") {
         rule.action = RuleAction::Exit;
@@ -36,8 +38,14 @@ bool ParseRule(const std::string& text, ReplyRule& rule) {
     while (words >> word) {
         std::string ms;
         if (word == "after" && words >> ms && ReadNumber(ms, rule.afterMs)) continue;
-        if (word == "send") { rule.send = true; continue; }
-        if (word == "once") { rule.once = true; continue; }
+        if (word == "send") {
+            rule.send = true;
+            continue;
+        }
+        if (word == "once") {
+            rule.once = true;
+            continue;
+        }
         return false;
     }
     return true;

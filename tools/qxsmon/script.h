@@ -15,7 +15,7 @@ constexpr std::uint32_t ANY_ERROR_CODE = 0xFFFFFFFF;
 
 struct ReplyRule {
     RuleAction action = RuleAction::Reply;
-    std::uint32_t code = 0;   // notification that triggers the rule
+    std::uint32_t code = 0;  // notification that triggers the rule
     std::uint32_t hangMs = 0;
     std::uint32_t state = 0;  // reply state, sent as wParam state << 16
     std::uint32_t afterMs = 0;

@@ -21,7 +21,8 @@ struct GdiplusStartupInput {
 };
 int WINAPI GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input, void* output);
 int WINAPI GdipCreateBitmapFromHBITMAP(HBITMAP bitmap, HPALETTE palette, void** image);
-int WINAPI GdipSaveImageToFile(void* image, const WCHAR* file, const CLSID* encoder, const void* parameters);
+int WINAPI GdipSaveImageToFile(void* image, const WCHAR* file, const CLSID* encoder,
+                               const void* parameters);
 int WINAPI GdipDisposeImage(void* image);
 }
 
@@ -30,7 +31,8 @@ namespace {
 constexpr DWORD REPAINT_MS = 300;
 
 bool SavePng(HBITMAP bitmap, const std::string& path) {
-    static const CLSID PNG_ENCODER = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    static const CLSID PNG_ENCODER = {
+        0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
     void* image = nullptr;
     if (GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image) != 0) return false;
     std::wstring file(path.begin(), path.end());

@@ -22,7 +22,8 @@ TEST(StateTable, NamesEveryStateTheMonitorReports) {
         EXPECT_FALSE(text.generic) << std::hex << code;
         EXPECT_NE(text.headlineId, 0) << std::hex << code;
         EXPECT_NE(text.adviceId, 0) << std::hex << code;
-        EXPECT_EQ(text.kind == StateKind::Fatal, state.stateClass == STATE_FATAL) << std::hex << code;
+        EXPECT_EQ(text.kind == StateKind::Fatal, state.stateClass == STATE_FATAL)
+            << std::hex << code;
     }
     EXPECT_TRUE(LookUpState(0x2002A).generic);
     EXPECT_EQ(LookUpState(0x2002A).kind, StateKind::Fixable);
@@ -43,7 +44,7 @@ TEST(HeadlessPolicy, ContinuesWhatCanBeFixedWhileRetriesRemain) {
         {0x20015, 0, REPLY_CANCEL, 0},      // wrong printer: no one can fix it at the printer
         {0x3000C, 0, REPLY_CANCEL, 0},      // fatal
         {NotifySystemError, 0, REPLY_CANCEL, 0},
-        {NotifyPrinting, 0, 0, 0},          // not a state
+        {NotifyPrinting, 0, 0, 0},  // not a state
         {NotifyJobEnd, 0, 0, 0},
     };
     for (const Case& c : cases) {
