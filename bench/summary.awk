@@ -19,6 +19,15 @@ function goal_words(g) {
         return "Rebuilding a multi-copy job takes at most " goal_bound[g] " times as long as WriteFile of as many bytes"
     if (goal_section[g] ~ /scanner/)
         return "The scanner takes no longer than memcpy of the same bytes (either way a page takes it a few microseconds)"
+    if (goal_section[g] ~ /own cost per page/)
+        return "From the printer's \"printing ended\" to the next page's first byte in at most " goal_bound[g] \
+               " ms at every page after the first, with a port monitor whose ReadPort " \
+               (goal_name[g] ~ /blocking/ ? "blocks for its time-out" : "returns at once") " (worst page)"
+    if (goal_section[g] ~ /ports at once/)
+        return "With 16 ports printing at once, the " (goal_name[g] ~ /CPU/ ? "CPU" : "wall time") \
+               " per page at most " goal_bound[g] " times that of one port alone"
+    if (goal_section[g] ~ /Labels per minute/)
+        return "At least " goal_bound[g] " labels a minute on a printer that prints 60"
     return goal_section[g] ": " goal_name[g] " " goal_op[g] " " goal_bound[g]
 }
 

@@ -23,6 +23,16 @@ Usage operator-(const Usage& later, const Usage& earlier);
 LONGLONG CounterNow();
 double CounterSeconds(LONGLONG from, LONGLONG to);
 double Median(std::vector<double> values);
+// CPU clocks count in 10 ms steps: their figures are means over all runs, not
+// medians. Mean and Max are negative for no values (Mean also when one is).
+double Mean(const std::vector<double>& values);
+double Max(const std::vector<double>& values);
+// Seconds as milliseconds, "n/a" for a negative value.
+std::string Ms(double seconds, int decimals);
+// How the port monitor stand-in's ReadPort answers when no data waits, for the tables.
+const char* EmptyReadsName(EmptyReads mode);
+// a / b to one decimal, "n/a" when either is not a figure.
+std::string Ratio(double a, double b);
 // "12.3" or "n/a" for a negative value.
 std::string Fixed(double value, int decimals);
 
@@ -60,5 +70,7 @@ void PrintHeading(const char* title);
 // The sections of the report, each a heading and a Markdown table.
 bool PrintWaitCosts(const Monitors& monitors, const Options& options);
 bool PrintPageCosts(const Monitors& monitors, const Options& options);
+bool PrintPortsAtOnce(const Monitors& monitors, const Options& options);
+bool PrintLabelsPerMinute(const Monitors& monitors, const Options& options);
 bool PrintRebuildCosts(const Options& options);
 bool PrintFlatMemory(const Monitors& monitors, const Options& options);
