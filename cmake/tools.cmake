@@ -61,7 +61,7 @@ endforeach()
 if(NOT WIN32)
     # The inspector's fuzzer: the tools' sources over the fuzzer's own core.
     set(QXL_FUZZ_SOURCES_inspect_fuzz ${QXL_TOOLS_SOURCES})
-    set(QXL_FUZZ_SECONDS_inspect_fuzz 20 CACHE STRING "Seconds the inspector's fuzzer runs under ctest")
+    set(QXL_FUZZ_SECONDS_inspect_fuzz 10 CACHE STRING "Seconds the inspector's fuzzer runs under ctest")
 
     # The tools' cases: samples made again, pictures round-tripped, bad input.
     add_executable(png_to_pbm ${CMAKE_SOURCE_DIR}/tests/tools/png_to_pbm.cpp)

@@ -112,10 +112,13 @@ foreach(shard RANGE ${last_shard})
     set_tests_properties(whitebox_${shard} PROPERTIES TIMEOUT 600 ENVIRONMENT
         "GTEST_TOTAL_SHARDS=${QXL_WHITEBOX_SHARDS};GTEST_SHARD_INDEX=${shard}")
 endforeach()
-foreach(shard 0 1)
+set(QXL_BLACKBOX_SHARDS 6 CACHE STRING "Shards of the black-box test program")
+math(EXPR last_shard "${QXL_BLACKBOX_SHARDS} - 1")
+foreach(shard RANGE ${last_shard})
     add_test(NAME blackbox_${shard} COMMAND blackbox_tests WORKING_DIRECTORY ${QXL_BIN})
-    set_tests_properties(blackbox_${shard} PROPERTIES TIMEOUT 600 ENVIRONMENT
-        "GTEST_TOTAL_SHARDS=2;GTEST_SHARD_INDEX=${shard}")
+    # The longest tests start first (a clean clone has no timings of its own).
+    set_tests_properties(blackbox_${shard} PROPERTIES TIMEOUT 600 COST 60 ENVIRONMENT
+        "GTEST_TOTAL_SHARDS=${QXL_BLACKBOX_SHARDS};GTEST_SHARD_INDEX=${shard}")
 endforeach()
 
 # The fault matrix: whole jobs through the real DLL with one fault each. A
@@ -126,8 +129,8 @@ target_link_libraries(faults PRIVATE qxlrig)
 target_link_options(faults PRIVATE ${QXL_STATIC_RUNTIME})
 set_target_properties(faults PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QXL_BIN})
 add_dependencies(faults qxlmon nxportmon qxsmon)
-add_test(NAME faults_sample COMMAND faults --sample --jobs 3 WORKING_DIRECTORY ${QXL_BIN})
-set_tests_properties(faults_sample PROPERTIES TIMEOUT 600)
+add_test(NAME faults_sample COMMAND faults --sample --jobs 5 WORKING_DIRECTORY ${QXL_BIN})
+set_tests_properties(faults_sample PROPERTIES TIMEOUT 600 COST 100)
 
 
 # The status monitor application's tests and screenshots: programs in app/,
@@ -146,4 +149,4 @@ foreach(program app_tests qxlshots)
     add_dependencies(${program} qxsmon_app qxlmon)
 endforeach()
 add_test(NAME app COMMAND app_tests WORKING_DIRECTORY ${QXL_APP})
-set_tests_properties(app PROPERTIES TIMEOUT 600)
+set_tests_properties(app PROPERTIES TIMEOUT 600 COST 50)
