@@ -25,24 +25,7 @@ namespace {
 constexpr char CENSUS_VARIABLE[] = "QXL_FAULT_CENSUS";
 constexpr int BATCH = 8;
 
-// A temporary directory of this process's own: the check for files left
-// behind must not count those of the programs running beside it.
-void UseOwnTemporaryDirectory() {
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
-    std::string own = std::string(base) + "qxlfaults" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(own.c_str(), nullptr);
-    SetEnvironmentVariableA("TMP", own.c_str());
-    SetEnvironmentVariableA("TEMP", own.c_str());
-}
-
-void RemoveOwnTemporaryDirectory() {
-    char own[MAX_PATH] = {};
-    if (GetTempPathA(MAX_PATH, own) != 0) RemoveDirectoryA(own);
-}
-
 bool Prepare() {
-    UseOwnTemporaryDirectory();
     if (!ProgramDll().module) {
         std::fprintf(stderr, "faults: cannot load qxlmon.dll\n");
         return false;
@@ -104,7 +87,6 @@ int RunWorker(bool sample, int slot, const std::string& list) {
         std::fflush(stdout);
     }
     std::printf("DONE\n");
-    RemoveOwnTemporaryDirectory();
     return 0;
 }
 
@@ -123,7 +105,6 @@ int RunMatrix(bool sample, int jobs, const std::string& filter) {
     for (CaseResult& result : RunConcurrencyChecks()) results.push_back(result);
     int status = PrintTable(
         results, [&](size_t i) { return i < cases.size() ? cases[i].name : std::string("?"); });
-    RemoveOwnTemporaryDirectory();
     return status;
 }
 

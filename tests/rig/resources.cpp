@@ -6,9 +6,31 @@
 #include <tlhelp32.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace {
+
+// Every program of the rig works in a temporary directory of its own, made
+// before its tests run: the checks for files the monitor left behind must not
+// count those of the programs that run beside it. Children (the application,
+// a worker) inherit it and make their own inside it.
+struct OwnTemporaryDirectory {
+    std::string path;
+    OwnTemporaryDirectory() {
+        char base[MAX_PATH] = {};
+        if (GetTempPathA(MAX_PATH, base) == 0) return;
+        path = std::string(base) + "qxltest" + std::to_string(GetCurrentProcessId());
+        if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return;
+        SetEnvironmentVariableA("TMP", path.c_str());
+        SetEnvironmentVariableA("TEMP", path.c_str());
+    }
+    ~OwnTemporaryDirectory() {
+        if (!path.empty()) RemoveDirectoryA(path.c_str());  // only when empty
+    }
+};
+const OwnTemporaryDirectory g_ownTemporaryDirectory;
 
 // Handle values that name an object of this process now. The process's own
 // count is not kept by every system (Wine answers 0), so the table is probed.

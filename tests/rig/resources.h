@@ -1,4 +1,6 @@
 // What a process holds, for the tests that check a job gives everything back.
+// A program that links this has a temporary directory of its own (TMP and
+// TEMP), so that it counts only the temporary files of its own jobs.
 #pragma once
 
 #include <cstddef>
