@@ -173,7 +173,8 @@ const JobCase kCases[] = {
      .script = "on 0x2001a reply 3",
      .arrange = [](JobRun& run) -> std::shared_ptr<void> {
          run.lower.beforeCall = [&run](PortOp) {
-             run.lower.withLock([&] { run.printer().networkAnswerSize = run.printer().pagesEnded < 2 ? 4 : 0; });
+             run.lower.withLock(
+                 [&] { run.printer().networkAnswerSize = run.printer().pagesEnded < 2 ? 4 : 0; });
          };
          return nullptr;
      },
