@@ -79,12 +79,12 @@ MachineTicks MachineNow() {
 }
 
 // Jobs on ports at once in this process, each with its own status monitor
-// application; cpu is this process's CPU over all of them.
+// application.
 struct AtOnce {
     std::vector<std::unique_ptr<PortJob>> jobs;
-    Usage used;                            // over all the jobs
-    double machineBusy = -1;               // of all the machine's cores over them, 0..1
-    double opening = 0, closing = 0;       // seconds, all the ports one after the other
+    Usage used;                       // this process's, over all the jobs
+    double machineBusy = -1;          // of all the machine's cores over them, 0..1
+    double opening = 0, closing = 0;  // seconds, all the ports one after the other
     bool opened = true;
 };
 
