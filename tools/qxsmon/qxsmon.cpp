@@ -60,7 +60,15 @@ std::string Environment(const char* name, const char* fallback) {
     return std::string(value, length);
 }
 
-// One WriteFile per line on an append handle: lines of two instances never mix.
+// One WriteFile per line on an append handle. Wine writes to an append handle
+// at the end it found before the write, so two instances writing at once can
+// land on the same offset and mix their lines: a named mutex keeps each line
+// whole.
+HANDLE LogMutex() {
+    static HANDLE mutex = CreateMutexA(nullptr, FALSE, "qxsmon-stand-in-log");
+    return mutex;
+}
+
 void Log(const char* format, ...) {
     if (g_app.log == INVALID_HANDLE_VALUE) return;
     // The tick count is system-wide, so tests can time events against their own.
@@ -74,7 +82,11 @@ void Log(const char* format, ...) {
     line += text;
     line += "\n";
     DWORD written = 0;
+    HANDLE mutex = LogMutex();
+    // An abandoned mutex is owned all the same; a wait that times out writes anyway.
+    DWORD waited = mutex != nullptr ? WaitForSingleObject(mutex, 5000) : WAIT_FAILED;
     WriteFile(g_app.log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ReleaseMutex(mutex);
 }
 
 constexpr UINT_PTR CLOSE_AFTER_CANCEL_TIMER = 2;
