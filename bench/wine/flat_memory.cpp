@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr u32 CHUNK = 4096;
 constexpr const char* PORT = "PORT1";  // a port of no particular kind: the fewest calls per page
 constexpr int SAMPLES = 10;            // besides page 10: at every tenth of the job
 

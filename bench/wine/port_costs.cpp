@@ -11,9 +11,6 @@ namespace {
 constexpr u32 PRINT_MS = 2500;
 // A port that takes nothing (a print server whose buffer is full) this long.
 constexpr DWORD STALL_MS = 3000;
-constexpr u32 CHUNK = 4096;
-// The pages of a job in the cost per page.
-constexpr int PAGES = 20;
 
 void PrintUsageRow(const char* port, const char* what, const Usage& u, double reads, double requests,
                    const char* trouble) {
@@ -84,7 +81,7 @@ struct PageCost {
     std::vector<double> gap;                // seconds, one entry per page after the first
 };
 
-bool MeasurePages(MonitorTable* table, const PortKind& kind, const BuiltJob& job, int pages, EmptyReads mode,
+bool MeasurePages(MonitorTable* table, const PortKind& kind, const BuiltJob& job, EmptyReads mode,
                   PageCost& cost) {
     JobRun run(table, kind.port);
     run.lower.emptyReads = mode;
@@ -92,9 +89,9 @@ bool MeasurePages(MonitorTable* table, const PortKind& kind, const BuiltJob& job
     std::vector<u8> received = WithoutStatusRequests(run.received());
     // The pass-through monitor sends the stream as it comes.
     if (!span.ok || (received != job.portBytes && received != job.stream)) return false;
-    cost.wall.push_back(span.writes.wall / pages);
-    cost.cpu.push_back(span.writes.cpu / pages);
-    cost.server.push_back(span.writes.server < 0 ? -1 : span.writes.server / pages);
+    cost.wall.push_back(span.writes.wall / JOB_PAGES);
+    cost.cpu.push_back(span.writes.cpu / JOB_PAGES);
+    cost.server.push_back(span.writes.server < 0 ? -1 : span.writes.server / JOB_PAGES);
     std::vector<double> gaps = PrintedToNextPage(run.lower.calls(kind.port));
     cost.gap.insert(cost.gap.end(), gaps.begin(), gaps.end());
     return true;
@@ -137,17 +134,17 @@ bool PrintPageCosts(const Monitors& monitors, const Options& options) {
         "page, ReadPort blocking, median ms | the same, blocking, worst ms (goal <= 30) | pass-through "
         "wall ms/page | pass-through CPU ms/page | wall ratio | CPU ratio |\n"
         "|---|---|---|---|---|---|---|---|---|---|---|---|\n",
-        PAGES, CHUNK, options.runs);
-    BuiltJob job = BuildSimpleJob(PAGES, 500, 90);
+        JOB_PAGES, CHUNK, options.runs);
+    BuiltJob job = BuildSimpleJob(JOB_PAGES, 500, 90);
     bool ok = true;
     for (const PortKind& kind : PortKinds()) {
         PageCost real, blocking, pass;
         bool measured = true;
         for (int r = 0; r < options.runs && measured; ++r) {
-            measured = MeasurePages(monitors.real, kind, job, PAGES, EmptyReads::AtOnce, real) &&
-                       MeasurePages(monitors.real, kind, job, PAGES, EmptyReads::Blocking, blocking);
+            measured = MeasurePages(monitors.real, kind, job, EmptyReads::AtOnce, real) &&
+                       MeasurePages(monitors.real, kind, job, EmptyReads::Blocking, blocking);
             if (measured && monitors.passThrough != nullptr)
-                measured = MeasurePages(monitors.passThrough, kind, job, PAGES, EmptyReads::AtOnce, pass);
+                measured = MeasurePages(monitors.passThrough, kind, job, EmptyReads::AtOnce, pass);
         }
         if (!measured) {
             std::printf("| %s | the job did not come through intact |||||||||||\n", kind.kind);

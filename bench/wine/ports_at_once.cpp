@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr u32 CHUNK = 4096;
-constexpr int PAGES = 20;  // a job's pages at each port
 constexpr int PER_KIND = 4;
 // Each port at once is its kind's prefix and a number; network ports must be
 // among the network port monitor stand-in's.
@@ -149,7 +147,7 @@ unsigned long CoreCount() {
 bool PrintPortsAtOnce(const Monitors& monitors, const Options& options) {
     std::vector<KindAtOnce> kinds = KindsAtOnce();  // registers the network stand-in
     SetNetworkPorts(NETWORK_PORTS);
-    BuiltJob built = BuildSimpleJob(PAGES, 500, 90);
+    BuiltJob built = BuildSimpleJob(JOB_PAGES, 500, 90);
     StatmonEnvironment statmon;  // every job's application is the stand-in
 
     // Each kind alone first: medians of the runs.
@@ -161,8 +159,8 @@ bool PrintPortsAtOnce(const Monitors& monitors, const Options& options) {
             FakePortMonitor lower;
             AtOnce alone = PrintAtOnce(monitors.real, lower, {std::string(kinds[k].prefix) + "9"}, built);
             ok = alone.opened && PrintedOnceInOrder(alone, built) && ok;
-            wall.push_back(alone.jobs[0]->wall / PAGES);
-            cpu.push_back(alone.used.cpu / PAGES);
+            wall.push_back(alone.jobs[0]->wall / JOB_PAGES);
+            cpu.push_back(alone.used.cpu / JOB_PAGES);
         }
         aloneWall[k] = Median(wall);
         aloneCpu[k] = Mean(cpu);
@@ -187,14 +185,14 @@ bool PrintPortsAtOnce(const Monitors& monitors, const Options& options) {
         "| port | one port alone: wall ms/page | at once: wall ms/page | wall ratio (goal <= 1.5) | "
         "alone: CPU ms/page | at once: CPU ms/page | CPU ratio (goal <= 1.5) | every page once and in "
         "order |\n|---|---|---|---|---|---|---|---|\n",
-        ports.size(), PER_KIND, PAGES, options.runs);
+        ports.size(), PER_KIND, JOB_PAGES, options.runs);
     std::vector<double> allAlone;
     for (size_t k = 0; k < kinds.size(); ++k) {
         std::vector<double> wall;
         bool kindInOrder = together.opened;
         for (const auto& job : together.jobs)
             if (job->port.rfind(kinds[k].prefix, 0) == 0) {
-                wall.push_back(job->wall / PAGES);
+                wall.push_back(job->wall / JOB_PAGES);
                 kindInOrder = kindInOrder && job->ok && job->printed == built.pages;
             }
         std::printf("| %s | %s | %s | %s | | | | %s |\n", kinds[k].kind, Ms(aloneWall[k], 1).c_str(),
@@ -203,7 +201,7 @@ bool PrintPortsAtOnce(const Monitors& monitors, const Options& options) {
         allAlone.push_back(aloneCpu[k]);
     }
     double cpuAlone = Mean(allAlone);
-    double pagesAtOnce = static_cast<double>(PAGES * ports.size());
+    double pagesAtOnce = static_cast<double>(JOB_PAGES * ports.size());
     double cpuTogether = together.used.cpu / pagesAtOnce;
     std::printf("| all %zu | | | | %s | %s | %s | %s |\n", ports.size(), Ms(cpuAlone, 2).c_str(),
                 Ms(cpuTogether, 2).c_str(), Ratio(cpuTogether, cpuAlone).c_str(), inOrder ? "yes" : "no");

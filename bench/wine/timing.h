@@ -36,6 +36,11 @@ std::string Ratio(double a, double b);
 // "12.3" or "n/a" for a negative value.
 std::string Fixed(double value, int decimals);
 
+// The spooler's WritePort calls carry this many bytes in every section.
+constexpr u32 CHUNK = 4096;
+// The pages of a job of the cost per page and of the ports at once.
+constexpr int JOB_PAGES = 20;
+
 struct Monitors {
     MonitorTable* real = nullptr;
     MonitorTable* passThrough = nullptr;  // null when qxlpassthru.dll did not load
